@@ -1,0 +1,43 @@
+# Entry points: `make demo` builds the tool and runs it on the bundled
+# examples; `make check` builds and runs every test, including a sanitizer
+# build. Both install what they need on a fresh Debian machine.
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD := build
+ASAN_BUILD := build-asan
+CMAKE_FLAGS ?=
+
+.PHONY: all build demo check test test-asan deps bench format clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	sh examples/run-demo.sh $(BUILD)/bin/emojitag
+
+deps:
+	sh tools/install-deps.sh
+
+test: deps build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DEMOJITAG_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+check: test test-asan
+
+bench: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	sh bench/run.sh $(BUILD)
+
+format:
+	find src tests tools bench -name '*.cpp' -o -name '*.h' -o -name '*.c' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

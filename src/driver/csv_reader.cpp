@@ -1,0 +1,137 @@
+// csv_reader.cpp - reads the emoji list line by line and runs one image job
+// for every line that passes its checks.
+#include <cstring>
+
+#include "CP932.h"
+#include "driver.h"
+#include "job_context.h"
+#include "qz_cc_api.h"
+
+static char buf[LINE_BUF_SIZE];    // the current line (or piece of a long line)
+static char sfx[SFX_SIZE];         // the name's suffix, lower-cased
+static char emoji[LINE_BUF_SIZE];  // the text field, still in CP932
+
+// White space is 0x09-0x0D and 0x20 only; no locale is consulted.
+static bool isSpaceByte(unsigned char c) {
+    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
+}
+
+char *skipSpace(char *s) {
+    while (isSpaceByte(static_cast<unsigned char>(*s)))
+        s++;
+    return s;
+}
+
+char *findComma(char *s) {
+    return std::strchr(s, ',');
+}
+
+// Cuts the text before its first CR or LF that is not its first byte.
+int trimStr(char *s) {
+    size_t n = std::strlen(s);
+    for (size_t i = n; i-- > 1;) {
+        if (s[i] == '\r' || s[i] == '\n') s[i] = '\0';
+    }
+    return 0;
+}
+
+int openCsvFile(const char *path) {
+    const char *dot = std::strrchr(path, '.');
+    if (dot == nullptr || std::strcmp(dot, ".csv") != 0) {
+        std::fprintf(stderr, "Error: %s: not csv file\n", path);
+        return -1;
+    }
+    FILE *fp = std::fopen(path, "rb");
+    if (fp == nullptr) {
+        std::fprintf(stderr, "Error: %s: not found\n", path);
+        return -1;
+    }
+    getCsvData(fp);
+    std::fclose(fp);
+    return 0;
+}
+
+// Image type of a lower-cased suffix, or 0 when it is not supported.
+static int imageTypeOf(const char *suffix) {
+    if (std::strcmp(suffix, ".gif") == 0) return IMG_GIF;
+    if (std::strcmp(suffix, ".jpg") == 0 || std::strcmp(suffix, ".jpeg") == 0) return IMG_JPEG;
+    return 0;
+}
+
+static void lowerSuffix(const char *dot) {
+    int i = 0;
+    for (; i < SFX_SIZE - 1 && dot[i] != '\0'; i++) {
+        char c = dot[i];
+        sfx[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    sfx[i] = '\0';
+}
+
+// Copies the text field into `emoji`: a leading double quote takes the text
+// up to the next double quote; otherwise the field runs to the line end.
+// Returns false for an opening quote that is never closed on the line.
+static bool takeTextField(const char *field) {
+    size_t len;
+    if (*field == '"') {
+        field++;
+        const char *close = std::strchr(field, '"');
+        if (close == nullptr) return false;
+        len = static_cast<size_t>(close - field);
+    } else {
+        len = std::strlen(field);
+    }
+    std::memcpy(emoji, field, len);
+    emoji[len] = '\0';
+    trimStr(emoji);
+    return true;
+}
+
+// Handles one line already in `buf`.
+static void handleLine() {
+    char *start = skipSpace(buf);
+    if (*start == '\0') {
+        std::fprintf(stderr, "Error: %d: input error\n", lineNo);
+        return;
+    }
+    char *comma = findComma(start);
+    if (comma == nullptr) {
+        std::fprintf(stderr, "Error: %d: input error\n", lineNo);
+        return;
+    }
+    size_t nameLen = static_cast<size_t>(comma - start);
+    std::memcpy(imgFile, start, nameLen);
+    imgFile[nameLen] = '\0';
+
+    const char *dot = std::strrchr(imgFile, '.');
+    if (dot == nullptr) {
+        std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
+        return;
+    }
+    lowerSuffix(dot);
+    int type = imageTypeOf(sfx);
+    if (type == 0) {
+        std::fprintf(stderr, "Error: %d:%s: sfx not supported.\n", lineNo, imgFile);
+        return;
+    }
+    const char *field = comma + 1;
+    if (*field == '\0' || !takeTextField(field)) {
+        std::fprintf(stderr, "Error: %d: input error\n", lineNo);
+        return;
+    }
+    // The result is not examined: the text is whatever precedes the first
+    // 0x0000 unit, and the converter clears its whole output first.
+    qz_code_convert(emojiUtf16, reinterpret_cast<const uint8_t *>(emoji), UTF16_CONVERT_SIZE,
+                    convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
+    encodeUtf8();
+    openImgFile(imgFile, emojiUtf8, type);
+}
+
+int getCsvData(FILE *fp) {
+    lineNo = 0;
+    // A line longer than the buffer arrives in pieces, each counted as a line.
+    while (std::fgets(buf, LINE_BUF_SIZE, fp) != nullptr) {
+        lineNo++;
+        handleLine();
+    }
+    return 0;
+}

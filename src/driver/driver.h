@@ -1,0 +1,46 @@
+// driver.h - the batch driver: emoji list reader, UTF-8 step, image job and
+// template list.
+#ifndef EMOJITAG_DRIVER_H
+#define EMOJITAG_DRIVER_H
+
+#include <cstdint>
+#include <cstdio>
+
+// Line buffer of the emoji list: one read takes at most 32767 bytes plus NUL.
+constexpr int LINE_BUF_SIZE = 32768;
+// Output size handed to the converter, in bytes (it keeps 2 for the terminator).
+constexpr int UTF16_CONVERT_SIZE = 32772;
+// UTF-16 units the UTF-8 step reads at most.
+constexpr int UTF16_MAX_UNITS = 32772;
+// Three bytes for each of UTF16_MAX_UNITS units, plus the NUL.
+constexpr int UTF8_BUF_SIZE = 98317;
+// Room for the suffix: 15 characters plus NUL.
+constexpr int SFX_SIZE = 16;
+// The output name is the input path plus "-out".
+constexpr int OUTFNAME_SIZE = LINE_BUF_SIZE + 4;
+
+// Image types handed from the reader to the image job.
+constexpr int IMG_GIF = 1;
+constexpr int IMG_JPEG = 2;
+
+// Emoji list reader.
+int openCsvFile(const char *path);
+int getCsvData(FILE *fp);
+char *skipSpace(char *s);
+char *findComma(char *s);
+int trimStr(char *s);
+
+// UTF-16BE text in emojiUtf16 to UTF-8 in emojiUtf8.
+extern uint8_t emojiUtf16[2 * UTF16_MAX_UNITS];
+extern char emojiUtf8[UTF8_BUF_SIZE];
+void encodeUtf8();
+
+// Image job.
+extern char outfname[OUTFNAME_SIZE];
+int openImgFile(const char *path, const char *emoji, int imgType);
+
+// Template list ("-f").
+int startSearchGif(const char *dir, const char *listPath);
+int searchGif(const char *dir, FILE *list);
+
+#endif

@@ -1,0 +1,10 @@
+#include "job_context.h"
+
+#include "driver.h"
+
+int lineNo;
+char imgFile[LINE_BUF_SIZE];
+int doWriteEmoji;
+int doOverWrite = 1;
+int doOverWritefile;
+int doGenFile;

@@ -1,0 +1,34 @@
+// main.cpp - command line: "-o", "-f DIR LIST.csv", then the emoji list.
+#include <cstdio>
+#include <cstring>
+
+#include "driver.h"
+#include "job_context.h"
+
+int main(int argc, char **argv) {
+    int i = 1;
+    while (i < argc) {
+        if (std::strcmp(argv[i], "-o") == 0) {
+            doOverWritefile = 1;
+            i += 1;
+        } else if (std::strcmp(argv[i], "-f") == 0) {
+            // Scans of earlier "-f" options have run already; their lists stay.
+            if (i + 2 >= argc) {
+                std::fputs("Error: no file for -f\n", stderr);
+                return -1;
+            }
+            doGenFile = 1;
+            startSearchGif(argv[i + 1], argv[i + 2]);
+            i += 3;
+        } else {
+            break;  // the first non-option names the emoji list
+        }
+    }
+    if (doGenFile) return 0;
+    if (i == argc) {
+        std::fputs("Error: no file\n", stderr);
+        return -1;
+    }
+    openCsvFile(argv[i]);  // words after the list's name are never examined
+    return 0;
+}

@@ -1,0 +1,184 @@
+#include "test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    const char *base = std::getenv("TMPDIR");
+    std::string templ = std::string(base && *base ? base : "/tmp") + "/emojitag-test-XXXXXX";
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = name.data();
+}
+
+TempDir::~TempDir() {
+    // Restore permissions first so that directories a test made unreadable go too.
+    std::string cmd = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
+    if (std::system(cmd.c_str()) != 0) {
+        // Nothing more can be done in a destructor.
+    }
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string &path, const std::string &bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!f) throw std::runtime_error("cannot write " + path);
+}
+
+bool fileExists(const std::string &path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> listDir(const std::string &path) {
+    std::vector<std::string> names;
+    DIR *d = opendir(path.c_str());
+    if (d == nullptr) return names;
+    while (struct dirent *e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.push_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> splitLines(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t nl = text.find('\n', start);
+        size_t end = nl == std::string::npos ? text.size() : nl + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+static RunResult runArgv(const std::vector<std::string> &argv, const std::string &cwd) {
+    TempDir capture;
+    std::string outPath = capture / "out";
+    std::string errPath = capture / "err";
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int n = open("/dev/null", O_RDONLY);
+        if (o < 0 || e < 0 || n < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+        dup2(n, 0);
+        dup2(o, 1);
+        dup2(e, 2);
+        std::vector<char *> args;
+        for (const std::string &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    RunResult r;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.out = readFile(outPath);
+    r.err = readFile(errPath);
+    return r;
+}
+
+RunResult runTool(const std::vector<std::string> &args, const std::string &cwd) {
+    std::vector<std::string> argv{EMOJITAG_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runArgv(argv, cwd);
+}
+
+RunResult runShell(const std::string &command, const std::string &cwd) {
+    return runArgv({"/bin/sh", "-c", command}, cwd);
+}
+
+bool haveProgram(const std::string &program) {
+    return runShell("command -v '" + program + "' >/dev/null 2>&1").status == 0;
+}
+
+// fopencookie callbacks for MemSink.
+static ssize_t sinkWrite(void *cookie, const char *data, size_t size) {
+    auto *sink = static_cast<MemSink *>(cookie);
+    size_t room = sink->limit - sink->accepted;
+    size_t n = std::min(size, room);
+    if (sink->pos + n > sink->bytes.size()) sink->bytes.resize(sink->pos + n);
+    std::memcpy(&sink->bytes[sink->pos], data, n);
+    sink->pos += n;
+    sink->accepted += n;
+    return n == 0 && size > 0 ? -1 : static_cast<ssize_t>(n);
+}
+
+static int sinkSeek(void *cookie, off64_t *offset, int whence) {
+    auto *sink = static_cast<MemSink *>(cookie);
+    off64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? static_cast<off64_t>(sink->pos)
+                                        : static_cast<off64_t>(sink->bytes.size());
+    off64_t target = base + *offset;
+    if (target < 0) return -1;
+    sink->pos = static_cast<size_t>(target);
+    *offset = target;
+    return 0;
+}
+
+FILE *openMemSink(MemSink &sink) {
+    cookie_io_functions_t io{};
+    io.write = sinkWrite;
+    io.seek = sinkSeek;
+    FILE *f = fopencookie(&sink, "w", io);
+    if (f != nullptr) setvbuf(f, nullptr, _IONBF, 0);
+    return f;
+}
+
+struct MemSource {
+    std::string bytes;
+    size_t pos = 0;
+};
+
+static ssize_t sourceRead(void *cookie, char *data, size_t size) {
+    auto *src = static_cast<MemSource *>(cookie);
+    size_t n = std::min(size, src->bytes.size() - src->pos);
+    std::memcpy(data, src->bytes.data() + src->pos, n);
+    src->pos += n;
+    return static_cast<ssize_t>(n);
+}
+
+static int sourceClose(void *cookie) {
+    delete static_cast<MemSource *>(cookie);
+    return 0;
+}
+
+FILE *openMemSource(const std::string &bytes) {
+    cookie_io_functions_t io{};
+    io.read = sourceRead;
+    io.close = sourceClose;
+    return fopencookie(new MemSource{bytes, 0}, "r", io);
+}
+
+std::string testData(const std::string &name) {
+    return readFile(std::string(TEST_DATA_DIR) + "/" + name);
+}
+
+}  // namespace testsupport

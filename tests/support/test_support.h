@@ -1,0 +1,68 @@
+// test_support.h - helpers shared by the tests: temporary directories, whole
+// file access, running the built tool, and in-memory stdio streams.
+#ifndef EMOJITAG_TEST_SUPPORT_H
+#define EMOJITAG_TEST_SUPPORT_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh directory under the system's temporary area, removed with its
+// contents when the object goes.
+class TempDir {
+   public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+
+   private:
+    std::string path_;
+};
+
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &bytes);
+bool fileExists(const std::string &path);
+// Names in a directory (no "." or ".."), sorted.
+std::vector<std::string> listDir(const std::string &path);
+// Splits after every '\n' (the pieces keep their '\n'); a tail without one is
+// the last piece.
+std::vector<std::string> splitLines(const std::string &text);
+
+struct RunResult {
+    int status;       // exit status 0-255, or -1 when killed by a signal
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// Runs the built tool with `args` (argv[1] on) in directory `cwd`.
+RunResult runTool(const std::vector<std::string> &args, const std::string &cwd);
+// Runs any command through /bin/sh in `cwd`; returns the exit status and output.
+RunResult runShell(const std::string &command, const std::string &cwd = ".");
+// True when `program` is on the PATH.
+bool haveProgram(const std::string &program);
+
+// An in-memory output stream with an optional write limit: once `limit`
+// bytes have been accepted every further write fails. Unbuffered, so a short
+// write shows at the call that made it. Supports seeking (the JPEG rewriter
+// steps back). The stream writes into `bytes`.
+struct MemSink {
+    std::string bytes;
+    size_t pos = 0;
+    size_t limit = static_cast<size_t>(-1);
+    size_t accepted = 0;
+};
+FILE *openMemSink(MemSink &sink);
+// An input stream reading the given bytes (a copy is kept by the stream).
+FILE *openMemSource(const std::string &bytes);
+
+// Reads a file of this repository's test data (tests/data/NAME).
+std::string testData(const std::string &name);
+
+}  // namespace testsupport
+
+#endif
