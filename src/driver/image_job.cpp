@@ -68,7 +68,8 @@ int openImgFile(const char *path, const char *emoji, int imgType) {
     std::fclose(in);
     // Closing flushes the last buffered bytes: an output that could not be
     // written whole must never be reported as done or replace the input.
-    bool closed = std::fclose(out) == 0;
+    bool written = !std::ferror(out);
+    bool closed = std::fclose(out) == 0 && written;
     if (fault == 0 && !closed) {
         std::fprintf(stderr, "Error: %d:%s: write error\n", lineNo, outfname);
         fault = -1;

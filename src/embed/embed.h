@@ -8,8 +8,21 @@
 // comment extension. 0 when the trailer has been written, -1 on any fault.
 int setGifData(FILE *in, FILE *out, const char *emoji);
 
+// The end of the next closed tag at or after `p`: just past its '>', the end
+// of the text for a closing emoji tag, or null when no tag end follows.
+const char *searchTagEnd(const char *p);
+
+// Writes `emoji` as one GIF comment extension cut at tag ends. 0 written,
+// 1 already written for this image (nothing done), -1 a write fell short.
+int writeEmojiInfoGif(FILE *out, const char *emoji);
+
 // Copies a JPEG from `in` to `out` with `emoji` as one COM segment. 0 when EOI
 // has been written, -1 on any fault.
 int setJpgData(FILE *in, FILE *out, const char *emoji);
+
+// Writes `emoji` as a COM segment after its 0xFF (and its 0xFE code byte too
+// when `writeCode` is nonzero). 0 written, 1 already written, -1 a write fell
+// short or the text does not fit one segment.
+int writeEmojiInfoJpg(FILE *out, const char *emoji, int writeCode);
 
 #endif

@@ -1,0 +1,40 @@
+// stream_io.h - byte I/O of the rewriters. Every read is tested; which writes
+// are tested is decided per call site by choosing writeChecked or
+// writeUnchecked, so the rule can be reviewed line by line.
+#ifndef EMOJITAG_STREAM_IO_H
+#define EMOJITAG_STREAM_IO_H
+
+#include <cstddef>
+#include <cstdio>
+
+// Reads exactly `n` bytes; false on a short read.
+inline bool readExact(FILE *in, void *buf, size_t n) {
+    return std::fread(buf, 1, n, in) == n;
+}
+
+// Reads one byte into `b`; false at end of file or on a read error.
+inline bool readByte(FILE *in, unsigned char &b) {
+    int c = getc_unlocked(in);
+    if (c == EOF) return false;
+    b = static_cast<unsigned char>(c);
+    return true;
+}
+
+// A write whose shortfall fails the rewrite.
+inline bool writeChecked(FILE *out, const void *buf, size_t n) {
+    return std::fwrite(buf, 1, n, out) == n;
+}
+
+inline bool writeByteChecked(FILE *out, unsigned char b) {
+    return putc_unlocked(b, out) != EOF;
+}
+
+// A write whose result the format leaves unexamined. A failure still sets the
+// stream's error flag, which the image job tests before it trusts the output.
+inline void writeUnchecked(FILE *out, const void *buf, size_t n) {
+    if (std::fwrite(buf, 1, n, out) != n) {
+        // Deliberately not a fault of the rewrite; see above.
+    }
+}
+
+#endif
