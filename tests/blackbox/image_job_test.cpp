@@ -1,0 +1,139 @@
+// The image job: output naming, replacement of the input with "-o", and what
+// stays on disk after faults.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+const char *const kGifLine = "pic.gif,<emoji><a>1</a></emoji>\n";
+const char *const kJpgLine = "pic.jpg,<emoji><a>1</a></emoji>\n";
+
+// What a run without "-o" writes for `image` named `name` with list `line`.
+std::string plainOutput(const std::string &name, const std::string &image, const std::string &line,
+                        const std::string &outName) {
+    TempDir dir;
+    writeFile(dir / name, image);
+    writeFile(dir / "list.csv", line);
+    RunResult r = runTool({"list.csv"}, dir.path());
+    EXPECT_EQ(r.err, "");
+    return readFile(dir / outName);
+}
+
+unsigned modeOf(const std::string &path) {
+    struct stat st;
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+struct ReplaceCase {
+    const char *why;
+    std::string name, outName, data, line;
+    unsigned mode;
+};
+
+TEST(ImageJob, ReplacementLeavesOnlyTheInputNameWithTheNewContent) {
+    const ReplaceCase cases[] = {
+        {"GIF", "pic.gif", "pic-out.gif", testData("tiny.gif"), kGifLine, 0644},
+        {"JPEG", "pic.jpg", "pic-out.jpg", testData("tiny.jpg"), kJpgLine, 0644},
+        {"group-shared picture keeps its mode", "pic.jpg", "pic-out.jpg", testData("tiny.jpg"),
+         kJpgLine, 0660},
+        {"read-only picture keeps its mode", "pic.gif", "pic-out.gif", testData("tiny.gif"),
+         kGifLine, 0444},
+        {"executable bits kept as they were", "pic.gif", "pic-out.gif", testData("tiny.gif"),
+         kGifLine, 0751},
+    };
+    for (const ReplaceCase &c : cases) {
+        std::string expected = plainOutput(c.name, c.data, c.line, c.outName);
+        TempDir dir;
+        writeFile(dir / c.name, c.data);
+        ASSERT_EQ(chmod((dir / c.name).c_str(), c.mode), 0);
+        writeFile(dir / "list.csv", c.line);
+        RunResult r = runTool({"-o", "list.csv"}, dir.path());
+        EXPECT_EQ(r.status, 0) << c.why;
+        EXPECT_EQ(r.err, "") << c.why;
+        EXPECT_EQ(readFile(dir / c.name), expected) << c.why;
+        EXPECT_FALSE(fileExists(dir / c.outName)) << c.why;
+        EXPECT_EQ(modeOf(dir / c.name), c.mode) << c.why;
+        EXPECT_EQ(listDir(dir.path()).size(), 2u) << c.why;
+    }
+}
+
+TEST(ImageJob, OptionPositions) {
+    // "-o" after the list's name is never examined.
+    TempDir dir;
+    writeFile(dir / "pic.gif", testData("tiny.gif"));
+    writeFile(dir / "list.csv", kGifLine);
+    RunResult r = runTool({"list.csv", "-o"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readFile(dir / "pic.gif"), testData("tiny.gif"));
+    EXPECT_TRUE(fileExists(dir / "pic-out.gif"));
+
+    // With two list names only the first is read, with replacement.
+    TempDir two;
+    writeFile(two / "pic.gif", testData("tiny.gif"));
+    writeFile(two / "pic.jpg", testData("tiny.jpg"));
+    writeFile(two / "a.csv", kGifLine);
+    writeFile(two / "b.csv", kJpgLine);
+    r = runTool({"-o", "a.csv", "b.csv"}, two.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(readFile(two / "pic.gif") != testData("tiny.gif"));  // replaced
+    EXPECT_EQ(readFile(two / "pic.jpg"), testData("tiny.jpg"));
+    EXPECT_EQ(listDir(two.path()),
+              (std::vector<std::string>{"a.csv", "b.csv", "pic.gif", "pic.jpg"}));
+}
+
+TEST(ImageJob, RunningTwiceRewritesTheOutputs) {
+    std::string expected = plainOutput("pic.gif", testData("tiny.gif"), kGifLine, "pic-out.gif");
+    TempDir dir;
+    writeFile(dir / "pic.gif", testData("tiny.gif"));
+    writeFile(dir / "pic-out.gif", std::string(100000, 'z'));  // stale and longer
+    writeFile(dir / "list.csv", kGifLine);
+    EXPECT_EQ(runTool({"list.csv"}, dir.path()).err, "");
+    EXPECT_EQ(readFile(dir / "pic-out.gif"), expected);
+    EXPECT_EQ(runTool({"list.csv"}, dir.path()).err, "");
+    EXPECT_EQ(readFile(dir / "pic-out.gif"), expected);
+}
+
+TEST(ImageJob, UnreadableInputKeepsItsPlaceWithReplacement) {
+    // A directory named like an image opens but cannot be read.
+    TempDir dir;
+    ASSERT_EQ(runShell("mkdir pic.gif pic.jpg", dir.path()).status, 0);
+    writeFile(dir / "list.csv", std::string(kGifLine) + kJpgLine);
+    RunResult r = runTool({"-o", "list.csv"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Error: 1:pic.gif: bad GIF file\nError: 2:pic.jpg: bad JPG file\n");
+    struct stat st;
+    ASSERT_EQ(stat((dir / "pic.gif").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    // The incomplete outputs stay under their own names.
+    EXPECT_TRUE(fileExists(dir / "pic-out.gif"));
+    EXPECT_TRUE(fileExists(dir / "pic-out.jpg"));
+}
+
+TEST(ImageJob, OutputThatCannotBeWrittenIsReportedAndTheInputKept) {
+    for (const char *opt : {"", "-o"}) {
+        TempDir dir;
+        writeFile(dir / "pic.gif", testData("tiny.gif"));
+        writeFile(dir / "pic.jpg", testData("tiny.jpg"));
+        // Every write to these outputs fails for want of space.
+        ASSERT_EQ(runShell("ln -s /dev/full pic-out.gif && ln -s /dev/full pic-out.jpg", dir.path())
+                      .status,
+                  0);
+        writeFile(dir / "list.csv", std::string(kGifLine) + kJpgLine);
+        std::vector<std::string> args{"list.csv"};
+        if (*opt) args.insert(args.begin(), opt);
+        RunResult r = runTool(args, dir.path());
+        EXPECT_EQ(r.status, 0) << opt;
+        EXPECT_EQ(r.err, "Error: 1:pic-out.gif: write error\nError: 2:pic-out.jpg: write error\n")
+            << opt;
+        EXPECT_EQ(readFile(dir / "pic.gif"), testData("tiny.gif")) << opt;
+        EXPECT_EQ(readFile(dir / "pic.jpg"), testData("tiny.jpg")) << opt;
+    }
+}
+
+}  // namespace
