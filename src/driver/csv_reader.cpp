@@ -7,9 +7,9 @@
 #include "job_context.h"
 #include "qz_cc_api.h"
 
-static char buf[LINE_BUF_SIZE];    // the current line (or piece of a long line)
-static char sfx[SFX_SIZE];         // the name's suffix, lower-cased
-static char emoji[LINE_BUF_SIZE];  // the text field, still in CP932
+static char buf[LINE_BUF_SIZE];  // the current line (or piece of a long line)
+static char sfx[SFX_SIZE];       // the name's suffix, lower-cased
+char emoji[LINE_BUF_SIZE];       // the text field, still in CP932
 
 // White space is 0x09-0x0D and 0x20 only; no locale is consulted.
 static bool isSpaceByte(unsigned char c) {
@@ -86,17 +86,16 @@ static bool takeTextField(const char *field) {
     return true;
 }
 
-// Handles one line already in `buf`.
-static void handleLine() {
-    char *start = skipSpace(buf);
+int checkCsvLine(char *line) {
+    char *start = skipSpace(line);
     if (*start == '\0') {
         std::fprintf(stderr, "Error: %d: input error\n", lineNo);
-        return;
+        return 0;
     }
     char *comma = findComma(start);
     if (comma == nullptr) {
         std::fprintf(stderr, "Error: %d: input error\n", lineNo);
-        return;
+        return 0;
     }
     size_t nameLen = static_cast<size_t>(comma - start);
     std::memcpy(imgFile, start, nameLen);
@@ -105,25 +104,28 @@ static void handleLine() {
     const char *dot = std::strrchr(imgFile, '.');
     if (dot == nullptr) {
         std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
-        return;
+        return 0;
     }
     lowerSuffix(dot);
     int type = imageTypeOf(sfx);
     if (type == 0) {
         std::fprintf(stderr, "Error: %d:%s: sfx not supported.\n", lineNo, imgFile);
-        return;
+        return 0;
     }
     const char *field = comma + 1;
     if (*field == '\0' || !takeTextField(field)) {
         std::fprintf(stderr, "Error: %d: input error\n", lineNo);
-        return;
+        return 0;
     }
+    return type;
+}
+
+void convertEmojiText() {
     // The result is not examined: the text is whatever precedes the first
     // 0x0000 unit, and the converter clears its whole output first.
     qz_code_convert(emojiUtf16, reinterpret_cast<const uint8_t *>(emoji), UTF16_CONVERT_SIZE,
                     convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
     encodeUtf8();
-    openImgFile(imgFile, emojiUtf8, type);
 }
 
 int getCsvData(FILE *fp) {
@@ -131,7 +133,11 @@ int getCsvData(FILE *fp) {
     // A line longer than the buffer arrives in pieces, each counted as a line.
     while (std::fgets(buf, LINE_BUF_SIZE, fp) != nullptr) {
         lineNo++;
-        handleLine();
+        int type = checkCsvLine(buf);
+        if (type != 0) {
+            convertEmojiText();
+            openImgFile(imgFile, emojiUtf8, type);
+        }
     }
     return 0;
 }

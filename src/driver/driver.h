@@ -29,6 +29,13 @@ int getCsvData(FILE *fp);
 char *skipSpace(char *s);
 char *findComma(char *s);
 int trimStr(char *s);
+// Checks one list line in the order the reader reports problems, fills
+// imgFile and emoji, and returns the image type; prints the line's message
+// and returns 0 when the line is refused.
+int checkCsvLine(char *line);
+// The text field of the line (CP932, in `emoji`) to UTF-16BE and then UTF-8.
+void convertEmojiText();
+extern char emoji[LINE_BUF_SIZE];
 
 // UTF-16BE text in emojiUtf16 to UTF-8 in emojiUtf8.
 extern uint8_t emojiUtf16[2 * UTF16_MAX_UNITS];
