@@ -44,7 +44,7 @@ void encodeUtf8();
 
 // Image job.
 extern char outfname[OUTFNAME_SIZE];
-int openImgFile(const char *path, const char *emoji, int imgType);
+int openImgFile(const char *path, const char *text, int imgType);
 
 // Template list ("-f").
 int startSearchGif(const char *dir, const char *listPath);

@@ -36,7 +36,7 @@ static void replaceInput(const char *path, const struct stat &inStat) {
         std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
 }
 
-int openImgFile(const char *path, const char *emoji, int imgType) {
+int openImgFile(const char *path, const char *text, int imgType) {
     doWriteEmoji = 0;
     buildOutName(path);
 
@@ -58,10 +58,10 @@ int openImgFile(const char *path, const char *emoji, int imgType) {
 
     int fault;
     if (imgType == IMG_GIF) {
-        fault = setGifData(in, out, emoji);
+        fault = setGifData(in, out, text);
         if (fault != 0) std::fprintf(stderr, "Error: %d:%s: bad GIF file\n", lineNo, imgFile);
     } else {
-        fault = setJpgData(in, out, emoji);
+        fault = setJpgData(in, out, text);
         if (fault != 0) std::fprintf(stderr, "Error: %d:%s: bad JPG file\n", lineNo, imgFile);
     }
 
