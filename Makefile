@@ -7,7 +7,7 @@ BUILD := build
 ASAN_BUILD := build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo check test test-asan deps bench format clean
+.PHONY: all build demo check test test-asan deps bench format clean check-man
 
 all: build
 
@@ -29,7 +29,12 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-asan
+check: test test-asan check-man
+
+# The manual page must render without a single groff warning.
+check-man: deps
+	@out=$$(LC_ALL=C groff -man -Tutf8 -ww -z docs/emojitag.1 2>&1); \
+	if [ -n "$$out" ]; then echo "$$out"; echo "docs/emojitag.1: groff warnings"; exit 1; fi
 
 bench: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON $(CMAKE_FLAGS)
