@@ -6,8 +6,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
 ASAN_BUILD := build-asan
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
-.PHONY: all build demo check test test-asan deps bench format clean check-man
+.PHONY: all build demo check test test-asan deps bench format clean install check-man
 
 all: build
 
@@ -35,6 +36,10 @@ check: test test-asan check-man
 check-man: deps
 	@out=$$(LC_ALL=C groff -man -Tutf8 -ww -z docs/emojitag.1 2>&1); \
 	if [ -n "$$out" ]; then echo "$$out"; echo "docs/emojitag.1: groff warnings"; exit 1; fi
+
+# `make install PREFIX=DIR` (and DESTDIR=STAGE for packaging).
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON $(CMAKE_FLAGS)
