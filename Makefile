@@ -8,7 +8,7 @@ ASAN_BUILD := build-asan
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all build demo check test test-asan deps bench format clean install check-man
+.PHONY: all build demo check test test-asan deps bench format clean install check-man check-consumer
 
 all: build
 
@@ -30,12 +30,16 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-asan check-man
+check: test test-asan check-man check-consumer
 
 # The manual page must render without a single groff warning.
 check-man: deps
 	@out=$$(LC_ALL=C groff -man -Tutf8 -ww -z docs/emojitag.1 2>&1); \
 	if [ -n "$$out" ]; then echo "$$out"; echo "docs/emojitag.1: groff warnings"; exit 1; fi
+
+# Install into a temporary prefix; build and run the C and C++ consumers.
+check-consumer: deps build
+	sh tests/consumer/run.sh $(BUILD)
 
 # `make install PREFIX=DIR` (and DESTDIR=STAGE for packaging).
 install: build
