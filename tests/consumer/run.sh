@@ -46,8 +46,9 @@ diff -u "$tmp/expected" "$tmp/installed" || fail "installed files differ from th
 cmp -s "$top/docs/emojitag.1" "$prefix/share/man/man1/emojitag.1" || fail "manual page not installed as written"
 status=0
 "$prefix/bin/emojitag" 2>"$tmp/usage" || status=$?
-[ "$status" -eq 255 ] && [ "$(cat "$tmp/usage")" = "Error: no file" ] ||
+if [ "$status" -ne 255 ] || [ "$(cat "$tmp/usage")" != "Error: no file" ]; then
     fail "installed tool: status $status, message '$(cat "$tmp/usage")'"
+fi
 
 # Through the CMake package, from a copy of the consumer project.
 mkdir "$tmp/src"
@@ -82,8 +83,9 @@ awk '/^## Use the converter in your program/ { section = 1; next }
 cc -o "$tmp/hiragana" "$tmp/hiragana.c" $(pkg-config --cflags --static --libs emojitag)
 status=0
 out=$("$tmp/hiragana") || status=$?
-[ "$status" -eq 0 ] && [ "$out" = "2 bytes: 30 42" ] ||
+if [ "$status" -ne 0 ] || [ "$out" != "2 bytes: 30 42" ]; then
     fail "README example: status $status, printed '$out'"
+fi
 
 [ "$failed" -eq 0 ] && echo "consumer test: ok"
 exit "$failed"
