@@ -2,6 +2,7 @@
 // comments stay or go, markers without a length field, and every failure.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "jpg_stream.h"
@@ -183,6 +184,37 @@ TEST(SetJpgData, RunningOnItsOwnOutputChangesNothing) {
     Rewrite twice = rewrite(once.out, TEXT);
     EXPECT_EQ(twice.result, 0);
     EXPECT_EQ(twice.out, once.out);
+}
+
+// Entropy-coded data far larger than any read block, dense with stuffed
+// zeros, restart markers and fill bytes, with segments between the scans: a
+// marker or segment cut by a block's end must come through whole.
+TEST(SetJpgData, LongScansCrossReadBlocks) {
+    for (unsigned seed = 1; seed <= 4; seed++) {
+        std::mt19937 rng(seed);
+        std::string scans;
+        for (int scan = 0; scan < 3; scan++) {
+            std::string data;
+            size_t size = 150000 + rng() % 200000;
+            while (data.size() < size) {
+                unsigned r = rng() % 64;
+                if (r == 0) {
+                    data += std::string("\xFF\x00", 2);  // stuffed zero
+                } else if (r == 1) {
+                    data += "\xFF";  // restart marker
+                    data += static_cast<char>(0xD0 + rng() % 8);
+                } else {
+                    data += static_cast<char>(rng() % 0xFF);  // any byte but 0xFF
+                }
+            }
+            scans += sos(data) + (seed % 2 ? "\xFF\xFF" : "") + dht();
+        }
+        std::string in = head() + scans + EOI;
+        std::string expected = head() + NEW_COM + scans + EOI;
+        Rewrite r = rewrite(in, TEXT);
+        EXPECT_EQ(r.result, 0) << "seed " << seed;
+        EXPECT_TRUE(r.out == expected) << "seed " << seed;
+    }
 }
 
 }  // namespace
