@@ -72,16 +72,30 @@ bool fillBlock(FILE *in) {
     return blockEnd > 0;
 }
 
-// Copies entropy-coded bytes up to the next 0xFF, which is read but not
-// written. Each run before a 0xFF is found with memchr and moved in one write.
+// A 0xFF followed by this code stays inside entropy-coded data.
+bool continuesData(unsigned char code) {
+    return code == M_STUFF || (code >= M_RST0 && code <= M_RST7);
+}
+
+// Copies entropy-coded bytes up to the next 0xFF that begins a marker; that
+// 0xFF is read but not written. memchr finds each 0xFF; a stuffed zero or a
+// restart marker after it is data and stays in the run, so a block is
+// written in one call. A 0xFF at a block's end goes to the marker loop,
+// which copies a stuffed zero or restart marker the same way.
 int copyJpgEntropy(FILE *in, FILE *out) {
     for (;;) {
         if (blockPos == blockEnd && !fillBlock(in)) return STEP_FAIL;
         const unsigned char *start = block + blockPos;
-        size_t held = blockEnd - blockPos;
-        const void *ff = std::memchr(start, M_PREFIX, held);
-        size_t run =
-            ff ? static_cast<size_t>(static_cast<const unsigned char *>(ff) - start) : held;
+        const unsigned char *end = block + blockEnd;
+        const unsigned char *p = start;
+        const unsigned char *ff = nullptr;
+        while (p < end) {
+            ff = static_cast<const unsigned char *>(std::memchr(p, M_PREFIX, end - p));
+            if (ff == nullptr || ff + 1 == end || !continuesData(ff[1])) break;
+            p = ff + 2;
+            ff = nullptr;
+        }
+        size_t run = static_cast<size_t>((ff ? ff : end) - start);
         if (run > 0 && !writeChecked(out, start, run)) return STEP_FAIL;
         blockPos += run;
         if (ff) {
