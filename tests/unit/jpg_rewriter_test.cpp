@@ -217,4 +217,29 @@ TEST(SetJpgData, LongScansCrossReadBlocks) {
     }
 }
 
+// The entropy-coded data is read in blocks of 128 KiB, the first one starting
+// at the first scan's data: a 0xFF as the last byte of a block, with its code
+// in the next block, must be handled like any other.
+TEST(SetJpgData, MarkerCutByTheReadBlock) {
+    const size_t blockSize = 128 * 1024;
+    const std::string codes[] = {std::string(1, '\0'), "\xD5"};
+    for (long shift = -2; shift <= 1; shift++) {
+        std::string filler(blockSize - 1 + shift, '\x5A');
+        for (const std::string &code : codes) {
+            std::string scan = filler + "\xFF" + code + std::string(300, '\x21');
+            std::string in = head() + sos(scan) + EOI;
+            Rewrite r = rewrite(in, TEXT);
+            EXPECT_EQ(r.result, 0) << shift;
+            EXPECT_TRUE(r.out == head() + NEW_COM + sos(scan) + EOI) << "shift " << shift;
+        }
+        // A segment whose marker is cut by the block's end.
+        std::string in = head() + sos(filler) + dht() + "\xFF" + dht() + sos("\x01") + EOI;
+        Rewrite r = rewrite(in, TEXT);
+        EXPECT_EQ(r.result, 0) << shift;
+        EXPECT_TRUE(r.out ==
+                    head() + NEW_COM + sos(filler) + dht() + "\xFF" + dht() + sos("\x01") + EOI)
+            << "segment, shift " << shift;
+    }
+}
+
 }  // namespace
