@@ -11,6 +11,8 @@
 static const char CLOSE_EMOJI_LOWER[] = "</emoji>";
 static const char CLOSE_EMOJI_UPPER[] = "</EMOJI>";
 constexpr size_t CLOSE_EMOJI_SIZE = sizeof CLOSE_EMOJI_LOWER - 1;
+// Bytes from here up belong to multi-byte UTF-8 characters.
+constexpr unsigned char NON_ASCII_MIN = 0x80;
 
 // Introducer and label that open the comment extension.
 static const unsigned char COMMENT_HEADER[] = {GIF_EXTENSION_INTRODUCER, GIF_LABEL_COMMENT};
@@ -29,7 +31,7 @@ const char *searchTagEnd(const char *p) {
         const char *q = start + 1;
         // A byte of 0x80 or above is opaque: the scan stops there and jumps
         // to the next '<'.
-        for (; *q != '\0' && static_cast<unsigned char>(*q) < 0x80; q++) {
+        for (; *q != '\0' && static_cast<unsigned char>(*q) < NON_ASCII_MIN; q++) {
             if (*q == '/') {
                 slash = true;
             } else if (*q == '>' && slash) {

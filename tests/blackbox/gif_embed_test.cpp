@@ -110,6 +110,20 @@ TEST(GifEmbed, MalformedFilesAreReportedAndKept) {
     }
 }
 
+// A disk that takes no byte: the output cannot be completed, and with "-o"
+// the input stays as it was.
+TEST(GifEmbed, FullDiskKeepsTheInput) {
+    TempDir dir;
+    const std::string input = HEADER + IMAGE + TRAILER;
+    writeFile(dir / "x.gif", input);
+    ASSERT_EQ(runShell("ln -s /dev/full x-out.gif", dir.path()).status, 0);
+    writeFile(dir / "list.csv", "x.gif," + TEXT + "\n");
+    RunResult r = runTool({"-o", "list.csv"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err.rfind("Error: 1:x", 0), 0u) << r.err;
+    EXPECT_EQ(readFile(dir / "x.gif"), input);
+}
+
 TEST(GifEmbed, OverwriteReplacesTheInput) {
     TempDir dir;
     writeFile(dir / "x.gif", HEADER + IMAGE + TRAILER);

@@ -221,6 +221,20 @@ TEST(SetGifData, MalformedInputFails) {
     }
 }
 
+// The trailer ends the rewrite: nothing after it is read.
+TEST(SetGifData, StopsReadingAtTheTrailer) {
+    std::string gif = header(1) + image() + TRAILER;
+    std::string input = gif + "junk after the trailer";
+    FILE *in = fmemopen(&input[0], input.size(), "rb");
+    MemSink sink;
+    FILE *out = openMemSink(sink);
+    doWriteEmoji = 0;
+    EXPECT_EQ(setGifData(in, out, EMOJI), 0);
+    EXPECT_EQ(std::ftell(in), static_cast<long>(gif.size()));
+    std::fclose(in);
+    std::fclose(out);
+}
+
 // A stream rich in every block kind, and the same stream split into the
 // pieces the rewriter writes, each marked whether its write is tested.
 struct Segment {
