@@ -113,8 +113,11 @@ int walkDir(const char *dir, FILE *list, const DirOnPath *up) {
     DIR *d = opendir(dir);
     if (d == nullptr) return -1;  // not reported, at any level
 
+    // The status of "." relative to the open directory needs the same search
+    // permission as the status of each entry path: without it no entry can be
+    // examined, and the types delivered with the names must not stand in.
     struct stat st;
-    if (fstat(dirfd(d), &st) != 0) {
+    if (fstatat(dirfd(d), ".", &st, 0) != 0) {
         closedir(d);
         return -1;
     }
