@@ -36,14 +36,14 @@ hyperfine --style none --warmup 2 --runs 10 --export-json times.json \
 groups=$(($(wc -l < list.csv) / 7))
 
 # mean and standard deviation (ms) of a command from hyperfine's JSON
-stat() {
+timing() {
     tr -d ' \n' < times.json | sed 's/"command"/\n&/g' | grep "\"command\":\"$1\"" |
         sed 's/.*"mean":\([0-9.e+-]*\),"stddev":\([0-9.e+-]*\),.*/\1 \2/' |
         awk '{ printf "%.1f %.1f", $1 * 1000, $2 * 1000 }'
 }
-set -- $(stat emojitag)
+set -- $(timing emojitag)
 tool_ms=$1 tool_sd=$2
-set -- $(stat find)
+set -- $(timing find)
 find_ms=$1 find_sd=$2
 ratio=$(awk -v a="$tool_ms" -v b="$find_ms" 'BEGIN { printf "%.2f", a / b }')
 
