@@ -230,11 +230,12 @@ inline const uint8_t *qz_cc_bsearch(void *key, const uint8_t *first, uint32_t co
         const uint8_t *record = first + (size_t)(middle - 1) * size;
         int c = compare(key, record);
         if (c == 0) return record;
-        /* Only an exact 1 moves the search upward. */
-        if (c == 1)
-            low = middle + 1;
-        else
-            high = middle - 1;
+        /* Only an exact 1 moves the search upward. Written as selects so
+         * that the compiler need not branch on the comparison. */
+        uint32_t up = middle + 1;
+        uint32_t down = middle - 1;
+        low = c == 1 ? up : low;
+        high = c == 1 ? high : down;
     }
     return NULL;
 }
@@ -245,9 +246,9 @@ inline const uint8_t *qz_cc_bsearch(void *key, const uint8_t *first, uint32_t co
 inline int qz_cc_compare_range(const void *key, const uint8_t *record) {
     uint32_t k = *(const uint8_t *)key;
     uint32_t first = record[0];
-    if (k < first) return -1;
-    if (k < first + record[3]) return 0; /* no 8-bit wrap-around */
-    return 1;
+    /* -1 below first, 0 below first + length (no 8-bit wrap-around), else 1;
+     * a sum of two tests, so no branch. */
+    return (int)(k >= first) + (int)(k >= first + record[3]) - 1;
 }
 
 inline int qz_cc_compare_data_l2u(void *key, const uint8_t *record) {

@@ -48,6 +48,51 @@ inline bool writeUnit(uint8_t *out, uint32_t &o, uint32_t size, uint8_t h, uint8
     return true;
 }
 
+// Where the block of a lead byte lies, as one number for the per-call
+// cache: kLeadUnknown (not looked up yet), kLeadAbsent (bit clear), or
+// kLeadBlock + (table offset of the block << 1 | 1 for a range list).
+constexpr uint32_t kLeadUnknown = 0;
+constexpr uint32_t kLeadAbsent = 1;
+constexpr uint32_t kLeadBlock = 2;
+
+inline uint32_t findLeadBlock(uint8_t lead, const qz_cc_context *ctx) {
+    uint32_t index = ctx->l2u_index_pos - 1;
+    int rank = qz_cc_bitmap_rank(ctx, index, lead - kHighByte);
+    if (rank < 0) return kLeadAbsent;
+    uint32_t record = index + QZ_CC_LEAD_BITMAP + QZ_CC_BLOCK_RECORD * rank;
+    uint32_t block = (ctx->l2u_data_pos - 1) + (qz_cc_get16(ctx, record) - 1u);
+    uint32_t ranges = qz_cc_get8(ctx, record + 2) == QZ_CC_KIND_RANGES ? 1 : 0;
+    return kLeadBlock + (block << 1 | ranges);
+}
+
+// The trail byte's step of the double-byte lookup, then the fbu section.
+inline int lookupInBlock(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx,
+                         uint32_t lead) {
+    uint8_t trail = local[1];
+    if (lead != kLeadAbsent) {
+        uint32_t block = (lead - kLeadBlock) >> 1;
+        if ((lead - kLeadBlock) & 1) {
+            uint8_t key = trail;
+            const uint8_t *range =
+                qz_cc_bsearch(&key, ctx->table + block + 1, qz_cc_get8(ctx, block),
+                              QZ_CC_RANGE_RECORD, qz_cc_compare_data_l2u);
+            if (range != nullptr) {
+                uint16_t value = static_cast<uint16_t>(qz_cc_rec16(range + 1) + (trail - range[0]));
+                unit[0] = static_cast<uint8_t>(value >> 8);
+                unit[1] = static_cast<uint8_t>(value);
+                return 1;
+            }
+        } else {
+            int k = qz_cc_bitmap_rank(ctx, block, trail - kTrailFirst);
+            if (k >= 0) {
+                qz_cc_mread_uint8(unit, 2, ctx, block + QZ_CC_TRAIL_BITMAP + 2 * k);
+                return 1;
+            }
+        }
+    }
+    return qz_cc_lookup_fbu(local, unit, ctx);
+}
+
 template <bool kUtf8>
 int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
     const uint16_t type = ctx->type_code;
@@ -55,10 +100,23 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
     const bool euro = type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B;
     const bool kana = type == QZ_CC_TYPE_KANA_YEN || type == QZ_CC_TYPE_KANA;
     const bool four = type == QZ_CC_TYPE_4B;
+    const bool plainAscii = type != QZ_CC_TYPE_KANA_YEN && type != QZ_CC_TYPE_YEN;
+    // Block of each lead byte 0x80-0xFF, found once per call.
+    uint32_t leads[128] = {};
     const uint8_t *p = in;
     uint32_t o = 0;
     int32_t result = 0;
     while (*p != 0) {
+        if (!kUtf8 && plainAscii && *p < kHighByte) {
+            // A run of ASCII: the high byte 0x00 is already in the cleared
+            // buffer, so only the low byte is stored.
+            do {
+                if (size - o < 4) return QZ_CC_OUTPUT_FULL;
+                out[o + 1] = *p++;
+                o += 2;
+            } while (*p != 0 && *p < kHighByte);
+            continue;
+        }
         uint8_t b = *p;
         uint8_t unit[2];
         int ok;
@@ -91,7 +149,9 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
         } else {
             uint8_t t = p[1];
             if (t >= kTrailFirst) {
-                ok = qz_cc_lookup_l2u(p, unit, ctx);
+                uint32_t &lead = leads[b - kHighByte];
+                if (lead == kLeadUnknown) lead = findLeadBlock(b, ctx);
+                ok = lookupInBlock(p, unit, ctx, lead);
                 p += 2;
             } else if (four && isDigit(t)) {
                 // A four-byte group never swallows the terminator: a zero
@@ -128,33 +188,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
 }  // namespace
 
 extern "C" int qz_cc_lookup_l2u(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx) {
-    uint8_t lead = local[0];
-    uint8_t trail = local[1];
-    uint32_t index = ctx->l2u_index_pos - 1;
-    int rank = qz_cc_bitmap_rank(ctx, index, lead - kHighByte);
-    if (rank >= 0) {
-        uint32_t record = index + QZ_CC_LEAD_BITMAP + QZ_CC_BLOCK_RECORD * rank;
-        uint32_t block = (ctx->l2u_data_pos - 1) + (qz_cc_get16(ctx, record) - 1u);
-        if (qz_cc_get8(ctx, record + 2) == QZ_CC_KIND_RANGES) {
-            uint8_t key = trail;
-            const uint8_t *range =
-                qz_cc_bsearch(&key, ctx->table + block + 1, qz_cc_get8(ctx, block),
-                              QZ_CC_RANGE_RECORD, qz_cc_compare_data_l2u);
-            if (range != nullptr) {
-                uint16_t value = static_cast<uint16_t>(qz_cc_rec16(range + 1) + (trail - range[0]));
-                unit[0] = static_cast<uint8_t>(value >> 8);
-                unit[1] = static_cast<uint8_t>(value);
-                return 1;
-            }
-        } else {
-            int k = qz_cc_bitmap_rank(ctx, block, trail - kTrailFirst);
-            if (k >= 0) {
-                qz_cc_mread_uint8(unit, 2, ctx, block + QZ_CC_TRAIL_BITMAP + 2 * k);
-                return 1;
-            }
-        }
-    }
-    return qz_cc_lookup_fbu(local, unit, ctx);
+    return lookupInBlock(local, unit, ctx, findLeadBlock(local[0], ctx));
 }
 
 extern "C" int qz_cc_lookup_4b_l2u(const uint8_t *seq, uint8_t *unit, const qz_cc_context *ctx) {
