@@ -81,71 +81,48 @@ inline uint32_t decodeUtf8(const uint8_t *p, uint8_t *unit, bool &malformed) {
     return 3;
 }
 
-// Where the block of a unit's high byte lies, as one number for the
-// per-call cache: kHighUnknown, kHighAbsent (bit clear), or
-// kHighBlock + (table offset of the block << 1 | 1 for a range list).
-constexpr uint32_t kHighUnknown = 0;
-constexpr uint32_t kHighAbsent = 1;
-constexpr uint32_t kHighBlock = 2;
-
+// The block of a unit's high byte, as the per-call cache keeps it.
 inline uint32_t findHighBlock(uint8_t high, const qz_cc_context *ctx) {
-    uint32_t index = ctx->u2l_index_pos - 1;
-    int rank = qz_cc_bitmap_rank(ctx, index, high);
-    if (rank < 0) return kHighAbsent;
-    uint32_t record = index + QZ_CC_UNIT_BITMAP + QZ_CC_BLOCK_RECORD * rank;
-    uint32_t block = (ctx->u2l_data_pos - 1) + (qz_cc_get16(ctx, record) - 1u);
-    uint32_t ranges = qz_cc_get8(ctx, record + 2) == QZ_CC_KIND_RANGES ? 1 : 0;
-    return kHighBlock + (block << 1 | ranges);
+    return qz_cc_find_block(ctx, ctx->u2l_index_pos - 1, QZ_CC_UNIT_BITMAP, high,
+                            ctx->u2l_data_pos - 1);
 }
 
 // The low byte's step of the double-byte lookup, then the fub section.
 inline int lookupInBlock(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx,
-                         uint32_t high) {
-    if (high != kHighAbsent) {
-        uint32_t block = (high - kHighBlock) >> 1;
-        if ((high - kHighBlock) & 1) {
-            uint8_t key = unit[1];
-            const uint8_t *range =
-                qz_cc_bsearch(&key, ctx->table + block + 1, qz_cc_get8(ctx, block),
-                              QZ_CC_RANGE_RECORD, qz_cc_compare_data_u2l);
-            if (range != nullptr) {
-                uint16_t code =
-                    static_cast<uint16_t>(qz_cc_rec16(range + 1) + (unit[1] - range[0]));
-                local[0] = static_cast<uint8_t>(code >> 8);
-                local[1] = static_cast<uint8_t>(code);
-                return 1;
-            }
-        } else {
-            int k = qz_cc_bitmap_rank(ctx, block, unit[1]);
-            if (k >= 0) {
-                qz_cc_mread_uint8(local, 2, ctx, block + QZ_CC_UNIT_BITMAP + 2 * k);
-                return 1;
-            }
-        }
-    }
-    return qz_cc_lookup_fub(unit, local, ctx);
+                         uint32_t high, qz_cc_range_memo &memo, const qz_cc_context *fallback) {
+    if (qz_cc_lookup_block(ctx, high, unit[1], 0, QZ_CC_UNIT_BITMAP, &memo, local)) return 1;
+    return qz_cc_lookup_fub(unit, local, fallback);
 }
 
+// What one call keeps between characters: its copy of the header fields
+// (the output is written through a byte pointer that could alias the
+// caller's context; the copy spares a reread after every store), the
+// caller's context for the out-of-line searches, the block of each high
+// byte found so far and the last range record.
+struct CallState {
+    qz_cc_context header;
+    const qz_cc_context *table;
+    uint32_t highs[256];
+    qz_cc_range_memo memo;
+};
+
 // qz_cc_lookup_u2l with the first level answered from the per-call cache.
-inline int lookupCached(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx,
-                        uint32_t *highs) {
-    uint32_t &high = highs[unit[0]];
-    if (high == kHighUnknown) high = findHighBlock(unit[0], ctx);
-    return lookupInBlock(unit, local, ctx, high);
+inline int lookupCached(const uint8_t *unit, uint8_t *local, CallState &call) {
+    uint32_t &high = call.highs[unit[0]];
+    if (high == QZ_CC_BLOCK_UNKNOWN) high = findHighBlock(unit[0], &call.header);
+    return lookupInBlock(unit, local, &call.header, high, call.memo, call.table);
 }
 
 // Double-byte lookup whose result is written as two bytes, also with a
 // zero high byte (type 13).
-inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, const qz_cc_context *ctx,
-                               uint32_t *highs) {
-    return lookupCached(unit, stage, ctx, highs) ? 2 : 0;
+inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, CallState &call) {
+    return lookupCached(unit, stage, call) ? 2 : 0;
 }
 
 // Converts one unit into 1, 2 or 4 staging bytes; 0 means substitute.
 // The first rule that applies decides.
-inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, const qz_cc_context *ctx,
-                            uint32_t *highs) {
-    const uint16_t type = ctx->type_code;
+inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call) {
+    const uint16_t type = call.header.type_code;
     const uint16_t u = static_cast<uint16_t>(unit[0] << 8 | unit[1]);
     if ((type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B) && u == kEuro) {
         stage[0] = 0x80;
@@ -178,7 +155,7 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, const qz_cc_con
     }
     if (type >= QZ_CC_TYPE_SINGLE) {
         uint8_t byte;
-        if (!qz_cc_lookup_8859_u2l(unit, &byte, ctx)) return 0;
+        if (!qz_cc_lookup_8859_u2l(unit, &byte, call.table)) return 0;
         if (byte < 0x80) {
             stage[0] = byte;
             return 1;
@@ -194,26 +171,46 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, const qz_cc_con
         return 4;
     }
     if (type != QZ_CC_TYPE_4B) {
-        if (!lookupCached(unit, stage, ctx, highs)) return 0;
+        if (!lookupCached(unit, stage, call)) return 0;
         if (stage[0] != 0) return 2;
         stage[0] = stage[1];
         return 1;
     }
     if ((u >= kIdeographFirst && u <= kIdeographLast) ||
         (u >= kSurrogateFirst && u <= kPrivateLast))
-        return lookupTwoBytes(unit, stage, ctx, highs);
-    if (qz_cc_lookup_4b_u2l(unit, stage, ctx)) return 4;
-    return lookupTwoBytes(unit, stage, ctx, highs);
+        return lookupTwoBytes(unit, stage, call);
+    if (qz_cc_lookup_4b_u2l(unit, stage, call.table)) return 4;
+    return lookupTwoBytes(unit, stage, call);
 }
 
 template <bool kUtf8>
 int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
-    // Block of each high byte, found once per call.
-    uint32_t highs[256] = {};
+    CallState call;
+    call.header = *ctx;
+    call.table = ctx;
+    for (uint32_t &high : call.highs)
+        high = QZ_CC_BLOCK_UNKNOWN;
+    call.memo = qz_cc_range_memo{0, nullptr};
+    // U+0001-U+007F become their own byte with every type but 21 and 23
+    // (rule 5 comes before every table rule that could claim them).
+    const bool plainAscii =
+        ctx->type_code != QZ_CC_TYPE_KANA_YEN && ctx->type_code != QZ_CC_TYPE_YEN;
     const uint8_t *p = in;
     uint32_t w = 0;
     int32_t result = 0;
     do {
+        if (plainAscii) {
+            // A run of ASCII, one byte each; the terminator stays free.
+            if (kUtf8 ? p[0] < kCont : p[0] == 0 && p[1] != 0 && p[1] < kCont) {
+                do {
+                    if (size - w < 2) return QZ_CC_OUTPUT_FULL;
+                    out[w++] = kUtf8 ? p[0] : p[1];
+                    p += kUtf8 ? 1 : 2;
+                } while (kUtf8 ? p[0] != 0 && p[0] < kCont
+                               : p[0] == 0 && p[1] != 0 && p[1] < kCont);
+                continue;  // to the end test below
+            }
+        }
         uint8_t unit[2] = {0, 0};
         bool malformed = false;
         if (kUtf8) {
@@ -225,7 +222,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
             p += 2;
         }
         uint8_t stage[4];
-        uint32_t n = malformed ? 0 : convertUnit(unit, stage, ctx, highs);
+        uint32_t n = malformed ? 0 : convertUnit(unit, stage, call);
         if (n == 0) {
             stage[0] = QZ_CC_SUBST;
             n = 1;
@@ -243,7 +240,8 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
 }  // namespace
 
 extern "C" int qz_cc_lookup_u2l(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx) {
-    return lookupInBlock(unit, local, ctx, findHighBlock(unit[0], ctx));
+    qz_cc_range_memo memo = {0, nullptr};
+    return lookupInBlock(unit, local, ctx, findHighBlock(unit[0], ctx), memo, ctx);
 }
 
 extern "C" int qz_cc_lookup_4b_u2l(const uint8_t *unit, uint8_t *seq, const qz_cc_context *ctx) {
