@@ -1,6 +1,8 @@
 // qz_cc_l2u.cpp - local text to UTF-16BE or UTF-8: the per-character rules
 // by table type, the double-byte, four-byte and single-byte lookups, and
 // the writing of code units with their terminator reserve.
+#include "CP932.h"
+#include "CP932_index.h"
 #include "qz_cc_internal.h"
 
 namespace {
@@ -64,14 +66,16 @@ inline int lookupInBlock(const uint8_t *local, uint8_t *unit, const qz_cc_contex
     return qz_cc_lookup_fbu(local, unit, fallback);
 }
 
-template <bool kUtf8>
+// kDirect: the table is convert_tbl (type 22), and the double-byte lookup
+// reads the direct index of CP932_index.h instead of walking the table.
+template <bool kUtf8, bool kDirect>
 int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *table) {
     // A private copy of the header fields: the output is written through a
     // byte pointer that could alias the caller's context, and the copy keeps
     // the compiler from reading the fields again after every store.
     const qz_cc_context header = *table;
     const qz_cc_context *ctx = &header;
-    const uint16_t type = ctx->type_code;
+    const uint16_t type = kDirect ? QZ_CC_TYPE_KANA : ctx->type_code;
     const bool single = type >= QZ_CC_TYPE_SINGLE;
     const bool euro = type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B;
     const bool kana = type == QZ_CC_TYPE_KANA_YEN || type == QZ_CC_TYPE_KANA;
@@ -125,7 +129,15 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
             p += 1;
         } else {
             uint8_t t = p[1];
-            if (t >= kTrailFirst) {
+            if (t >= kTrailFirst && kDirect) {
+                // The answer of the walk below, read from the direct index.
+                uint16_t value = qz_cc_cp932_l2u[(b - QZ_CC_CP932_LEAD_FIRST) * QZ_CC_CP932_TRAILS +
+                                                 (t - QZ_CC_CP932_TRAIL_FIRST)];
+                ok = value != 0;
+                unit[0] = static_cast<uint8_t>(value >> 8);
+                unit[1] = static_cast<uint8_t>(value);
+                p += 2;
+            } else if (t >= kTrailFirst) {
                 uint32_t &lead = leads[b - kHighByte];
                 if (lead == QZ_CC_BLOCK_UNKNOWN) lead = findLeadBlock(b, ctx);
                 ok = lookupInBlock(p, unit, ctx, lead, memo, table);
@@ -197,6 +209,12 @@ extern "C" int qz_cc_lookup_8859_l2u(uint8_t byte, uint8_t *unit, const qz_cc_co
 extern "C" int32_t qz_cc_convert_l2u(uint8_t *output, const uint8_t *input, uint32_t output_size,
                                      const qz_cc_context *ctx, uint16_t unicode_form) {
     if (input[0] == 0) return 0;
-    if (unicode_form == QZ_CC_UTF8) return convert<true>(output, input, output_size, ctx);
-    return convert<false>(output, input, output_size, ctx);
+    // Only the linked CP932 table itself has the direct index; any other
+    // table, a copy of it included, is walked.
+    bool direct = ctx->table == convert_tbl && ctx->type_code == QZ_CC_TYPE_KANA;
+    if (unicode_form == QZ_CC_UTF8)
+        return direct ? convert<true, true>(output, input, output_size, ctx)
+                      : convert<true, false>(output, input, output_size, ctx);
+    return direct ? convert<false, true>(output, input, output_size, ctx)
+                  : convert<false, false>(output, input, output_size, ctx);
 }

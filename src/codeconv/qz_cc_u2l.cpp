@@ -1,6 +1,8 @@
 // qz_cc_u2l.cpp - UTF-16BE or UTF-8 text to local text: the decoders, the
 // per-character rules by table type, the double-byte, four-byte and
 // single-byte lookups, and the writing rule that keeps one byte free.
+#include "CP932.h"
+#include "CP932_index.h"
 #include "qz_cc_internal.h"
 
 namespace {
@@ -121,8 +123,11 @@ inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, CallState &c
 
 // Converts one unit into 1, 2 or 4 staging bytes; 0 means substitute.
 // The first rule that applies decides.
+// kDirect: the table is convert_tbl (type 22), and the double-byte lookup
+// reads the direct index of CP932_index.h instead of walking the table.
+template <bool kDirect>
 inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call) {
-    const uint16_t type = call.header.type_code;
+    const uint16_t type = kDirect ? QZ_CC_TYPE_KANA : call.header.type_code;
     const uint16_t u = static_cast<uint16_t>(unit[0] << 8 | unit[1]);
     if ((type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B) && u == kEuro) {
         stage[0] = 0x80;
@@ -171,7 +176,15 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call
         return 4;
     }
     if (type != QZ_CC_TYPE_4B) {
-        if (!lookupCached(unit, stage, call)) return 0;
+        if (kDirect) {
+            // The answer of qz_cc_lookup_u2l, read from the direct index.
+            uint16_t code = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[unit[0]]][unit[1]];
+            if (code == 0) return 0;
+            stage[0] = static_cast<uint8_t>(code >> 8);
+            stage[1] = static_cast<uint8_t>(code);
+        } else if (!lookupCached(unit, stage, call)) {
+            return 0;
+        }
         if (stage[0] != 0) return 2;
         stage[0] = stage[1];
         return 1;
@@ -183,13 +196,15 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call
     return lookupTwoBytes(unit, stage, call);
 }
 
-template <bool kUtf8>
+template <bool kUtf8, bool kDirect>
 int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
     CallState call;
     call.header = *ctx;
     call.table = ctx;
-    for (uint32_t &high : call.highs)
-        high = QZ_CC_BLOCK_UNKNOWN;
+    if (!kDirect) {
+        for (uint32_t &high : call.highs)
+            high = QZ_CC_BLOCK_UNKNOWN;
+    }
     call.memo = qz_cc_range_memo{0, nullptr};
     // U+0001-U+007F become their own byte with every type but 21 and 23
     // (rule 5 comes before every table rule that could claim them).
@@ -222,7 +237,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
             p += 2;
         }
         uint8_t stage[4];
-        uint32_t n = malformed ? 0 : convertUnit(unit, stage, call);
+        uint32_t n = malformed ? 0 : convertUnit<kDirect>(unit, stage, call);
         if (n == 0) {
             stage[0] = QZ_CC_SUBST;
             n = 1;
@@ -282,10 +297,15 @@ extern "C" int qz_cc_lookup_8859_u2l(const uint8_t *unit, uint8_t *byte, const q
 
 extern "C" int32_t qz_cc_convert_u2l(uint8_t *output, const uint8_t *input, uint32_t output_size,
                                      const qz_cc_context *ctx, uint16_t unicode_form) {
+    // Only the linked CP932 table itself has the direct index; any other
+    // table, a copy of it included, is walked.
+    bool direct = ctx->table == convert_tbl && ctx->type_code == QZ_CC_TYPE_KANA;
     if (unicode_form == QZ_CC_UTF8) {
         if (input[0] == 0) return 0;
-        return convert<true>(output, input, output_size, ctx);
+        return direct ? convert<true, true>(output, input, output_size, ctx)
+                      : convert<true, false>(output, input, output_size, ctx);
     }
     if (input[0] == 0 && input[1] == 0) return 0;
-    return convert<false>(output, input, output_size, ctx);
+    return direct ? convert<false, true>(output, input, output_size, ctx)
+                  : convert<false, false>(output, input, output_size, ctx);
 }
