@@ -252,6 +252,41 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
     return result < 0 ? result : static_cast<int32_t>(w);
 }
 
+// UTF-16BE to local with convert_tbl: the rules of convertUnit for type 22
+// in their order (ASCII, half-width katakana, U+0080, then the double-byte
+// lookup read from the direct index) in one tight loop.
+int32_t convertCp932Units(uint8_t *out, const uint8_t *p, uint32_t size) {
+    uint32_t w = 0;
+    int32_t result = 0;
+    do {
+        uint32_t u = static_cast<uint32_t>(p[0]) << 8 | p[1];
+        p += 2;
+        uint32_t code;
+        if (u - 1 < kAsciiLast) {
+            code = u;
+        } else if (u - kKanaFirst <= kKanaLast - kKanaFirst) {
+            code = (u & 0xFF) + kKanaShift;
+        } else if (u == kFirstNonAscii) {
+            code = 0;
+        } else {
+            code = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[u >> 8]][u & 0xFF];
+        }
+        if (code == 0) {
+            code = QZ_CC_SUBST;
+            result = QZ_CC_SUBSTITUTED;
+        }
+        uint32_t n = code > 0xFF ? 2 : 1;
+        // One byte always stays free for the terminator; w never exceeds size.
+        if (n + 1 > size - w) return QZ_CC_OUTPUT_FULL;
+        // Both bytes are stored; for a single byte the second store writes
+        // the zero that the cleared buffer already holds there.
+        out[w] = static_cast<uint8_t>(n == 2 ? code >> 8 : code);
+        out[w + 1] = static_cast<uint8_t>(n == 2 ? code : 0);
+        w += n;
+    } while ((p[0] | p[1]) != 0);
+    return result < 0 ? result : static_cast<int32_t>(w);
+}
+
 }  // namespace
 
 extern "C" int qz_cc_lookup_u2l(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx) {
@@ -306,6 +341,6 @@ extern "C" int32_t qz_cc_convert_u2l(uint8_t *output, const uint8_t *input, uint
                       : convert<true, false>(output, input, output_size, ctx);
     }
     if (input[0] == 0 && input[1] == 0) return 0;
-    return direct ? convert<false, true>(output, input, output_size, ctx)
+    return direct ? convertCp932Units(output, input, output_size)
                   : convert<false, false>(output, input, output_size, ctx);
 }
