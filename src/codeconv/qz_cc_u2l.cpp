@@ -289,8 +289,6 @@ int32_t convertCp932Units(uint8_t *out, const uint8_t *p, uint32_t size) {
         do {
             uint32_t bytes = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[high]][low];
             p += 2;
-            high = p[0];
-            low = p[1];
             missed |= bytes == 0;
             bytes = bytes == 0 ? QZ_CC_SUBST : bytes;
             // Both bytes are stored: lead and trail byte, or the single byte
@@ -298,6 +296,10 @@ int32_t convertCp932Units(uint8_t *out, const uint8_t *p, uint32_t size) {
             // (the room counted above covers the second store).
             storeBytePair(o, bytes);
             o += bytes > 0xFF ? 2 : 1;
+            // The next unit is read only now, after the store, as the
+            // character-by-character order has it (input and output may overlap).
+            high = p[0];
+            low = p[1];
         } while ((high | low) != 0 && --sure != 0);
     } while ((high | low) != 0);
     return missed ? QZ_CC_SUBSTITUTED : static_cast<int32_t>(o - out);
