@@ -277,6 +277,49 @@ TEST(Cp932Index, MixedTextsConvertAsWithTheWalk) {
     }
 }
 
+// Input that runs into the output: the clearing comes first, and every
+// character is read only after the one before it was written, so the
+// conversion goes on over what it wrote itself. The direct loops must keep
+// that order exactly as the walk does.
+TEST(Cp932Index, InputRunningIntoTheOutputConvertsAsWithTheWalk) {
+    struct Text {
+        const char *why;
+        uint16_t form, direction;
+        std::vector<uint8_t> bytes;  // placed at the start of the buffer
+    };
+    const Text texts[] = {
+        {"units: hiragana, then half of a unit in front of the output",
+         QZ_CC_UTF16BE,
+         QZ_CC_TO_LOCAL,
+         {0x30, 0x42, 0x30, 0x44, 0x4E}},
+        {"units: ASCII and half-width katakana",
+         QZ_CC_UTF16BE,
+         QZ_CC_TO_LOCAL,
+         {0x00, 0x41, 0xFF, 0x71, 0x00}},
+        {"CP932: kanji and ASCII", QZ_CC_UTF16BE, QZ_CC_TO_UNICODE, {0x88, 0x9F, 0x41, 0x42}},
+        {"CP932: katakana and a lead byte",
+         QZ_CC_UTF16BE,
+         QZ_CC_TO_UNICODE,
+         {0xB1, 0x82, 0xA0, 0x83}},
+    };
+    for (const Text &t : texts) {
+        for (size_t offset = 1; offset <= t.bytes.size(); offset++) {
+            for (uint32_t size = 1; size <= 24; size++) {
+                uint8_t direct[64] = {}, walked[64] = {};
+                std::memcpy(direct, t.bytes.data(), t.bytes.size());
+                std::memcpy(walked, t.bytes.data(), t.bytes.size());
+                int32_t a = qz_code_convert(direct + offset, direct, size, convert_tbl, t.form,
+                                            t.direction);
+                int32_t b = qz_code_convert(walked + offset, walked, size, walkedCopy(), t.form,
+                                            t.direction);
+                EXPECT_TRUE(a == b && std::memcmp(direct, walked, sizeof direct) == 0)
+                    << t.why << ", output at " << offset << ", size " << size << ": results " << a
+                    << " and " << b;
+            }
+        }
+    }
+}
+
 // Seeded texts of up to 60 characters drawn from every kind of character,
 // converted at every output size from 1 to beyond their length: the direct
 // loops check the room once for a stretch of characters, and these texts
