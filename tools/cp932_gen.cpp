@@ -145,15 +145,51 @@ constexpr unsigned kLeads = 128;
 constexpr unsigned kTrails = 192;  // and trail bytes 0x40-0xFF
 constexpr unsigned kPage = 256;    // code units per page of the Unicode side
 
-// What the double-byte lookups of the table answer, key by key: the
-// local-to-Unicode side from the round-trip set and then fbu, the
-// Unicode-to-local side from the round-trip set and then fub (the table's
-// main sections are searched before its fallback sections). 0 stands for
-// "not found", so a pair with U+0000 or the code 0x0000 cannot be indexed.
+// The converter's own rules for a type-22 table, which come before any
+// lookup in the table: ASCII stands for itself, the single bytes 0xA1-0xDF
+// are the half-width katakana U+FF61-U+FF9F, and the byte 0x80 and the code
+// unit U+0080 have no conversion.
+constexpr unsigned kAsciiLast = 0x7F;
+constexpr unsigned kKanaByteFirst = 0xA1;
+constexpr unsigned kKanaByteLast = 0xDF;
+constexpr unsigned kKanaUnitFirst = 0xFF61;
+constexpr unsigned kNoCharacter = 0x80;  // the byte 0x80 and the unit U+0080
+constexpr uint16_t kLeadMark = 0xFFFF;   // QZ_CC_CP932_LEAD: the byte takes a trail byte
+
+// What convert_tbl answers, key by key: the double-byte lookups of the
+// local-to-Unicode side from the round-trip set and then fbu; what each
+// single byte is on its own (the rules above, or the lead mark); and the
+// whole conversion of a code unit to local, the rules above first, then the
+// round-trip set, then fub (the table's main sections are searched before
+// its fallback sections), in writing order. 0 stands for "no conversion", so a pair with
+// U+0000 or the code 0x0000 cannot be indexed.
 struct Index {
     std::vector<uint16_t> l2u = std::vector<uint16_t>(kLeads * kTrails, 0);
+    std::vector<uint16_t> l2uByte = std::vector<uint16_t>(256, 0);
     std::vector<uint16_t> u2l = std::vector<uint16_t>(0x10000, 0);
 };
+
+// A local code as the Unicode side of the index holds it: the byte written
+// first in the low 8 bits, the second byte (0 for a single byte) in the high
+// 8 bits, so that the converter stores both with one 16-bit store.
+uint16_t bytesInWritingOrder(unsigned local) {
+    return static_cast<uint16_t>(local > 0xFF ? (local & 0xFF) << 8 | local >> 8 : local);
+}
+
+void indexRules(Index &index) {
+    for (unsigned b = 1; b < 256; b++) {
+        if (b <= kAsciiLast)
+            index.l2uByte[b] = static_cast<uint16_t>(b);
+        else if (b >= kKanaByteFirst && b <= kKanaByteLast)
+            index.l2uByte[b] = static_cast<uint16_t>(kKanaUnitFirst + (b - kKanaByteFirst));
+        else if (b != kNoCharacter)
+            index.l2uByte[b] = kLeadMark;
+    }
+    for (unsigned u = 1; u <= kAsciiLast; u++)
+        index.u2l[u] = static_cast<uint16_t>(u);
+    for (unsigned b = kKanaByteFirst; b <= kKanaByteLast; b++)
+        index.u2l[kKanaUnitFirst + (b - kKanaByteFirst)] = static_cast<uint16_t>(b);
+}
 
 bool buildIndex(const std::vector<Pair> &roundTrip, const std::vector<Pair> &fbu,
                 const std::vector<Pair> &fub, Index &index) {
@@ -173,13 +209,17 @@ bool buildIndex(const std::vector<Pair> &roundTrip, const std::vector<Pair> &fbu
             if (entry == 0) entry = p.unicode;
         }
     }
+    // The rules first: a unit they decide (U+0080 included) never reaches
+    // the table, so a table entry only fills a place still empty.
+    indexRules(index);
     for (const std::vector<Pair> *list : {&roundTrip, &fub}) {
         for (const Pair &p : *list) {
             // Single-byte round-trip pairs have no place on the Unicode side
             // of a type-22 table; the converter's rules cover them.
             if (list == &roundTrip && p.local < 0x100) continue;
+            if (p.unicode == kNoCharacter) continue;
             uint16_t &entry = index.u2l[p.unicode];
-            if (entry == 0) entry = p.local;
+            if (entry == 0) entry = bytesInWritingOrder(p.local);
         }
     }
     return true;
@@ -224,6 +264,11 @@ std::string emitIndex(const Index &index) {
         return hex(static_cast<unsigned>(kLeadFirst + i / kTrails), 2) + " " +
                hex(static_cast<unsigned>(kTrailFirst + i % kTrails), 2);
     });
+    out += "};\n\n";
+    out += "// What each byte is on its own (0xFFFF: a lead byte).\n";
+    out += "extern \"C\" const uint16_t qz_cc_cp932_l2u_byte[256] = {\n";
+    emitRows(out, index.l2uByte.data(), index.l2uByte.size(),
+             [](size_t i) { return hex(static_cast<unsigned>(i), 2); });
     out += "};\n\n";
     // Pages in the order of their high bytes; page 0 is the empty one.
     std::vector<unsigned> pageOf(256, 0);

@@ -1,6 +1,8 @@
 // qz_cc_l2u.cpp - local text to UTF-16BE or UTF-8: the per-character rules
 // by table type, the double-byte, four-byte and single-byte lookups, and
 // the writing of code units with their terminator reserve.
+#include <string.h>
+
 #include "CP932.h"
 #include "CP932_index.h"
 #include "qz_cc_internal.h"
@@ -175,6 +177,65 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
     return result < 0 ? result : static_cast<int32_t>(o);
 }
 
+// Stores a code unit high byte first in one 16-bit store.
+inline void storeUnit(uint8_t *o, uint32_t unit) {
+    uint16_t pair = static_cast<uint16_t>(unit);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_BIG_ENDIAN__
+    pair = static_cast<uint16_t>(pair << 8 | pair >> 8);
+#endif
+    memcpy(o, &pair, sizeof pair);
+}
+
+// CP932 to UTF-16BE with convert_tbl. ASCII is stored as it comes; any
+// other byte is looked up in the direct index, which says what the byte is
+// on its own under the rules of type 22 (half-width katakana, the
+// unconvertible 0x80) or that it is a lead byte, and answers the double-byte
+// lookup. The conditions left decide how far the input moves: as branches
+// they are predicted, and the next character starts before this one's loads
+// are back. The room is checked once for a stretch of characters that fits
+// with its terminator reserve.
+int32_t convertCp932Bytes(uint8_t *out, const uint8_t *p, uint32_t size) {
+    uint8_t *o = out;
+    uint8_t *const end = out + size;
+    uint32_t missed = 0;  // non-zero once a character had no conversion
+    do {
+        // Every character writes 2 bytes and needs 2 more free behind them.
+        size_t room = static_cast<size_t>(end - o);
+        if (room < 4) return QZ_CC_OUTPUT_FULL;
+        size_t sure = (room - 2) / 2;
+        do {
+            uint32_t b = p[0];
+            if (b < kHighByte) {
+                // ASCII: the high byte 0x00 is already in the cleared buffer.
+                o[1] = static_cast<uint8_t>(b);
+                o += 2;
+                p += 1;
+                continue;
+            }
+            uint32_t unit = qz_cc_cp932_l2u_byte[b];
+            if (unit != QZ_CC_CP932_LEAD) {
+                p += 1;
+            } else {
+                uint32_t t = p[1];
+                if (t >= kTrailFirst) {
+                    unit = qz_cc_cp932_l2u[(b - QZ_CC_CP932_LEAD_FIRST) * QZ_CC_CP932_TRAILS +
+                                           (t - QZ_CC_CP932_TRAIL_FIRST)];
+                    p += 2;
+                } else {
+                    // No trail byte: both bytes become one substitution,
+                    // but a zero ends the text and is not consumed.
+                    unit = 0;
+                    p += t != 0 ? 2 : 1;
+                }
+            }
+            missed |= unit == 0;
+            storeUnit(o, unit == 0 ? QZ_CC_SUBST : unit);
+            o += 2;
+        } while (*p != 0 && --sure != 0);
+    } while (*p != 0);
+    return missed ? QZ_CC_SUBSTITUTED : static_cast<int32_t>(o - out);
+}
+
 }  // namespace
 
 extern "C" int qz_cc_lookup_l2u(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx) {
@@ -215,6 +276,6 @@ extern "C" int32_t qz_cc_convert_l2u(uint8_t *output, const uint8_t *input, uint
     if (unicode_form == QZ_CC_UTF8)
         return direct ? convert<true, true>(output, input, output_size, ctx)
                       : convert<true, false>(output, input, output_size, ctx);
-    return direct ? convert<false, true>(output, input, output_size, ctx)
+    return direct ? convertCp932Bytes(output, input, output_size)
                   : convert<false, false>(output, input, output_size, ctx);
 }

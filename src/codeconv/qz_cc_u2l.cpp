@@ -1,6 +1,8 @@
 // qz_cc_u2l.cpp - UTF-16BE or UTF-8 text to local text: the decoders, the
 // per-character rules by table type, the double-byte, four-byte and
 // single-byte lookups, and the writing rule that keeps one byte free.
+#include <string.h>
+
 #include "CP932.h"
 #include "CP932_index.h"
 #include "qz_cc_internal.h"
@@ -127,7 +129,16 @@ inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, CallState &c
 // reads the direct index of CP932_index.h instead of walking the table.
 template <bool kDirect>
 inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call) {
-    const uint16_t type = kDirect ? QZ_CC_TYPE_KANA : call.header.type_code;
+    if (kDirect) {
+        // The index holds the answer of all the rules below for type 22,
+        // its bytes in writing order.
+        uint16_t bytes = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[unit[0]]][unit[1]];
+        if (bytes == 0) return 0;
+        stage[0] = static_cast<uint8_t>(bytes);
+        stage[1] = static_cast<uint8_t>(bytes >> 8);
+        return bytes > 0xFF ? 2 : 1;
+    }
+    const uint16_t type = call.header.type_code;
     const uint16_t u = static_cast<uint16_t>(unit[0] << 8 | unit[1]);
     if ((type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B) && u == kEuro) {
         stage[0] = 0x80;
@@ -176,15 +187,7 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call
         return 4;
     }
     if (type != QZ_CC_TYPE_4B) {
-        if (kDirect) {
-            // The answer of qz_cc_lookup_u2l, read from the direct index.
-            uint16_t code = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[unit[0]]][unit[1]];
-            if (code == 0) return 0;
-            stage[0] = static_cast<uint8_t>(code >> 8);
-            stage[1] = static_cast<uint8_t>(code);
-        } else if (!lookupCached(unit, stage, call)) {
-            return 0;
-        }
+        if (!lookupCached(unit, stage, call)) return 0;
         if (stage[0] != 0) return 2;
         stage[0] = stage[1];
         return 1;
@@ -252,39 +255,54 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
     return result < 0 ? result : static_cast<int32_t>(w);
 }
 
-// UTF-16BE to local with convert_tbl: the rules of convertUnit for type 22
-// in their order (ASCII, half-width katakana, U+0080, then the double-byte
-// lookup read from the direct index) in one tight loop.
+// Stores the two bytes of an index entry (writing order: the first byte in
+// the low 8 bits) with one 16-bit store.
+inline void storeBytePair(uint8_t *o, uint32_t bytes) {
+    uint16_t pair = static_cast<uint16_t>(bytes);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    pair = static_cast<uint16_t>(pair << 8 | pair >> 8);
+#endif
+    memcpy(o, &pair, sizeof pair);
+}
+
+// UTF-16BE to local with convert_tbl. The direct index answers every rule
+// of type 22, so a unit costs one page and one entry, and nothing depends
+// on the kind of character (it changes every few units in Japanese text,
+// and branches on it would mispredict). The room is checked once for a
+// stretch of units that fits even if each of them takes two bytes, which
+// the exact rule (room for the character and one free byte) then allows
+// for every one of them.
 int32_t convertCp932Units(uint8_t *out, const uint8_t *p, uint32_t size) {
-    uint32_t w = 0;
-    int32_t result = 0;
+    uint8_t *o = out;
+    uint8_t *const end = out + size;
+    uint32_t missed = 0;  // non-zero once a unit had no conversion
+    uint32_t high = p[0], low = p[1];
     do {
-        uint32_t u = static_cast<uint32_t>(p[0]) << 8 | p[1];
-        p += 2;
-        uint32_t code;
-        if (u - 1 < kAsciiLast) {
-            code = u;
-        } else if (u - kKanaFirst <= kKanaLast - kKanaFirst) {
-            code = (u & 0xFF) + kKanaShift;
-        } else if (u == kFirstNonAscii) {
-            code = 0;
-        } else {
-            code = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[u >> 8]][u & 0xFF];
+        size_t room = static_cast<size_t>(end - o);  // at least 1: a byte stays free
+        size_t sure = (room - 1) / 2;                // units of 2 bytes that fit
+        if (sure == 0) {
+            // Room for one byte at most: the exact rule decides this unit.
+            uint32_t bytes = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[high]][low];
+            if (room < 2 || bytes > 0xFF) return QZ_CC_OUTPUT_FULL;
+            sure = 1;  // a single byte or the substitution fits
         }
-        if (code == 0) {
-            code = QZ_CC_SUBST;
-            result = QZ_CC_SUBSTITUTED;
-        }
-        uint32_t n = code > 0xFF ? 2 : 1;
-        // One byte always stays free for the terminator; w never exceeds size.
-        if (n + 1 > size - w) return QZ_CC_OUTPUT_FULL;
-        // Both bytes are stored; for a single byte the second store writes
-        // the zero that the cleared buffer already holds there.
-        out[w] = static_cast<uint8_t>(n == 2 ? code >> 8 : code);
-        out[w + 1] = static_cast<uint8_t>(n == 2 ? code : 0);
-        w += n;
-    } while ((p[0] | p[1]) != 0);
-    return result < 0 ? result : static_cast<int32_t>(w);
+        do {
+            uint32_t bytes = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[high]][low];
+            p += 2;
+            missed |= bytes == 0;
+            bytes = bytes == 0 ? QZ_CC_SUBST : bytes;
+            // Both bytes are stored: lead and trail byte, or the single byte
+            // and the zero that the cleared buffer already holds after it
+            // (the room counted above covers the second store).
+            storeBytePair(o, bytes);
+            o += bytes > 0xFF ? 2 : 1;
+            // The next unit is read only now, after the store, as the
+            // character-by-character order has it (input and output may overlap).
+            high = p[0];
+            low = p[1];
+        } while ((high | low) != 0 && --sure != 0);
+    } while ((high | low) != 0);
+    return missed ? QZ_CC_SUBSTITUTED : static_cast<int32_t>(o - out);
 }
 
 }  // namespace

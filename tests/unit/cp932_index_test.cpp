@@ -57,21 +57,82 @@ TEST(Cp932Index, EveryDoubleByteKeyAnswersAsTheWalk) {
     EXPECT_EQ(differences, 0);
 }
 
-TEST(Cp932Index, EveryCodeUnitAnswersAsTheWalk) {
+// What each byte is on its own under the type-22 rules, range by range.
+TEST(Cp932Index, EveryByteAloneAnswersAsTheRules) {
+    struct Range {
+        const char *why;
+        unsigned first, last;
+        bool lead;  // else the code unit is first unit + (b - first)
+        unsigned unit;
+    };
+    const Range ranges[] = {
+        {"0x00 ends the text; never looked up, held as 0", 0x00, 0x00, false, 0x0000},
+        {"ASCII stands for itself", 0x01, 0x7F, false, 0x0001},
+        {"0x80 has no conversion in type 22", 0x80, 0x80, false, 0x0000},
+        {"lead bytes below the katakana", 0x81, 0x9F, true, 0},
+        {"0xA0 is a lead byte without any code", 0xA0, 0xA0, true, 0},
+        {"half-width katakana", 0xA1, 0xDF, false, 0xFF61},
+        {"lead bytes above the katakana, user-defined area and unused ones included", 0xE0, 0xFF,
+         true, 0},
+    };
+    unsigned next = 0;
+    for (const Range &r : ranges) {
+        ASSERT_EQ(r.first, next) << r.why;  // the ranges cover every byte once
+        for (unsigned b = r.first; b <= r.last; b++) {
+            unsigned want = r.lead ? QZ_CC_CP932_LEAD : (r.unit == 0 ? 0 : r.unit + (b - r.first));
+            EXPECT_EQ(qz_cc_cp932_l2u_byte[b], want) << r.why << ", byte " << hexKey(b);
+        }
+        next = r.last + 1;
+    }
+    EXPECT_EQ(next, 0x100u);
+}
+
+// The whole conversion of one code unit with convert_tbl, as the rules of
+// type 22 and the walking lookup give it, in the index's writing order.
+unsigned walkedUnit(unsigned u, const qz_cc_context &ctx) {
+    uint8_t unit[2] = {static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u)};
+    uint8_t local[2] = {0, 0};
+    if (u >= 0xFF61 && u <= 0xFF9F) return (u & 0xFF) + 0x40;  // half-width katakana
+    if (u >= 0x0001 && u <= 0x007F)
+        return qz_cc_lookup_ascii(local, unit, QZ_CC_TYPE_KANA, QZ_CC_TO_LOCAL) ? local[0] : 0;
+    if (u == 0x0080) return 0;  // no table lookup for U+0080
+    if (!qz_cc_lookup_u2l(unit, local, &ctx)) return 0;
+    // 0 marks "no conversion" in the index, so no found code may be 0.
+    EXPECT_TRUE(local[0] != 0 || local[1] != 0) << hexKey(u);
+    return local[0] == 0 ? local[1] : (local[1] << 8 | local[0]);
+}
+
+TEST(Cp932Index, EveryCodeUnitAnswersAsTheRulesAndTheWalk) {
     qz_cc_context ctx = context();
     int differences = 0;
     for (unsigned u = 0; u <= 0xFFFF; u++) {
-        uint8_t unit[2] = {static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u)};
-        uint8_t local[2] = {0, 0};
-        int found = qz_cc_lookup_u2l(unit, local, &ctx);
-        unsigned walked = found ? (local[0] << 8 | local[1]) : 0;
-        EXPECT_TRUE(!found || walked != 0) << hexKey(u);
+        unsigned walked = walkedUnit(u, ctx);
         unsigned indexed = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[u >> 8]][u & 0xFF];
         if (indexed != walked && ++differences <= 10)
             ADD_FAILURE() << "U+" << hexKey(u) << ": index " << hexKey(indexed) << ", walk "
                           << hexKey(walked);
     }
     EXPECT_EQ(differences, 0);
+}
+
+TEST(Cp932Index, EntriesHoldTheirBytesInWritingOrder) {
+    struct Case {
+        const char *why;
+        unsigned unit, entry;
+    };
+    const Case cases[] = {
+        {"hiragana a is 0x82 0xA0", 0x3042, 0xA082},
+        {"half-width katakana a is the single byte 0xB1", 0xFF71, 0x00B1},
+        {"ASCII A is the single byte 0x41", 0x0041, 0x0041},
+        {"the yen sign converts one way to the single byte 0x5C", 0x00A5, 0x005C},
+        {"the full-width tilde is 0x81 0x60", 0xFF5E, 0x6081},
+        {"the cent sign converts one way to 0x81 0x91", 0x00A2, 0x9181},
+        {"U+0080 has no conversion", 0x0080, 0x0000},
+        {"U+0000 has no conversion", 0x0000, 0x0000},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[c.unit >> 8]][c.unit & 0xFF], c.entry)
+            << c.why;
 }
 
 TEST(Cp932Index, EmptyPageHoldsOnlyZeros) {
@@ -83,7 +144,7 @@ TEST(Cp932Index, EmptyPageHoldsOnlyZeros) {
 // whole output buffers must be equal. Returns false after a difference.
 bool sameConversion(const uint8_t *input, uint32_t size, uint16_t form, uint16_t direction,
                     const std::string &what) {
-    uint8_t direct[64], walked[64];
+    uint8_t direct[512], walked[512];
     std::memset(direct, 0xAA, sizeof direct);
     std::memset(walked, 0x55, sizeof walked);
     int32_t a = qz_code_convert(direct, input, size, convert_tbl, form, direction);
@@ -102,10 +163,17 @@ struct Mode {
 TEST(Cp932Index, EveryTwoByteTextConvertsAsWithTheWalk) {
     const Mode modes[] = {
         {"UTF-16BE, room to spare", QZ_CC_UTF16BE, 16},
+        {"UTF-16BE, room for nothing: one byte", QZ_CC_UTF16BE, 1},
+        {"UTF-16BE, room for nothing: three bytes, one short of unit and terminator", QZ_CC_UTF16BE,
+         3},
         {"UTF-16BE, room for one unit: the second character is refused", QZ_CC_UTF16BE, 4},
+        {"UTF-16BE, room for one unit and a byte", QZ_CC_UTF16BE, 5},
         {"UTF-16BE, room for two units", QZ_CC_UTF16BE, 6},
         {"UTF-8, room to spare", QZ_CC_UTF8, 16},
+        {"UTF-8, room for nothing", QZ_CC_UTF8, 1},
+        {"UTF-8, room for one byte", QZ_CC_UTF8, 2},
         {"UTF-8, room for two bytes only", QZ_CC_UTF8, 3},
+        {"UTF-8, room for three bytes", QZ_CC_UTF8, 4},
     };
     for (const Mode &m : modes) {
         int differences = 0;
@@ -141,8 +209,15 @@ void encodeUtf8(unsigned u, uint8_t *out) {
 TEST(Cp932Index, EveryCodeUnitConvertsAsWithTheWalk) {
     const Mode modes[] = {
         {"UTF-16BE input, room to spare", QZ_CC_UTF16BE, 16},
+        {"UTF-16BE input, room for nothing", QZ_CC_UTF16BE, 1},
         {"UTF-16BE input, room for one byte: a two-byte code is refused", QZ_CC_UTF16BE, 2},
+        {"UTF-16BE input, room for two bytes: U+3042 after a single byte is refused", QZ_CC_UTF16BE,
+         3},
+        {"UTF-16BE input, room for three bytes", QZ_CC_UTF16BE, 4},
+        {"UTF-16BE input, room for four bytes: both characters fit", QZ_CC_UTF16BE, 5},
         {"UTF-8 input, room to spare", QZ_CC_UTF8, 16},
+        {"UTF-8 input, room for nothing", QZ_CC_UTF8, 1},
+        {"UTF-8 input, room for one byte", QZ_CC_UTF8, 2},
         {"UTF-8 input, room for two bytes", QZ_CC_UTF8, 3},
     };
     for (const Mode &m : modes) {
@@ -199,6 +274,151 @@ TEST(Cp932Index, MixedTextsConvertAsWithTheWalk) {
         for (uint32_t size = 1; size <= 40; size++)
             sameConversion(input.data(), size, t.form, t.direction,
                            std::string(t.why) + ", size " + std::to_string(size));
+    }
+}
+
+// Input that runs into the output: the clearing comes first, and every
+// character is read only after the one before it was written, so the
+// conversion goes on over what it wrote itself. The direct loops must keep
+// that order exactly as the walk does.
+TEST(Cp932Index, InputRunningIntoTheOutputConvertsAsWithTheWalk) {
+    struct Text {
+        const char *why;
+        uint16_t form, direction;
+        std::vector<uint8_t> bytes;  // placed at the start of the buffer
+    };
+    const Text texts[] = {
+        {"units: hiragana, then half of a unit in front of the output",
+         QZ_CC_UTF16BE,
+         QZ_CC_TO_LOCAL,
+         {0x30, 0x42, 0x30, 0x44, 0x4E}},
+        {"units: ASCII and half-width katakana",
+         QZ_CC_UTF16BE,
+         QZ_CC_TO_LOCAL,
+         {0x00, 0x41, 0xFF, 0x71, 0x00}},
+        {"CP932: kanji and ASCII", QZ_CC_UTF16BE, QZ_CC_TO_UNICODE, {0x88, 0x9F, 0x41, 0x42}},
+        {"CP932: katakana and a lead byte",
+         QZ_CC_UTF16BE,
+         QZ_CC_TO_UNICODE,
+         {0xB1, 0x82, 0xA0, 0x83}},
+    };
+    for (const Text &t : texts) {
+        for (size_t offset = 1; offset <= t.bytes.size(); offset++) {
+            for (uint32_t size = 1; size <= 24; size++) {
+                uint8_t direct[64] = {}, walked[64] = {};
+                std::memcpy(direct, t.bytes.data(), t.bytes.size());
+                std::memcpy(walked, t.bytes.data(), t.bytes.size());
+                int32_t a = qz_code_convert(direct + offset, direct, size, convert_tbl, t.form,
+                                            t.direction);
+                int32_t b = qz_code_convert(walked + offset, walked, size, walkedCopy(), t.form,
+                                            t.direction);
+                EXPECT_TRUE(a == b && std::memcmp(direct, walked, sizeof direct) == 0)
+                    << t.why << ", output at " << offset << ", size " << size << ": results " << a
+                    << " and " << b;
+            }
+        }
+    }
+}
+
+// Seeded texts of up to 60 characters drawn from every kind of character,
+// converted at every output size from 1 to beyond their length: the direct
+// loops check the room once for a stretch of characters, and these texts
+// end such stretches at every place.
+struct Lcg {
+    uint64_t s;
+    unsigned next(unsigned n) {
+        s = s * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<unsigned>((s >> 33) % n);
+    }
+};
+
+// One CP932 character or malformed group (never a zero byte).
+void appendLocal(std::vector<uint8_t> &t, Lcg &r) {
+    switch (r.next(9)) {
+        case 0:
+            t.push_back(static_cast<uint8_t>(1 + r.next(0x7F)));
+            break;  // ASCII
+        case 1:
+            t.push_back(static_cast<uint8_t>(0xA1 + r.next(0x3F)));
+            break;  // katakana
+        case 2:
+            t.push_back(0x80);
+            break;  // no conversion
+        case 3:     // a mapped double-byte code: hiragana or kanji
+            t.push_back(r.next(2) ? 0x82 : 0x88);
+            t.push_back(static_cast<uint8_t>(0x9F + r.next(0x54)));
+            break;
+        case 4:
+            t.insert(t.end(), {0x87, 0x90});
+            break;  // from the fbu section
+        case 5:     // any lead, any trail 0x40 and up
+            t.push_back(static_cast<uint8_t>(0x81 + r.next(0x7F)));
+            t.push_back(static_cast<uint8_t>(0x40 + r.next(0xC0)));
+            break;
+        case 6:  // a lead byte before a byte below 0x40: one substitution for both
+            t.push_back(0x82);
+            t.push_back(static_cast<uint8_t>(1 + r.next(0x3F)));
+            break;
+        case 7:
+            t.insert(t.end(), {0xEB, 0x41});
+            break;  // unmapped lead byte
+        default:    // the row of full-width forms
+            t.push_back(0x81);
+            t.push_back(static_cast<uint8_t>(0x40 + r.next(0xBD)));
+            break;
+    }
+}
+
+// One UTF-16BE code unit, never 0x0000.
+void appendUnit(std::vector<uint8_t> &t, Lcg &r) {
+    static const unsigned kinds[][2] = {
+        {0x0001, 0x007F},  // ASCII
+        {0xFF61, 0xFF9F},  // half-width katakana
+        {0x3041, 0x3093},  // hiragana
+        {0x4E00, 0x9FA0},  // ideographs, mapped or not
+        {0x0080, 0x00FF},  // U+0080 and the Latin-1 fallbacks
+        {0x0100, 0x017F},  // high byte 0x01: a low byte that looks like ASCII
+        {0xD800, 0xDFFF},  // lone surrogates
+        {0xFF00, 0xFFFF},  // full-width forms and the end of the plane
+    };
+    const unsigned *k = kinds[r.next(8)];
+    unsigned u = k[0] + r.next(k[1] - k[0] + 1);
+    t.push_back(static_cast<uint8_t>(u >> 8));
+    t.push_back(static_cast<uint8_t>(u));
+}
+
+TEST(Cp932Index, SeededMixedTextsConvertAsWithTheWalkAtEverySize) {
+    Lcg r{20240611};
+    for (int n = 0; n < 200; n++) {
+        std::vector<uint8_t> local, units;
+        unsigned length = 1 + r.next(60);
+        for (unsigned i = 0; i < length; i++) {
+            appendLocal(local, r);
+            appendUnit(units, r);
+        }
+        // A lone lead byte at the end now and then: its terminator is not consumed.
+        if (r.next(4) == 0) local.push_back(0x83);
+        local.push_back(0);
+        units.insert(units.end(), {0, 0});
+        std::vector<uint8_t> utf8;  // the units as UTF-8, surrogates encoded as they are
+        for (size_t i = 0; i + 2 < units.size(); i += 2) {
+            uint8_t seq[4];
+            encodeUtf8(static_cast<unsigned>(units[i] << 8 | units[i + 1]), seq);
+            for (int j = 0; seq[j] != 0; j++)
+                utf8.push_back(seq[j]);
+        }
+        utf8.push_back(0);
+        const std::string text = "text " + std::to_string(n) + ", size ";
+        for (uint32_t size = 1; size <= 2 * units.size() + 4; size++) {
+            sameConversion(local.data(), size, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE,
+                           "CP932 to UTF-16BE, " + text + std::to_string(size));
+            sameConversion(local.data(), size, QZ_CC_UTF8, QZ_CC_TO_UNICODE,
+                           "CP932 to UTF-8, " + text + std::to_string(size));
+            sameConversion(units.data(), size, QZ_CC_UTF16BE, QZ_CC_TO_LOCAL,
+                           "UTF-16BE to CP932, " + text + std::to_string(size));
+            sameConversion(utf8.data(), size, QZ_CC_UTF8, QZ_CC_TO_LOCAL,
+                           "UTF-8 to CP932, " + text + std::to_string(size));
+        }
     }
 }
 
