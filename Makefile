@@ -6,8 +6,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
 ASAN_BUILD := build-asan
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
-.PHONY: all build demo check test test-asan deps bench format clean
+.PHONY: all build demo check test test-asan deps bench format clean install check-man check-consumer
 
 all: build
 
@@ -29,7 +30,20 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-asan
+check: test test-asan check-man check-consumer
+
+# The manual page must render without a single groff warning.
+check-man: deps
+	@out=$$(LC_ALL=C groff -man -Tutf8 -ww -z docs/emojitag.1 2>&1); \
+	if [ -n "$$out" ]; then echo "$$out"; echo "docs/emojitag.1: groff warnings"; exit 1; fi
+
+# Install into a temporary prefix; build and run the C and C++ consumers.
+check-consumer: deps build
+	sh tests/consumer/run.sh $(BUILD)
+
+# `make install PREFIX=DIR` (and DESTDIR=STAGE for packaging).
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON $(CMAKE_FLAGS)

@@ -2,7 +2,7 @@
 # Installs the Debian packages that the tests and benchmarks use, when they
 # are missing. The tool itself needs none of them.
 set -e
-PACKAGES="cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libicu-dev \
+PACKAGES="cmake g++ make groff-base pkgconf libgtest-dev libgmock-dev libbenchmark-dev libicu-dev \
 libjpeg-turbo-progs giflib-tools gifsicle libimage-exiftool-perl clang libclang-rt-14-dev"
 
 missing=""
