@@ -1,12 +1,158 @@
-// Stand-in for the template walk until it lands: checks the list's name and
-// creates it empty; no directory is walked.
+// template_list.cpp - the template run ("-f"): walks a directory tree depth
+// first and writes, for every GIF or JPEG file met, a group of seven lines
+// that names the file and the fields still to be filled in.
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "driver.h"
 
-int searchGif(const char *, FILE *) {
+namespace {
+
+// One entry path: at most 4095 bytes plus the NUL. Each directory level keeps
+// its own buffer on the stack.
+constexpr int ENTRY_PATH_SIZE = 4096;
+
+// Directory levels below the top that are entered at most. A level costs a
+// little more than one entry-path buffer of stack, and paths of up to 4095
+// bytes allow about 2000 levels ("a/a/a/..."), more than a default 8 MiB stack
+// holds; deeper directories are skipped like directories that cannot be opened.
+constexpr int MAX_DEPTH = 1000;
+
+// Buffer of the template list's stream: groups are written as their files are
+// met and leave the process in large blocks.
+constexpr size_t LIST_BUF_SIZE = 65536;
+char listBuf[LIST_BUF_SIZE];
+
+// Lines 2 to 7 of a template group; line 1 is the entry path and ",yomi1".
+const char GROUP_LINE1_TAIL[] = ",yomi1\n";
+const char GROUP_FIXED_LINES[] = ",hyoki1\n,hinsi1\n,category1\n,type\n,tag1\n,tagcont\n";
+
+// A directory on the way from the top of the walk to the one being read.
+// Meeting one of them again (through a symbolic link to an ancestor, or the
+// directory itself) would walk the same tree without end.
+struct DirOnPath {
+    dev_t dev;
+    ino_t ino;
+    int depth;
+    const DirOnPath *up;
+};
+
+bool isOnPath(const struct stat &st, const DirOnPath *dir) {
+    for (; dir != nullptr; dir = dir->up) {
+        if (dir->dev == st.st_dev && dir->ino == st.st_ino) return true;
+    }
+    return false;
+}
+
+// Lower-cases A to Z only; no locale is involved.
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoreCase(const char *s, const char *lower) {
+    for (; *s != '\0' && *lower != '\0'; ++s, ++lower) {
+        if (lowerAscii(*s) != *lower) return false;
+    }
+    return *s == *lower;
+}
+
+// The suffix runs from the last '.' to the end. Taking it from the entry's
+// name gives the same answer as from its whole path: a '.' in a directory part
+// leaves a '/' in the suffix, which never matches.
+bool hasImageSuffix(const char *name) {
+    const char *dot = std::strrchr(name, '.');
+    if (dot == nullptr) return false;
+    return equalsIgnoreCase(dot, ".gif") || equalsIgnoreCase(dot, ".jpg") ||
+           equalsIgnoreCase(dot, ".jpeg");
+}
+
+bool isDotOrDotDot(const char *name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+void writeGroup(FILE *list, const char *entryPath) {
+    std::fputs(entryPath, list);  // unchanged and unquoted, commas included
+    std::fputs(GROUP_LINE1_TAIL, list);
+    std::fputs(GROUP_FIXED_LINES, list);
+}
+
+// Entry kinds as the status of the entry path gives them (links followed).
+constexpr int KIND_OTHER = 0;
+constexpr int KIND_FILE = 1;
+constexpr int KIND_DIR = 2;
+
+// Sets *kind for entry `e` of the open directory `d`; returns 0, or -1 when
+// its status cannot be read. The type delivered with the name is what the
+// status would show for anything but a link, so only links and entries of
+// unknown type cost a status call, a one-name lookup relative to `d`.
+int entryKind(DIR *d, const struct dirent *e, int *kind) {
+    if (e->d_type == DT_REG) {
+        *kind = KIND_FILE;
+        return 0;
+    }
+    if (e->d_type == DT_DIR) {
+        *kind = KIND_DIR;
+        return 0;
+    }
+    struct stat st;
+    if (fstatat(dirfd(d), e->d_name, &st, 0) != 0) return -1;
+    *kind = S_ISREG(st.st_mode) ? KIND_FILE : S_ISDIR(st.st_mode) ? KIND_DIR : KIND_OTHER;
     return 0;
+}
+
+// Walks `dir`, whose ancestors on the walk are `up` (none for the top).
+// Returns -1 when the directory cannot be opened, otherwise the value left by
+// the last entry handled: 0, -1 for an entry that could not be examined, or a
+// subdirectory walk's result.
+int walkDir(const char *dir, FILE *list, const DirOnPath *up) {
+    int depth = up == nullptr ? 0 : up->depth + 1;
+    if (depth > MAX_DEPTH) return -1;
+    DIR *d = opendir(dir);
+    if (d == nullptr) return -1;  // not reported, at any level
+
+    // The status of "." relative to the open directory needs the same search
+    // permission as the status of each entry path: without it no entry can be
+    // examined, and the types delivered with the names must not stand in.
+    struct stat st;
+    if (fstatat(dirfd(d), ".", &st, 0) != 0) {
+        closedir(d);
+        return -1;
+    }
+    if (isOnPath(st, up)) {
+        closedir(d);
+        return 0;  // a link back to a directory already being walked
+    }
+    const DirOnPath here{st.st_dev, st.st_ino, depth, up};
+
+    int result = 0;
+    int kind = KIND_OTHER;
+    char entryPath[ENTRY_PATH_SIZE];
+    while (const struct dirent *e = readdir(d)) {
+        int len = std::snprintf(entryPath, sizeof entryPath, "%s/%s", dir, e->d_name);
+        if (len < 0 || len >= ENTRY_PATH_SIZE) {
+            result = -1;  // too long to name: skipped, the rest is still read
+            continue;
+        }
+        result = entryKind(d, e, &kind);
+        if (result != 0) continue;  // dangling link or entry gone: the rest is still read
+        if (kind == KIND_FILE) {
+            if (hasImageSuffix(e->d_name)) writeGroup(list, entryPath);
+        } else if (kind == KIND_DIR) {
+            // A directory named like an image is walked, never listed.
+            if (!isDotOrDotDot(e->d_name)) result = walkDir(entryPath, list, &here);
+        }
+    }
+    closedir(d);
+    return result;
+}
+
+}  // namespace
+
+int searchGif(const char *dir, FILE *list) {
+    return walkDir(dir, list, nullptr);
 }
 
 int startSearchGif(const char *dir, const char *listPath) {
@@ -15,11 +161,12 @@ int startSearchGif(const char *dir, const char *listPath) {
         std::fprintf(stderr, "Error: %s: not csv file\n", listPath);
         return -1;
     }
-    FILE *list = std::fopen(listPath, "w");
+    FILE *list = std::fopen(listPath, "w");  // text mode
     if (list == nullptr) {
         std::fprintf(stderr, "Error: %s: cannot write open\n", listPath);
         return -1;
     }
+    std::setvbuf(list, listBuf, _IOFBF, sizeof listBuf);
     int result = searchGif(dir, list);
     std::fclose(list);
     return result;

@@ -128,7 +128,9 @@ static ssize_t sinkWrite(void *cookie, const char *data, size_t size) {
     std::memcpy(&sink->bytes[sink->pos], data, n);
     sink->pos += n;
     sink->accepted += n;
-    return n == 0 && size > 0 ? -1 : static_cast<ssize_t>(n);
+    // A cookie write reports an error by returning fewer bytes, never -1:
+    // glibc mistakes -1 for a huge count and then has fwrite report success.
+    return static_cast<ssize_t>(n);
 }
 
 static int sinkSeek(void *cookie, off64_t *offset, int whence) {
