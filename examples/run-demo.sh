@@ -16,5 +16,5 @@ for f in images/*-out.*; do
 done
 if command -v rdjpgcom >/dev/null 2>&1; then
     echo "comment of examples/out/images/cat-out.jpg:"
-    rdjpgcom images/cat-out.jpg | sed 's/^/  /'
+    rdjpgcom -raw images/cat-out.jpg | sed 's/^/  /'
 fi

@@ -1,0 +1,223 @@
+// qz_cc_l2u.cpp - local text to UTF-16BE or UTF-8: the per-character rules
+// by table type, the double-byte, four-byte and single-byte lookups, and
+// the writing of code units with their terminator reserve.
+#include "qz_cc_internal.h"
+
+namespace {
+
+// Byte ranges of local text.
+constexpr uint8_t kHighByte = 0x80;   // first byte that is not ASCII
+constexpr uint8_t kEuroByte = 0x80;   // euro sign of types 11 and 12
+constexpr uint8_t kKanaFirst = 0xA1;  // half-width katakana of types 21, 22
+constexpr uint8_t kKanaLast = 0xDF;
+constexpr uint8_t kKanaShift = 0x40;   // 0xA1 + 0xFF00 - 0x40 = U+FF61
+constexpr uint8_t kTrailFirst = 0x40;  // lowest trail byte of a double-byte code
+constexpr uint8_t kDigitFirst = 0x30;  // second and fourth byte of a four-byte code
+constexpr uint8_t kDigitLast = 0x39;
+constexpr uint8_t kSeq3First = 0x81;  // lowest third byte of a four-byte code
+
+inline bool isDigit(uint8_t b) {
+    return b >= kDigitFirst && b <= kDigitLast;
+}
+
+// Writes one code unit. UTF-16BE keeps two bytes free for its terminator,
+// UTF-8 one. Returns false, writing nothing, when the unit does not fit.
+template <bool kUtf8>
+inline bool writeUnit(uint8_t *out, uint32_t &o, uint32_t size, uint8_t h, uint8_t l) {
+    uint32_t room = size - o;  // o never exceeds size
+    if (!kUtf8) {
+        if (room < 4) return false;
+        out[o] = h;
+        out[o + 1] = l;
+        o += 2;
+        return true;
+    }
+    if (h == 0 && l < 0x80) {
+        if (room < 2) return false;
+        out[o++] = l;
+    } else if (h <= 0x07) {
+        if (room < 3) return false;
+        out[o++] = static_cast<uint8_t>(0xC0 | h << 2 | l >> 6);
+        out[o++] = static_cast<uint8_t>(0x80 | (l & 0x3F));
+    } else {
+        if (room < 4) return false;
+        out[o++] = static_cast<uint8_t>(0xE0 | h >> 4);
+        out[o++] = static_cast<uint8_t>(0x80 | (h & 0x0F) << 2 | l >> 6);
+        out[o++] = static_cast<uint8_t>(0x80 | (l & 0x3F));
+    }
+    return true;
+}
+
+// Where the block of a lead byte lies, as one number for the per-call
+// cache: kLeadUnknown (not looked up yet), kLeadAbsent (bit clear), or
+// kLeadBlock + (table offset of the block << 1 | 1 for a range list).
+constexpr uint32_t kLeadUnknown = 0;
+constexpr uint32_t kLeadAbsent = 1;
+constexpr uint32_t kLeadBlock = 2;
+
+inline uint32_t findLeadBlock(uint8_t lead, const qz_cc_context *ctx) {
+    uint32_t index = ctx->l2u_index_pos - 1;
+    int rank = qz_cc_bitmap_rank(ctx, index, lead - kHighByte);
+    if (rank < 0) return kLeadAbsent;
+    uint32_t record = index + QZ_CC_LEAD_BITMAP + QZ_CC_BLOCK_RECORD * rank;
+    uint32_t block = (ctx->l2u_data_pos - 1) + (qz_cc_get16(ctx, record) - 1u);
+    uint32_t ranges = qz_cc_get8(ctx, record + 2) == QZ_CC_KIND_RANGES ? 1 : 0;
+    return kLeadBlock + (block << 1 | ranges);
+}
+
+// The trail byte's step of the double-byte lookup, then the fbu section.
+inline int lookupInBlock(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx,
+                         uint32_t lead) {
+    uint8_t trail = local[1];
+    if (lead != kLeadAbsent) {
+        uint32_t block = (lead - kLeadBlock) >> 1;
+        if ((lead - kLeadBlock) & 1) {
+            uint8_t key = trail;
+            const uint8_t *range =
+                qz_cc_bsearch(&key, ctx->table + block + 1, qz_cc_get8(ctx, block),
+                              QZ_CC_RANGE_RECORD, qz_cc_compare_data_l2u);
+            if (range != nullptr) {
+                uint16_t value = static_cast<uint16_t>(qz_cc_rec16(range + 1) + (trail - range[0]));
+                unit[0] = static_cast<uint8_t>(value >> 8);
+                unit[1] = static_cast<uint8_t>(value);
+                return 1;
+            }
+        } else {
+            int k = qz_cc_bitmap_rank(ctx, block, trail - kTrailFirst);
+            if (k >= 0) {
+                qz_cc_mread_uint8(unit, 2, ctx, block + QZ_CC_TRAIL_BITMAP + 2 * k);
+                return 1;
+            }
+        }
+    }
+    return qz_cc_lookup_fbu(local, unit, ctx);
+}
+
+template <bool kUtf8>
+int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
+    const uint16_t type = ctx->type_code;
+    const bool single = type >= QZ_CC_TYPE_SINGLE;
+    const bool euro = type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B;
+    const bool kana = type == QZ_CC_TYPE_KANA_YEN || type == QZ_CC_TYPE_KANA;
+    const bool four = type == QZ_CC_TYPE_4B;
+    const bool plainAscii = type != QZ_CC_TYPE_KANA_YEN && type != QZ_CC_TYPE_YEN;
+    // Block of each lead byte 0x80-0xFF, found once per call.
+    uint32_t leads[128] = {};
+    const uint8_t *p = in;
+    uint32_t o = 0;
+    int32_t result = 0;
+    while (*p != 0) {
+        if (!kUtf8 && plainAscii && *p < kHighByte) {
+            // A run of ASCII: the high byte 0x00 is already in the cleared
+            // buffer, so only the low byte is stored.
+            do {
+                if (size - o < 4) return QZ_CC_OUTPUT_FULL;
+                out[o + 1] = *p++;
+                o += 2;
+            } while (*p != 0 && *p < kHighByte);
+            continue;
+        }
+        uint8_t b = *p;
+        uint8_t unit[2];
+        int ok;
+        if (b < kHighByte) {
+            ok = qz_cc_lookup_ascii(&b, unit, type, QZ_CC_TO_UNICODE);
+            p += 1;
+        } else if (single) {
+            // Only the escaped pair 0x81, high byte is a character here.
+            uint8_t t = p[1];
+            if (b != QZ_CC_ESCAPE) {
+                ok = 0;
+                p += 1;
+            } else if (t == 0) {
+                ok = 0;  // the text ends at t
+                p += 1;
+            } else {
+                ok = t >= kHighByte ? qz_cc_lookup_8859_l2u(t, unit, ctx) : 0;
+                p += 2;
+            }
+        } else if (b == kEuroByte) {
+            ok = euro;
+            unit[0] = 0x20;
+            unit[1] = 0xAC;
+            p += 1;
+        } else if (kana && b >= kKanaFirst && b <= kKanaLast) {
+            ok = 1;
+            unit[0] = 0xFF;
+            unit[1] = static_cast<uint8_t>(b - kKanaShift);
+            p += 1;
+        } else {
+            uint8_t t = p[1];
+            if (t >= kTrailFirst) {
+                uint32_t &lead = leads[b - kHighByte];
+                if (lead == kLeadUnknown) lead = findLeadBlock(b, ctx);
+                ok = lookupInBlock(p, unit, ctx, lead);
+                p += 2;
+            } else if (four && isDigit(t)) {
+                // A four-byte group never swallows the terminator: a zero
+                // third byte ends it after two bytes, a zero fourth after three.
+                uint8_t b3 = p[2];
+                if (b3 == 0) {
+                    ok = 0;
+                    p += 2;
+                } else if (p[3] == 0) {
+                    ok = 0;
+                    p += 3;
+                } else {
+                    ok = b3 >= kSeq3First && isDigit(p[3]) ? qz_cc_lookup_4b_l2u(p, unit, ctx) : 0;
+                    p += 4;
+                }
+            } else if (t == 0) {
+                ok = 0;  // the text ends at t
+                p += 1;
+            } else {
+                ok = 0;
+                p += 2;
+            }
+        }
+        if (!ok) {
+            unit[0] = 0x00;
+            unit[1] = QZ_CC_SUBST;
+            result = QZ_CC_SUBSTITUTED;
+        }
+        if (!writeUnit<kUtf8>(out, o, size, unit[0], unit[1])) return QZ_CC_OUTPUT_FULL;
+    }
+    return result < 0 ? result : static_cast<int32_t>(o);
+}
+
+}  // namespace
+
+extern "C" int qz_cc_lookup_l2u(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx) {
+    return lookupInBlock(local, unit, ctx, findLeadBlock(local[0], ctx));
+}
+
+extern "C" int qz_cc_lookup_4b_l2u(const uint8_t *seq, uint8_t *unit, const qz_cc_context *ctx) {
+    uint8_t key[4] = {seq[0], seq[1], seq[2], seq[3]};
+    uint16_t count = qz_cc_get16(ctx, ctx->data_4b_pos - 1);
+    const uint8_t *run = qz_cc_bsearch(key, ctx->table + ctx->data_4b_pos + 1, count,
+                                       QZ_CC_RUN4B_RECORD, qz_cc_compare_data_4b_l2u);
+    if (run == nullptr) return 0;
+    uint16_t value = static_cast<uint16_t>(qz_cc_rec16(run + 4) + qz_cc_sub4b(key, run));
+    unit[0] = static_cast<uint8_t>(value >> 8);
+    unit[1] = static_cast<uint8_t>(value);
+    return 1;
+}
+
+extern "C" int qz_cc_lookup_8859_l2u(uint8_t byte, uint8_t *unit, const qz_cc_context *ctx) {
+    uint8_t key = byte;
+    uint8_t count = qz_cc_get8(ctx, ctx->data_8859_pos - 1u);
+    const uint8_t *run = qz_cc_bsearch(&key, ctx->table + ctx->data_8859_pos, count,
+                                       QZ_CC_RANGE_RECORD, qz_cc_compare_data_8859);
+    if (run == nullptr) return 0;
+    uint16_t value = static_cast<uint16_t>(qz_cc_rec16(run + 1) + (byte - run[0]));
+    unit[0] = static_cast<uint8_t>(value >> 8);
+    unit[1] = static_cast<uint8_t>(value);
+    return 1;
+}
+
+extern "C" int32_t qz_cc_convert_l2u(uint8_t *output, const uint8_t *input, uint32_t output_size,
+                                     const qz_cc_context *ctx, uint16_t unicode_form) {
+    if (input[0] == 0) return 0;
+    if (unicode_form == QZ_CC_UTF8) return convert<true>(output, input, output_size, ctx);
+    return convert<false>(output, input, output_size, ctx);
+}

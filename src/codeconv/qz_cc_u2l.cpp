@@ -1,0 +1,293 @@
+// qz_cc_u2l.cpp - UTF-16BE or UTF-8 text to local text: the decoders, the
+// per-character rules by table type, the double-byte, four-byte and
+// single-byte lookups, and the writing rule that keeps one byte free.
+#include "qz_cc_internal.h"
+
+namespace {
+
+constexpr uint16_t kEuro = 0x20AC;       // single byte 0x80 of types 11, 12
+constexpr uint16_t kKanaFirst = 0xFF61;  // half-width katakana of types 21, 22
+constexpr uint16_t kKanaLast = 0xFF9F;
+constexpr uint8_t kKanaShift = 0x40;     // U+FF61 -> 0xA1
+constexpr uint16_t kYen = 0x00A5;        // 0x5C of types 21, 23
+constexpr uint16_t kOverline = 0x203E;   // 0x7E of types 21, 23
+constexpr uint16_t kBackslash = 0x005C;  // a double-byte code in types 21, 23
+constexpr uint16_t kAsciiLast = 0x007F;
+constexpr uint16_t kFirstNonAscii = 0x0080;  // a four-byte code in type 13
+// Type 13 sends these units to the double-byte side, everything else to
+// the four-byte runs first.
+constexpr uint16_t kIdeographFirst = 0x4E00;
+constexpr uint16_t kIdeographLast = 0x9FA5;
+constexpr uint16_t kSurrogateFirst = 0xD800;
+constexpr uint16_t kPrivateLast = 0xE76B;
+// The first four-byte sequence, origin of the linear numbering.
+constexpr uint8_t kOrigin4b[4] = {0x81, 0x30, 0x81, 0x30};
+constexpr int32_t kRadix4b[4] = {12600, 1260, 10, 1};
+
+// UTF-8 lead bytes.
+constexpr uint8_t kCont = 0x80;  // continuation bytes 0x80-0xBF
+constexpr uint8_t kContLast = 0xBF;
+constexpr uint8_t kLead2 = 0xC0;  // two-byte leads 0xC0-0xDF
+constexpr uint8_t kLead3 = 0xE0;  // three-byte leads 0xE0-0xEF
+constexpr uint8_t kLead4 = 0xF0;  // 0xF0 up: not decoded
+
+inline bool isCont(uint8_t b) {
+    return b >= kCont && b <= kContLast;
+}
+
+// Decodes one UTF-8 character of at most three bytes into `unit`. Returns
+// the bytes consumed; a malformed group sets `malformed` and never swallows
+// a zero byte, so the end of the text is always seen. Overlong forms and
+// encoded surrogates pass.
+inline uint32_t decodeUtf8(const uint8_t *p, uint8_t *unit, bool &malformed) {
+    uint8_t b0 = p[0];
+    if (b0 < kCont) {
+        unit[0] = 0;
+        unit[1] = b0;
+        return 1;
+    }
+    if (b0 < kLead2 || b0 >= kLead4) {
+        malformed = true;
+        return 1;
+    }
+    uint8_t b1 = p[1];
+    if (b1 == 0) {
+        malformed = true;
+        return 1;
+    }
+    if (b0 < kLead3) {
+        if (!isCont(b1)) {
+            malformed = true;
+            return 2;
+        }
+        unsigned u = (b0 & 0x1Fu) << 6 | (b1 & 0x3Fu);
+        unit[0] = static_cast<uint8_t>(u >> 8);
+        unit[1] = static_cast<uint8_t>(u);
+        return 2;
+    }
+    // The third byte is looked at only behind a non-zero second byte.
+    uint8_t b2 = p[2];
+    if (b2 == 0) {
+        malformed = true;
+        return 2;
+    }
+    if (!isCont(b1) || !isCont(b2)) {
+        malformed = true;
+        return 3;
+    }
+    unsigned u = (b0 & 0x0Fu) << 12 | (b1 & 0x3Fu) << 6 | (b2 & 0x3Fu);
+    unit[0] = static_cast<uint8_t>(u >> 8);
+    unit[1] = static_cast<uint8_t>(u);
+    return 3;
+}
+
+// Where the block of a unit's high byte lies, as one number for the
+// per-call cache: kHighUnknown, kHighAbsent (bit clear), or
+// kHighBlock + (table offset of the block << 1 | 1 for a range list).
+constexpr uint32_t kHighUnknown = 0;
+constexpr uint32_t kHighAbsent = 1;
+constexpr uint32_t kHighBlock = 2;
+
+inline uint32_t findHighBlock(uint8_t high, const qz_cc_context *ctx) {
+    uint32_t index = ctx->u2l_index_pos - 1;
+    int rank = qz_cc_bitmap_rank(ctx, index, high);
+    if (rank < 0) return kHighAbsent;
+    uint32_t record = index + QZ_CC_UNIT_BITMAP + QZ_CC_BLOCK_RECORD * rank;
+    uint32_t block = (ctx->u2l_data_pos - 1) + (qz_cc_get16(ctx, record) - 1u);
+    uint32_t ranges = qz_cc_get8(ctx, record + 2) == QZ_CC_KIND_RANGES ? 1 : 0;
+    return kHighBlock + (block << 1 | ranges);
+}
+
+// The low byte's step of the double-byte lookup, then the fub section.
+inline int lookupInBlock(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx,
+                         uint32_t high) {
+    if (high != kHighAbsent) {
+        uint32_t block = (high - kHighBlock) >> 1;
+        if ((high - kHighBlock) & 1) {
+            uint8_t key = unit[1];
+            const uint8_t *range =
+                qz_cc_bsearch(&key, ctx->table + block + 1, qz_cc_get8(ctx, block),
+                              QZ_CC_RANGE_RECORD, qz_cc_compare_data_u2l);
+            if (range != nullptr) {
+                uint16_t code =
+                    static_cast<uint16_t>(qz_cc_rec16(range + 1) + (unit[1] - range[0]));
+                local[0] = static_cast<uint8_t>(code >> 8);
+                local[1] = static_cast<uint8_t>(code);
+                return 1;
+            }
+        } else {
+            int k = qz_cc_bitmap_rank(ctx, block, unit[1]);
+            if (k >= 0) {
+                qz_cc_mread_uint8(local, 2, ctx, block + QZ_CC_UNIT_BITMAP + 2 * k);
+                return 1;
+            }
+        }
+    }
+    return qz_cc_lookup_fub(unit, local, ctx);
+}
+
+// qz_cc_lookup_u2l with the first level answered from the per-call cache.
+inline int lookupCached(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx,
+                        uint32_t *highs) {
+    uint32_t &high = highs[unit[0]];
+    if (high == kHighUnknown) high = findHighBlock(unit[0], ctx);
+    return lookupInBlock(unit, local, ctx, high);
+}
+
+// Double-byte lookup whose result is written as two bytes, also with a
+// zero high byte (type 13).
+inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, const qz_cc_context *ctx,
+                               uint32_t *highs) {
+    return lookupCached(unit, stage, ctx, highs) ? 2 : 0;
+}
+
+// Converts one unit into 1, 2 or 4 staging bytes; 0 means substitute.
+// The first rule that applies decides.
+inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, const qz_cc_context *ctx,
+                            uint32_t *highs) {
+    const uint16_t type = ctx->type_code;
+    const uint16_t u = static_cast<uint16_t>(unit[0] << 8 | unit[1]);
+    if ((type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B) && u == kEuro) {
+        stage[0] = 0x80;
+        return 1;
+    }
+    if ((type == QZ_CC_TYPE_KANA_YEN || type == QZ_CC_TYPE_KANA) && u >= kKanaFirst &&
+        u <= kKanaLast) {
+        stage[0] = static_cast<uint8_t>(unit[1] + kKanaShift);
+        return 1;
+    }
+    if (type == QZ_CC_TYPE_KANA_YEN || type == QZ_CC_TYPE_YEN) {
+        if (u == kYen) {
+            stage[0] = 0x5C;
+            return 1;
+        }
+        if (u == kOverline) {
+            stage[0] = 0x7E;
+            return 1;
+        }
+        if (u == kBackslash) {
+            // The backslash lives among the double-byte symbols.
+            stage[0] = type == QZ_CC_TYPE_KANA_YEN ? 0x81 : 0xA1;
+            stage[1] = type == QZ_CC_TYPE_KANA_YEN ? 0x5F : 0xC0;
+            return 2;
+        }
+    }
+    if (u >= 0x0001 && u <= kAsciiLast) {
+        uint8_t u1[2] = {unit[0], unit[1]};
+        return qz_cc_lookup_ascii(stage, u1, type, QZ_CC_TO_LOCAL) ? 1 : 0;
+    }
+    if (type >= QZ_CC_TYPE_SINGLE) {
+        uint8_t byte;
+        if (!qz_cc_lookup_8859_u2l(unit, &byte, ctx)) return 0;
+        if (byte < 0x80) {
+            stage[0] = byte;
+            return 1;
+        }
+        stage[0] = QZ_CC_ESCAPE;
+        stage[1] = byte;
+        return 2;
+    }
+    if (u == kFirstNonAscii) {
+        if (type != QZ_CC_TYPE_4B) return 0;
+        for (int i = 0; i < 4; i++)
+            stage[i] = kOrigin4b[i];
+        return 4;
+    }
+    if (type != QZ_CC_TYPE_4B) {
+        if (!lookupCached(unit, stage, ctx, highs)) return 0;
+        if (stage[0] != 0) return 2;
+        stage[0] = stage[1];
+        return 1;
+    }
+    if ((u >= kIdeographFirst && u <= kIdeographLast) ||
+        (u >= kSurrogateFirst && u <= kPrivateLast))
+        return lookupTwoBytes(unit, stage, ctx, highs);
+    if (qz_cc_lookup_4b_u2l(unit, stage, ctx)) return 4;
+    return lookupTwoBytes(unit, stage, ctx, highs);
+}
+
+template <bool kUtf8>
+int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
+    // Block of each high byte, found once per call.
+    uint32_t highs[256] = {};
+    const uint8_t *p = in;
+    uint32_t w = 0;
+    int32_t result = 0;
+    do {
+        uint8_t unit[2] = {0, 0};
+        bool malformed = false;
+        if (kUtf8) {
+            p += decodeUtf8(p, unit, malformed);
+        } else {
+            // Each unit stands alone: surrogates are not paired.
+            unit[0] = p[0];
+            unit[1] = p[1];
+            p += 2;
+        }
+        uint8_t stage[4];
+        uint32_t n = malformed ? 0 : convertUnit(unit, stage, ctx, highs);
+        if (n == 0) {
+            stage[0] = QZ_CC_SUBST;
+            n = 1;
+            result = QZ_CC_SUBSTITUTED;
+        }
+        // One byte always stays free for the terminator; w never exceeds size.
+        if (n + 1 > size - w) return QZ_CC_OUTPUT_FULL;
+        for (uint32_t i = 0; i < n; i++)
+            out[w + i] = stage[i];
+        w += n;
+    } while (kUtf8 ? p[0] != 0 : (p[0] | p[1]) != 0);
+    return result < 0 ? result : static_cast<int32_t>(w);
+}
+
+}  // namespace
+
+extern "C" int qz_cc_lookup_u2l(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx) {
+    return lookupInBlock(unit, local, ctx, findHighBlock(unit[0], ctx));
+}
+
+extern "C" int qz_cc_lookup_4b_u2l(const uint8_t *unit, uint8_t *seq, const qz_cc_context *ctx) {
+    uint8_t key[8] = {0, 0, 0, 0, unit[0], unit[1], 0, 0};
+    uint16_t count = qz_cc_get16(ctx, ctx->data_4b_pos - 1);
+    const uint8_t *run = qz_cc_bsearch(key, ctx->table + ctx->data_4b_pos + 1, count,
+                                       QZ_CC_RUN4B_RECORD, qz_cc_compare_data_4b_u2l);
+    if (run == nullptr) return 0;
+    int32_t offset = (static_cast<int32_t>(unit[0]) - run[4]) * 256 + (unit[1] - run[5]);
+    int32_t linear = qz_cc_sub4b(run, kOrigin4b) + offset;
+    for (int i = 0; i < 4; i++) {
+        int32_t q = linear / kRadix4b[i];
+        seq[i] = static_cast<uint8_t>(kOrigin4b[i] + q);
+        linear -= q * kRadix4b[i];
+    }
+    return 1;
+}
+
+extern "C" int qz_cc_lookup_8859_u2l(const uint8_t *unit, uint8_t *byte, const qz_cc_context *ctx) {
+    uint8_t key[3] = {unit[0], unit[1], 0};  // the third byte is the run-number slot
+    uint8_t count = qz_cc_get8(ctx, ctx->index_u_8859_pos - 1u);
+    const uint8_t *entry = qz_cc_bsearch(key, ctx->table + ctx->index_u_8859_pos, count,
+                                         QZ_CC_INDEX8859_RECORD, qz_cc_compare_index_u_8859);
+    uint32_t runs = ctx->data_8859_pos;  // (pos - 1) + 1: records follow the count
+    if (entry != nullptr) {
+        *byte = qz_cc_get8(ctx, runs + QZ_CC_RANGE_RECORD * (entry[2] - 1u));
+        return 1;
+    }
+    if (key[2] == 0) return 0;  // no index record below the unit
+    uint32_t run = runs + QZ_CC_RANGE_RECORD * (key[2] - 1u);
+    uint32_t first = qz_cc_get16(ctx, run + 1);
+    uint32_t length = qz_cc_get8(ctx, run + 3);
+    uint32_t u = static_cast<uint32_t>(unit[0]) << 8 | unit[1];
+    if (length == 0 || u < first || u - first > length - 1) return 0;
+    *byte = static_cast<uint8_t>(qz_cc_get8(ctx, run) + (u - first));
+    return 1;
+}
+
+extern "C" int32_t qz_cc_convert_u2l(uint8_t *output, const uint8_t *input, uint32_t output_size,
+                                     const qz_cc_context *ctx, uint16_t unicode_form) {
+    if (unicode_form == QZ_CC_UTF8) {
+        if (input[0] == 0) return 0;
+        return convert<true>(output, input, output_size, ctx);
+    }
+    if (input[0] == 0 && input[1] == 0) return 0;
+    return convert<false>(output, input, output_size, ctx);
+}
