@@ -99,7 +99,7 @@ bool allZero(const std::vector<uint8_t> &b, size_t from) {
     return true;
 }
 
-void checkOne(const Call &c, const std::vector<uint8_t> &text, const Result &r) {
+void checkOne(const Call &c, const std::vector<uint8_t> &text, const Result &r, uint32_t outSize) {
     int32_t code = r.code;
     require(code >= QZ_CC_BAD_ARGS, "result is a count, -1, -2 or -3");
     bool valid = argumentsValid(c);
@@ -112,13 +112,13 @@ void checkOne(const Call &c, const std::vector<uint8_t> &text, const Result &r) 
     if (code >= 0) {
         // An empty text gives 0 whatever the size; any other count leaves
         // room for the terminator.
-        require(code == 0 || static_cast<size_t>(code) + term <= c.outSize,
+        require(code == 0 || static_cast<size_t>(code) + term <= outSize,
                 "count and terminator fit");
         require(allZero(r.out, static_cast<size_t>(code)), "nothing past the count");
         require((code == 0) == inputEmpty(text, c.form, c.direction),
                 "a count of 0 only for an empty text");
     } else {
-        size_t tail = c.outSize < term ? 0 : c.outSize - term;
+        size_t tail = outSize < term ? 0 : outSize - term;
         require(allZero(r.out, tail), "a stopped conversion is terminated");
     }
     if (c.form == QZ_CC_BYTES && c.direction == QZ_CC_TO_LOCAL)
@@ -346,11 +346,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
 
     Result r = convert(c, text, c.outSize);
-    checkOne(c, text, r);
+    checkOne(c, text, r, c.outSize);
     if (argumentsValid(c)) {
         uint32_t room = static_cast<uint32_t>(4 * text.size() + 8);
-        Result large = convert(c, text, room > c.outSize ? room : c.outSize);
-        checkOne(c, text, large);
+        uint32_t largeSize = room > c.outSize ? room : c.outSize;
+        Result large = convert(c, text, largeSize);
+        checkOne(c, text, large, largeSize);
         checkPrefix(r, large);
         checkForms(c, text);
     }
