@@ -184,7 +184,7 @@ void checkForms(const Call &c, const std::vector<uint8_t> &text) {
         std::vector<uint8_t> u16 = text;
         if (u16.size() % 2) u16.push_back(0);
         u16.push_back(0);
-        u16.push_back(0);
+        u16.push_back(0);  // a zero unit after whole units
         std::vector<uint8_t> u8 = utf16ToUtf8(u16.data(), u16.size());
         Result r16 = convert(c16, u16, big);
         Result r8 = convert(c8, u8, big);
@@ -339,11 +339,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // The text and enough zero bytes to end it in every form.
     std::vector<uint8_t> text(rest, rest + restSize);
-    text.push_back(0);
     if (c.form == QZ_CC_UTF16BE && c.direction == QZ_CC_TO_LOCAL) {
+        // Whole units, then a zero unit.
         if (text.size() % 2) text.push_back(0);
         text.push_back(0);
     }
+    text.push_back(0);
 
     Result r = convert(c, text, c.outSize);
     checkOne(c, text, r, c.outSize);
