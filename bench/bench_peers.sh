@@ -42,11 +42,17 @@ clean='rm -rf copy; rm -f jpg/*-out.* gif/*-out.*'
 run() {  # title, then hyperfine commands
     title=$1
     shift
-    hyperfine --style none --warmup 1 --runs 10 --prepare "$clean" --export-markdown res.md \
-        "$@" > /dev/null 2>&1
+    hyperfine --style none --warmup 1 --runs 10 --time-unit millisecond --prepare "$clean" \
+        --export-markdown res.md "$@" > /dev/null 2>&1
     echo "### $title"
     echo
-    cat res.md
+    echo "| command | time relative to the first row |"
+    echo "|:---|---:|"
+    # Rows of hyperfine's table: | `cmd` | mean ± sd | min | max | relative |
+    awk -F'|' 'NR > 2 {
+        split($3, m, "±"); mean = m[1] + 0; sd = m[2] + 0
+        if (base == 0) base = mean
+        printf "|%s| %.2f ± %.2f |\n", $2, mean / base, sd / base }' res.md
     echo
 }
 
@@ -54,8 +60,9 @@ echo "## The tool against the usual peers"
 echo
 echo "$count copies of one image (JPEG $(wc -c < one.jpg | tr -d ' ') bytes, GIF"
 echo "$(wc -c < one.gif | tr -d ' ') bytes); each command puts one comment into every file and"
-echo 'writes NAME-out.EXT; `$T` is the emoji text `'"$text"'`. "Relative" is the ratio'
-echo "of mean times in this one run."
+echo 'writes NAME-out.EXT; `$T` is the emoji text `'"$text"'`. Each figure is the'
+echo "ratio of mean times to cp of the same files, hyperfine running all side by side"
+echo "(10 runs each after a warm-up), with the spread of the runs as ±."
 echo
 run "JPEG" \
     "cp -r jpg copy" \
