@@ -1,6 +1,8 @@
 // qz_cc_l2u.cpp - local text to UTF-16BE or UTF-8: the per-character rules
 // by table type, the double-byte, four-byte and single-byte lookups, and
 // the writing of code units with their terminator reserve.
+#include "CP932.h"
+#include "CP932_index.h"
 #include "qz_cc_internal.h"
 
 namespace {
@@ -48,54 +50,32 @@ inline bool writeUnit(uint8_t *out, uint32_t &o, uint32_t size, uint8_t h, uint8
     return true;
 }
 
-// Where the block of a lead byte lies, as one number for the per-call
-// cache: kLeadUnknown (not looked up yet), kLeadAbsent (bit clear), or
-// kLeadBlock + (table offset of the block << 1 | 1 for a range list).
-constexpr uint32_t kLeadUnknown = 0;
-constexpr uint32_t kLeadAbsent = 1;
-constexpr uint32_t kLeadBlock = 2;
-
+// The block of a lead byte, as the per-call cache keeps it.
 inline uint32_t findLeadBlock(uint8_t lead, const qz_cc_context *ctx) {
-    uint32_t index = ctx->l2u_index_pos - 1;
-    int rank = qz_cc_bitmap_rank(ctx, index, lead - kHighByte);
-    if (rank < 0) return kLeadAbsent;
-    uint32_t record = index + QZ_CC_LEAD_BITMAP + QZ_CC_BLOCK_RECORD * rank;
-    uint32_t block = (ctx->l2u_data_pos - 1) + (qz_cc_get16(ctx, record) - 1u);
-    uint32_t ranges = qz_cc_get8(ctx, record + 2) == QZ_CC_KIND_RANGES ? 1 : 0;
-    return kLeadBlock + (block << 1 | ranges);
+    return qz_cc_find_block(ctx, ctx->l2u_index_pos - 1, QZ_CC_LEAD_BITMAP, lead - kHighByte,
+                            ctx->l2u_data_pos - 1);
 }
 
 // The trail byte's step of the double-byte lookup, then the fbu section.
+// `lead` is the lead byte's cache entry; the fbu search gets `fallback`,
+// the caller's context.
 inline int lookupInBlock(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx,
-                         uint32_t lead) {
-    uint8_t trail = local[1];
-    if (lead != kLeadAbsent) {
-        uint32_t block = (lead - kLeadBlock) >> 1;
-        if ((lead - kLeadBlock) & 1) {
-            uint8_t key = trail;
-            const uint8_t *range =
-                qz_cc_bsearch(&key, ctx->table + block + 1, qz_cc_get8(ctx, block),
-                              QZ_CC_RANGE_RECORD, qz_cc_compare_data_l2u);
-            if (range != nullptr) {
-                uint16_t value = static_cast<uint16_t>(qz_cc_rec16(range + 1) + (trail - range[0]));
-                unit[0] = static_cast<uint8_t>(value >> 8);
-                unit[1] = static_cast<uint8_t>(value);
-                return 1;
-            }
-        } else {
-            int k = qz_cc_bitmap_rank(ctx, block, trail - kTrailFirst);
-            if (k >= 0) {
-                qz_cc_mread_uint8(unit, 2, ctx, block + QZ_CC_TRAIL_BITMAP + 2 * k);
-                return 1;
-            }
-        }
-    }
-    return qz_cc_lookup_fbu(local, unit, ctx);
+                         uint32_t lead, qz_cc_range_memo &memo, const qz_cc_context *fallback) {
+    if (qz_cc_lookup_block(ctx, lead, local[1], kTrailFirst, QZ_CC_TRAIL_BITMAP, &memo, unit))
+        return 1;
+    return qz_cc_lookup_fbu(local, unit, fallback);
 }
 
-template <bool kUtf8>
-int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
-    const uint16_t type = ctx->type_code;
+// kDirect: the table is convert_tbl (type 22), and the double-byte lookup
+// reads the direct index of CP932_index.h instead of walking the table.
+template <bool kUtf8, bool kDirect>
+int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *table) {
+    // A private copy of the header fields: the output is written through a
+    // byte pointer that could alias the caller's context, and the copy keeps
+    // the compiler from reading the fields again after every store.
+    const qz_cc_context header = *table;
+    const qz_cc_context *ctx = &header;
+    const uint16_t type = kDirect ? QZ_CC_TYPE_KANA : ctx->type_code;
     const bool single = type >= QZ_CC_TYPE_SINGLE;
     const bool euro = type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B;
     const bool kana = type == QZ_CC_TYPE_KANA_YEN || type == QZ_CC_TYPE_KANA;
@@ -103,6 +83,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
     const bool plainAscii = type != QZ_CC_TYPE_KANA_YEN && type != QZ_CC_TYPE_YEN;
     // Block of each lead byte 0x80-0xFF, found once per call.
     uint32_t leads[128] = {};
+    qz_cc_range_memo memo = {0, nullptr};
     const uint8_t *p = in;
     uint32_t o = 0;
     int32_t result = 0;
@@ -133,7 +114,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
                 ok = 0;  // the text ends at t
                 p += 1;
             } else {
-                ok = t >= kHighByte ? qz_cc_lookup_8859_l2u(t, unit, ctx) : 0;
+                ok = t >= kHighByte ? qz_cc_lookup_8859_l2u(t, unit, table) : 0;
                 p += 2;
             }
         } else if (b == kEuroByte) {
@@ -148,10 +129,18 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
             p += 1;
         } else {
             uint8_t t = p[1];
-            if (t >= kTrailFirst) {
+            if (t >= kTrailFirst && kDirect) {
+                // The answer of the walk below, read from the direct index.
+                uint16_t value = qz_cc_cp932_l2u[(b - QZ_CC_CP932_LEAD_FIRST) * QZ_CC_CP932_TRAILS +
+                                                 (t - QZ_CC_CP932_TRAIL_FIRST)];
+                ok = value != 0;
+                unit[0] = static_cast<uint8_t>(value >> 8);
+                unit[1] = static_cast<uint8_t>(value);
+                p += 2;
+            } else if (t >= kTrailFirst) {
                 uint32_t &lead = leads[b - kHighByte];
-                if (lead == kLeadUnknown) lead = findLeadBlock(b, ctx);
-                ok = lookupInBlock(p, unit, ctx, lead);
+                if (lead == QZ_CC_BLOCK_UNKNOWN) lead = findLeadBlock(b, ctx);
+                ok = lookupInBlock(p, unit, ctx, lead, memo, table);
                 p += 2;
             } else if (four && isDigit(t)) {
                 // A four-byte group never swallows the terminator: a zero
@@ -164,7 +153,8 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
                     ok = 0;
                     p += 3;
                 } else {
-                    ok = b3 >= kSeq3First && isDigit(p[3]) ? qz_cc_lookup_4b_l2u(p, unit, ctx) : 0;
+                    ok =
+                        b3 >= kSeq3First && isDigit(p[3]) ? qz_cc_lookup_4b_l2u(p, unit, table) : 0;
                     p += 4;
                 }
             } else if (t == 0) {
@@ -188,7 +178,8 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
 }  // namespace
 
 extern "C" int qz_cc_lookup_l2u(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx) {
-    return lookupInBlock(local, unit, ctx, findLeadBlock(local[0], ctx));
+    qz_cc_range_memo memo = {0, nullptr};
+    return lookupInBlock(local, unit, ctx, findLeadBlock(local[0], ctx), memo, ctx);
 }
 
 extern "C" int qz_cc_lookup_4b_l2u(const uint8_t *seq, uint8_t *unit, const qz_cc_context *ctx) {
@@ -218,6 +209,12 @@ extern "C" int qz_cc_lookup_8859_l2u(uint8_t byte, uint8_t *unit, const qz_cc_co
 extern "C" int32_t qz_cc_convert_l2u(uint8_t *output, const uint8_t *input, uint32_t output_size,
                                      const qz_cc_context *ctx, uint16_t unicode_form) {
     if (input[0] == 0) return 0;
-    if (unicode_form == QZ_CC_UTF8) return convert<true>(output, input, output_size, ctx);
-    return convert<false>(output, input, output_size, ctx);
+    // Only the linked CP932 table itself has the direct index; any other
+    // table, a copy of it included, is walked.
+    bool direct = ctx->table == convert_tbl && ctx->type_code == QZ_CC_TYPE_KANA;
+    if (unicode_form == QZ_CC_UTF8)
+        return direct ? convert<true, true>(output, input, output_size, ctx)
+                      : convert<true, false>(output, input, output_size, ctx);
+    return direct ? convert<false, true>(output, input, output_size, ctx)
+                  : convert<false, false>(output, input, output_size, ctx);
 }

@@ -1,6 +1,8 @@
 // qz_cc_u2l.cpp - UTF-16BE or UTF-8 text to local text: the decoders, the
 // per-character rules by table type, the double-byte, four-byte and
 // single-byte lookups, and the writing rule that keeps one byte free.
+#include "CP932.h"
+#include "CP932_index.h"
 #include "qz_cc_internal.h"
 
 namespace {
@@ -81,71 +83,51 @@ inline uint32_t decodeUtf8(const uint8_t *p, uint8_t *unit, bool &malformed) {
     return 3;
 }
 
-// Where the block of a unit's high byte lies, as one number for the
-// per-call cache: kHighUnknown, kHighAbsent (bit clear), or
-// kHighBlock + (table offset of the block << 1 | 1 for a range list).
-constexpr uint32_t kHighUnknown = 0;
-constexpr uint32_t kHighAbsent = 1;
-constexpr uint32_t kHighBlock = 2;
-
+// The block of a unit's high byte, as the per-call cache keeps it.
 inline uint32_t findHighBlock(uint8_t high, const qz_cc_context *ctx) {
-    uint32_t index = ctx->u2l_index_pos - 1;
-    int rank = qz_cc_bitmap_rank(ctx, index, high);
-    if (rank < 0) return kHighAbsent;
-    uint32_t record = index + QZ_CC_UNIT_BITMAP + QZ_CC_BLOCK_RECORD * rank;
-    uint32_t block = (ctx->u2l_data_pos - 1) + (qz_cc_get16(ctx, record) - 1u);
-    uint32_t ranges = qz_cc_get8(ctx, record + 2) == QZ_CC_KIND_RANGES ? 1 : 0;
-    return kHighBlock + (block << 1 | ranges);
+    return qz_cc_find_block(ctx, ctx->u2l_index_pos - 1, QZ_CC_UNIT_BITMAP, high,
+                            ctx->u2l_data_pos - 1);
 }
 
 // The low byte's step of the double-byte lookup, then the fub section.
 inline int lookupInBlock(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx,
-                         uint32_t high) {
-    if (high != kHighAbsent) {
-        uint32_t block = (high - kHighBlock) >> 1;
-        if ((high - kHighBlock) & 1) {
-            uint8_t key = unit[1];
-            const uint8_t *range =
-                qz_cc_bsearch(&key, ctx->table + block + 1, qz_cc_get8(ctx, block),
-                              QZ_CC_RANGE_RECORD, qz_cc_compare_data_u2l);
-            if (range != nullptr) {
-                uint16_t code =
-                    static_cast<uint16_t>(qz_cc_rec16(range + 1) + (unit[1] - range[0]));
-                local[0] = static_cast<uint8_t>(code >> 8);
-                local[1] = static_cast<uint8_t>(code);
-                return 1;
-            }
-        } else {
-            int k = qz_cc_bitmap_rank(ctx, block, unit[1]);
-            if (k >= 0) {
-                qz_cc_mread_uint8(local, 2, ctx, block + QZ_CC_UNIT_BITMAP + 2 * k);
-                return 1;
-            }
-        }
-    }
-    return qz_cc_lookup_fub(unit, local, ctx);
+                         uint32_t high, qz_cc_range_memo &memo, const qz_cc_context *fallback) {
+    if (qz_cc_lookup_block(ctx, high, unit[1], 0, QZ_CC_UNIT_BITMAP, &memo, local)) return 1;
+    return qz_cc_lookup_fub(unit, local, fallback);
 }
 
+// What one call keeps between characters: its copy of the header fields
+// (the output is written through a byte pointer that could alias the
+// caller's context; the copy spares a reread after every store), the
+// caller's context for the out-of-line searches, the block of each high
+// byte found so far and the last range record.
+struct CallState {
+    qz_cc_context header;
+    const qz_cc_context *table;
+    uint32_t highs[256];
+    qz_cc_range_memo memo;
+};
+
 // qz_cc_lookup_u2l with the first level answered from the per-call cache.
-inline int lookupCached(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx,
-                        uint32_t *highs) {
-    uint32_t &high = highs[unit[0]];
-    if (high == kHighUnknown) high = findHighBlock(unit[0], ctx);
-    return lookupInBlock(unit, local, ctx, high);
+inline int lookupCached(const uint8_t *unit, uint8_t *local, CallState &call) {
+    uint32_t &high = call.highs[unit[0]];
+    if (high == QZ_CC_BLOCK_UNKNOWN) high = findHighBlock(unit[0], &call.header);
+    return lookupInBlock(unit, local, &call.header, high, call.memo, call.table);
 }
 
 // Double-byte lookup whose result is written as two bytes, also with a
 // zero high byte (type 13).
-inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, const qz_cc_context *ctx,
-                               uint32_t *highs) {
-    return lookupCached(unit, stage, ctx, highs) ? 2 : 0;
+inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, CallState &call) {
+    return lookupCached(unit, stage, call) ? 2 : 0;
 }
 
 // Converts one unit into 1, 2 or 4 staging bytes; 0 means substitute.
 // The first rule that applies decides.
-inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, const qz_cc_context *ctx,
-                            uint32_t *highs) {
-    const uint16_t type = ctx->type_code;
+// kDirect: the table is convert_tbl (type 22), and the double-byte lookup
+// reads the direct index of CP932_index.h instead of walking the table.
+template <bool kDirect>
+inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call) {
+    const uint16_t type = kDirect ? QZ_CC_TYPE_KANA : call.header.type_code;
     const uint16_t u = static_cast<uint16_t>(unit[0] << 8 | unit[1]);
     if ((type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B) && u == kEuro) {
         stage[0] = 0x80;
@@ -178,7 +160,7 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, const qz_cc_con
     }
     if (type >= QZ_CC_TYPE_SINGLE) {
         uint8_t byte;
-        if (!qz_cc_lookup_8859_u2l(unit, &byte, ctx)) return 0;
+        if (!qz_cc_lookup_8859_u2l(unit, &byte, call.table)) return 0;
         if (byte < 0x80) {
             stage[0] = byte;
             return 1;
@@ -194,26 +176,56 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, const qz_cc_con
         return 4;
     }
     if (type != QZ_CC_TYPE_4B) {
-        if (!lookupCached(unit, stage, ctx, highs)) return 0;
+        if (kDirect) {
+            // The answer of qz_cc_lookup_u2l, read from the direct index.
+            uint16_t code = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[unit[0]]][unit[1]];
+            if (code == 0) return 0;
+            stage[0] = static_cast<uint8_t>(code >> 8);
+            stage[1] = static_cast<uint8_t>(code);
+        } else if (!lookupCached(unit, stage, call)) {
+            return 0;
+        }
         if (stage[0] != 0) return 2;
         stage[0] = stage[1];
         return 1;
     }
     if ((u >= kIdeographFirst && u <= kIdeographLast) ||
         (u >= kSurrogateFirst && u <= kPrivateLast))
-        return lookupTwoBytes(unit, stage, ctx, highs);
-    if (qz_cc_lookup_4b_u2l(unit, stage, ctx)) return 4;
-    return lookupTwoBytes(unit, stage, ctx, highs);
+        return lookupTwoBytes(unit, stage, call);
+    if (qz_cc_lookup_4b_u2l(unit, stage, call.table)) return 4;
+    return lookupTwoBytes(unit, stage, call);
 }
 
-template <bool kUtf8>
+template <bool kUtf8, bool kDirect>
 int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
-    // Block of each high byte, found once per call.
-    uint32_t highs[256] = {};
+    CallState call;
+    call.header = *ctx;
+    call.table = ctx;
+    if (!kDirect) {
+        for (uint32_t &high : call.highs)
+            high = QZ_CC_BLOCK_UNKNOWN;
+    }
+    call.memo = qz_cc_range_memo{0, nullptr};
+    // U+0001-U+007F become their own byte with every type but 21 and 23
+    // (rule 5 comes before every table rule that could claim them).
+    const bool plainAscii =
+        ctx->type_code != QZ_CC_TYPE_KANA_YEN && ctx->type_code != QZ_CC_TYPE_YEN;
     const uint8_t *p = in;
     uint32_t w = 0;
     int32_t result = 0;
     do {
+        if (plainAscii) {
+            // A run of ASCII, one byte each; the terminator stays free.
+            if (kUtf8 ? p[0] < kCont : p[0] == 0 && p[1] != 0 && p[1] < kCont) {
+                do {
+                    if (size - w < 2) return QZ_CC_OUTPUT_FULL;
+                    out[w++] = kUtf8 ? p[0] : p[1];
+                    p += kUtf8 ? 1 : 2;
+                } while (kUtf8 ? p[0] != 0 && p[0] < kCont
+                               : p[0] == 0 && p[1] != 0 && p[1] < kCont);
+                continue;  // to the end test below
+            }
+        }
         uint8_t unit[2] = {0, 0};
         bool malformed = false;
         if (kUtf8) {
@@ -225,7 +237,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
             p += 2;
         }
         uint8_t stage[4];
-        uint32_t n = malformed ? 0 : convertUnit(unit, stage, ctx, highs);
+        uint32_t n = malformed ? 0 : convertUnit<kDirect>(unit, stage, call);
         if (n == 0) {
             stage[0] = QZ_CC_SUBST;
             n = 1;
@@ -240,10 +252,46 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
     return result < 0 ? result : static_cast<int32_t>(w);
 }
 
+// UTF-16BE to local with convert_tbl: the rules of convertUnit for type 22
+// in their order (ASCII, half-width katakana, U+0080, then the double-byte
+// lookup read from the direct index) in one tight loop.
+int32_t convertCp932Units(uint8_t *out, const uint8_t *p, uint32_t size) {
+    uint32_t w = 0;
+    int32_t result = 0;
+    do {
+        uint32_t u = static_cast<uint32_t>(p[0]) << 8 | p[1];
+        p += 2;
+        uint32_t code;
+        if (u - 1 < kAsciiLast) {
+            code = u;
+        } else if (u - kKanaFirst <= kKanaLast - kKanaFirst) {
+            code = (u & 0xFF) + kKanaShift;
+        } else if (u == kFirstNonAscii) {
+            code = 0;
+        } else {
+            code = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[u >> 8]][u & 0xFF];
+        }
+        if (code == 0) {
+            code = QZ_CC_SUBST;
+            result = QZ_CC_SUBSTITUTED;
+        }
+        uint32_t n = code > 0xFF ? 2 : 1;
+        // One byte always stays free for the terminator; w never exceeds size.
+        if (n + 1 > size - w) return QZ_CC_OUTPUT_FULL;
+        // Both bytes are stored; for a single byte the second store writes
+        // the zero that the cleared buffer already holds there.
+        out[w] = static_cast<uint8_t>(n == 2 ? code >> 8 : code);
+        out[w + 1] = static_cast<uint8_t>(n == 2 ? code : 0);
+        w += n;
+    } while ((p[0] | p[1]) != 0);
+    return result < 0 ? result : static_cast<int32_t>(w);
+}
+
 }  // namespace
 
 extern "C" int qz_cc_lookup_u2l(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx) {
-    return lookupInBlock(unit, local, ctx, findHighBlock(unit[0], ctx));
+    qz_cc_range_memo memo = {0, nullptr};
+    return lookupInBlock(unit, local, ctx, findHighBlock(unit[0], ctx), memo, ctx);
 }
 
 extern "C" int qz_cc_lookup_4b_u2l(const uint8_t *unit, uint8_t *seq, const qz_cc_context *ctx) {
@@ -284,10 +332,15 @@ extern "C" int qz_cc_lookup_8859_u2l(const uint8_t *unit, uint8_t *byte, const q
 
 extern "C" int32_t qz_cc_convert_u2l(uint8_t *output, const uint8_t *input, uint32_t output_size,
                                      const qz_cc_context *ctx, uint16_t unicode_form) {
+    // Only the linked CP932 table itself has the direct index; any other
+    // table, a copy of it included, is walked.
+    bool direct = ctx->table == convert_tbl && ctx->type_code == QZ_CC_TYPE_KANA;
     if (unicode_form == QZ_CC_UTF8) {
         if (input[0] == 0) return 0;
-        return convert<true>(output, input, output_size, ctx);
+        return direct ? convert<true, true>(output, input, output_size, ctx)
+                      : convert<true, false>(output, input, output_size, ctx);
     }
     if (input[0] == 0 && input[1] == 0) return 0;
-    return convert<false>(output, input, output_size, ctx);
+    return direct ? convertCp932Units(output, input, output_size)
+                  : convert<false, false>(output, input, output_size, ctx);
 }
