@@ -36,6 +36,13 @@ static void replaceInput(const char *path, const struct stat &inStat) {
         std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
 }
 
+// True when `name` exists and is the same file as the open input.
+static bool isSameFile(const char *name, const struct stat &inStat, bool haveStat) {
+    struct stat st;
+    return haveStat && stat(name, &st) == 0 && st.st_dev == inStat.st_dev &&
+           st.st_ino == inStat.st_ino;
+}
+
 int openImgFile(const char *path, const char *text, int imgType) {
     doWriteEmoji = 0;
     buildOutName(path);
@@ -45,7 +52,11 @@ int openImgFile(const char *path, const char *text, int imgType) {
         std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
         return -1;
     }
-    FILE *out = std::fopen(outfname, "wb");
+    struct stat inStat;
+    bool haveStat = fstat(fileno(in), &inStat) == 0;
+    // Opening the output empties it: when its name already leads to the input
+    // itself (a link), that would destroy the picture before it is read.
+    FILE *out = isSameFile(outfname, inStat, haveStat) ? nullptr : std::fopen(outfname, "wb");
     if (out == nullptr) {
         std::fprintf(stderr, "Error: %d:%s: file open error\n", lineNo, outfname);
         std::fclose(in);
@@ -53,8 +64,6 @@ int openImgFile(const char *path, const char *text, int imgType) {
     }
     std::setvbuf(in, inStreamBuf, _IOFBF, STREAM_BUF_SIZE);
     std::setvbuf(out, outStreamBuf, _IOFBF, STREAM_BUF_SIZE);
-    struct stat inStat;
-    bool haveStat = fstat(fileno(in), &inStat) == 0;
 
     int fault;
     if (imgType == IMG_GIF) {

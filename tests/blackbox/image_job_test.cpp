@@ -136,4 +136,21 @@ TEST(ImageJob, OutputThatCannotBeWrittenIsReportedAndTheInputKept) {
     }
 }
 
+TEST(ImageJob, OutputNameLeadingToTheInputLeavesTheInputWhole) {
+    for (const char *link : {"ln -s pic.gif pic-out.gif", "ln pic.gif pic-out.gif"}) {
+        for (const char *opt : {"", "-o"}) {
+            TempDir dir;
+            writeFile(dir / "pic.gif", testData("tiny.gif"));
+            ASSERT_EQ(runShell(link, dir.path()).status, 0);
+            writeFile(dir / "list.csv", kGifLine);
+            std::vector<std::string> args{"list.csv"};
+            if (*opt) args.insert(args.begin(), opt);
+            RunResult r = runTool(args, dir.path());
+            EXPECT_EQ(r.status, 0) << link << opt;
+            EXPECT_EQ(r.err, "Error: 1:pic-out.gif: file open error\n") << link << opt;
+            EXPECT_TRUE(readFile(dir / "pic.gif") == testData("tiny.gif")) << link << opt;
+        }
+    }
+}
+
 }  // namespace
