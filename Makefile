@@ -6,9 +6,13 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
 ASAN_BUILD := build-asan
 CMAKE_FLAGS ?=
+FUZZ_BUILD := build-fuzz
+# Seconds each fuzz harness runs: `make fuzz FUZZ_SECONDS=600`.
+FUZZ_SECONDS ?= 60
+SMOKE_SECONDS ?= 3
 PREFIX ?= /usr/local
 
-.PHONY: all build demo check test test-asan deps bench format clean install check-man check-consumer
+.PHONY: all build demo check test test-asan deps bench format clean install check-man check-consumer fuzz-build fuzz fuzz-smoke
 
 all: build
 
@@ -30,7 +34,7 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-asan check-man check-consumer
+check: test test-asan check-man check-consumer fuzz-smoke
 
 # The manual page must render without a single groff warning.
 check-man: deps
@@ -45,13 +49,25 @@ check-consumer: deps build
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
+# libFuzzer harnesses (clang): `make fuzz` runs each for FUZZ_SECONDS;
+# `make check` replays every seed and saved finding and fuzzes a few seconds.
+fuzz-build: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	sh fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	sh fuzz/run.sh $(FUZZ_BUILD) $(SMOKE_SECONDS) smoke
+
 bench: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	sh bench/run.sh $(BUILD)
 
 format:
-	find src tests tools bench -name '*.cpp' -o -name '*.h' -o -name '*.c' | xargs clang-format -i
+	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' -o -name '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

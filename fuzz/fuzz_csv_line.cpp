@@ -1,0 +1,63 @@
+// fuzz_csv_line.cpp - one emoji-list line through the reader's checks, the
+// CP932 conversion and the UTF-8 step, without opening any image.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "CP932.h"
+#include "driver.h"
+#include "fuzz_quiet.h"
+#include "job_context.h"
+#include "qz_cc_api.h"
+
+// The line buffer as the reader fills it: at most 32767 bytes and a NUL.
+static char line[LINE_BUF_SIZE];
+// The same text converted straight to UTF-8, which must match the two-step
+// result: three bytes per CP932 byte at most, plus the terminator.
+static uint8_t direct[3 * LINE_BUF_SIZE + 1];
+// Texts up to this length fit the reader's UTF-16 area whole, so both roads
+// convert all of them.
+constexpr size_t WHOLE_TEXT_MAX = 16000;
+
+static void require(bool ok, const char *what) {
+    if (!ok) {
+        std::fprintf(stderr, "broken promise: %s\n", what);
+        std::abort();
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    size_t n = size < LINE_BUF_SIZE - 1 ? size : LINE_BUF_SIZE - 1;
+    std::memcpy(line, data, n);
+    line[n] = '\0';
+    lineNo = 1;
+    int type;
+    {
+        fuzzquiet::Quiet quiet;  // refused lines are reported on standard error
+        type = checkCsvLine(line);
+    }
+    require(type == 0 || type == IMG_GIF || type == IMG_JPEG, "image type is 0, 1 or 2");
+    if (type == 0) return 0;
+
+    size_t nameLen = std::strlen(imgFile);
+    require(nameLen < LINE_BUF_SIZE && std::strchr(imgFile, ',') == nullptr,
+            "the name stops at the first comma");
+    size_t textLen = std::strlen(emoji);
+    require(textLen < LINE_BUF_SIZE, "the text fits its buffer");
+
+    convertEmojiText();
+    size_t utf8Len = std::strlen(emojiUtf8);
+    require(utf8Len < UTF8_BUF_SIZE, "the UTF-8 text is terminated inside its buffer");
+
+    if (textLen <= WHOLE_TEXT_MAX) {
+        std::memset(direct, 0xAA, sizeof direct);
+        int32_t r = qz_code_convert(direct, reinterpret_cast<const uint8_t *>(emoji),
+                                    static_cast<uint32_t>(3 * textLen + 1), convert_tbl, QZ_CC_UTF8,
+                                    QZ_CC_TO_UNICODE);
+        require(r != QZ_CC_OUTPUT_FULL && r != QZ_CC_BAD_ARGS, "the direct road has room");
+        require(std::strcmp(reinterpret_cast<const char *>(direct), emojiUtf8) == 0,
+                "CP932 to UTF-16BE to UTF-8 equals CP932 to UTF-8");
+    }
+    return 0;
+}
