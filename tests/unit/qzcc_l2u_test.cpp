@@ -12,45 +12,9 @@
 namespace {
 
 using qzcctest::Bytes;
+using qzcctest::Case;
 using qzcctest::hex;
-
-// Tables by name, built once.
-const Bytes &table(const std::string &name) {
-    static const std::map<std::string, Bytes> tables = {
-        {"22", qzcctest::edgeTable(22)},
-        {"21", qzcctest::edgeTable(21)},
-        {"23", qzcctest::edgeTable(23)},
-        {"11", qzcctest::edgeTable(11)},
-        {"12", qzcctest::edgeTable(12)},
-        {"0", qzcctest::edgeTable(0)},
-        {"22-nofallback", qzcctest::edgeTable(22, false)},
-        {"13", qzcctest::type13Table()},
-        {"50", qzcctest::singleByteTable(50)},
-        {"200", qzcctest::singleByteTable(200)},
-        {"none", {}},
-    };
-    return tables.at(name);
-}
-
-struct Case {
-    const char *why;
-    const char *table;
-    uint16_t form;
-    const char *input;  // hex
-    uint32_t size;
-    int32_t result;
-    const char *output;  // hex of the whole written text
-};
-
-void run(const Case &c, uint16_t direction) {
-    qzcctest::Out o = qzcctest::convert(hex(c.input), c.size, table(c.table), c.form, direction);
-    EXPECT_EQ(o.result, c.result) << c.why;
-    Bytes want = hex(c.output);
-    ASSERT_LE(want.size(), o.whole.size()) << c.why;
-    EXPECT_EQ(Bytes(o.whole.begin(), o.whole.begin() + want.size()), want) << c.why;
-    for (size_t i = want.size(); i < o.whole.size(); i++)
-        ASSERT_EQ(o.whole[i], 0) << c.why << ": byte " << i << " not cleared";
-}
+using qzcctest::namedTable;
 
 TEST(QzccToUnicode, RulesAndLookups) {
     const Case cases[] = {
@@ -147,7 +111,7 @@ TEST(QzccToUnicode, RulesAndLookups) {
         {"empty input, UTF-8", "22", 1, "", 1, 0, ""},
     };
     for (const Case &c : cases)
-        run(c, QZ_CC_TO_UNICODE);
+        qzcctest::runCase(c, QZ_CC_TO_UNICODE);
 }
 
 TEST(QzccToUnicode, OutputFull) {
@@ -167,7 +131,7 @@ TEST(QzccToUnicode, OutputFull) {
         {"UTF-8: a later character stops it", "22", 1, "41 81 40", 4, -2, "41"},
     };
     for (const Case &c : cases)
-        run(c, QZ_CC_TO_UNICODE);
+        qzcctest::runCase(c, QZ_CC_TO_UNICODE);
 }
 
 TEST(QzccBytes, BothDirections) {
@@ -186,7 +150,7 @@ TEST(QzccBytes, BothDirections) {
         {"table not read", "22", 2, "81 E9", 64, 1, "E9"},
     };
     for (const Case &c : toBytes)
-        run(c, QZ_CC_TO_UNICODE);
+        qzcctest::runCase(c, QZ_CC_TO_UNICODE);
     const Case toEscaped[] = {
         {"high byte escaped", "none", 2, "E9", 64, 2, "81 E9"},
         {"mixed", "none", 2, "41 E9 81", 64, 5, "41 81 E9 81 81"},
@@ -196,11 +160,11 @@ TEST(QzccBytes, BothDirections) {
         {"empty", "none", 2, "", 1, 0, ""},
     };
     for (const Case &c : toEscaped)
-        run(c, QZ_CC_TO_LOCAL);
+        qzcctest::runCase(c, QZ_CC_TO_LOCAL);
 }
 
 TEST(QzccEntry, ArgumentChecks) {
-    const Bytes &t = table("22");
+    const Bytes &t = namedTable("22");
     const uint8_t in[] = {0x41, 0};
     struct {
         const char *why;

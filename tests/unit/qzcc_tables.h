@@ -4,7 +4,9 @@
 #ifndef EMOJITAG_QZCC_TABLES_H
 #define EMOJITAG_QZCC_TABLES_H
 
+#include <gtest/gtest.h>
 #include <cstdint>
+
 #include <map>
 #include <set>
 #include <string>
@@ -321,6 +323,46 @@ inline Out convert(const Bytes &input, uint32_t size, const Bytes &table, uint16
     o.bytes.assign(o.whole.begin(), o.whole.begin() + n);
     if (buf[size] != 0xAA) o.result = 999;  // wrote past the buffer
     return o;
+}
+
+// The made-up tables of the case tables, by name, built once.
+inline const Bytes &namedTable(const std::string &name) {
+    static const std::map<std::string, Bytes> tables = {
+        {"22", edgeTable(22)},
+        {"21", edgeTable(21)},
+        {"23", edgeTable(23)},
+        {"11", edgeTable(11)},
+        {"12", edgeTable(12)},
+        {"0", edgeTable(0)},
+        {"22-nofallback", edgeTable(22, false)},
+        {"13", type13Table()},
+        {"50", singleByteTable(50)},
+        {"200", singleByteTable(200)},
+        {"none", {}},
+    };
+    return tables.at(name);
+}
+
+// One conversion case: the whole written text and the result, with every
+// byte after the text required to be cleared.
+struct Case {
+    const char *why;
+    const char *table;  // a namedTable name
+    uint16_t form;
+    const char *input;  // hex: local bytes, UTF-16BE units or UTF-8 bytes
+    uint32_t size;
+    int32_t result;
+    const char *output;  // hex of the whole written text
+};
+
+inline void runCase(const Case &c, uint16_t direction) {
+    Out o = convert(hex(c.input), c.size, namedTable(c.table), c.form, direction);
+    EXPECT_EQ(o.result, c.result) << c.why;
+    Bytes want = hex(c.output);
+    ASSERT_LE(want.size(), o.whole.size()) << c.why;
+    EXPECT_EQ(Bytes(o.whole.begin(), o.whole.begin() + want.size()), want) << c.why;
+    for (size_t i = want.size(); i < o.whole.size(); i++)
+        ASSERT_EQ(o.whole[i], 0) << c.why << ": byte " << i << " not cleared";
 }
 
 }  // namespace qzcctest

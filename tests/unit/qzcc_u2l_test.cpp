@@ -14,43 +14,9 @@
 namespace {
 
 using qzcctest::Bytes;
+using qzcctest::Case;
 using qzcctest::hex;
-
-const Bytes &table(const std::string &name) {
-    static const std::map<std::string, Bytes> tables = {
-        {"22", qzcctest::edgeTable(22)},
-        {"21", qzcctest::edgeTable(21)},
-        {"23", qzcctest::edgeTable(23)},
-        {"11", qzcctest::edgeTable(11)},
-        {"12", qzcctest::edgeTable(12)},
-        {"0", qzcctest::edgeTable(0)},
-        {"22-nofallback", qzcctest::edgeTable(22, false)},
-        {"13", qzcctest::type13Table()},
-        {"50", qzcctest::singleByteTable(50)},
-    };
-    return tables.at(name);
-}
-
-struct Case {
-    const char *why;
-    const char *table;
-    uint16_t form;
-    const char *input;  // hex: UTF-16BE units or UTF-8 bytes
-    uint32_t size;
-    int32_t result;
-    const char *output;  // hex
-};
-
-void run(const Case &c) {
-    qzcctest::Out o =
-        qzcctest::convert(hex(c.input), c.size, table(c.table), c.form, QZ_CC_TO_LOCAL);
-    EXPECT_EQ(o.result, c.result) << c.why;
-    Bytes want = hex(c.output);
-    ASSERT_LE(want.size(), o.whole.size()) << c.why;
-    EXPECT_EQ(Bytes(o.whole.begin(), o.whole.begin() + want.size()), want) << c.why;
-    for (size_t i = want.size(); i < o.whole.size(); i++)
-        ASSERT_EQ(o.whole[i], 0) << c.why << ": byte " << i << " not cleared";
-}
+using qzcctest::namedTable;
 
 TEST(QzccToLocal, RulesByType) {
     const Case cases[] = {
@@ -125,7 +91,7 @@ TEST(QzccToLocal, RulesByType) {
         {"past a run of length 1", "50", 0, "20 AD", 64, -1, "3F"},
     };
     for (const Case &c : cases)
-        run(c);
+        qzcctest::runCase(c, QZ_CC_TO_LOCAL);
 }
 
 TEST(QzccToLocal, Utf8Decoder) {
@@ -155,7 +121,7 @@ TEST(QzccToLocal, Utf8Decoder) {
         {"empty", "22", 1, "", 64, 0, ""},
     };
     for (const Case &c : cases)
-        run(c);
+        qzcctest::runCase(c, QZ_CC_TO_LOCAL);
 }
 
 TEST(QzccToLocal, OutputFull) {
@@ -171,7 +137,7 @@ TEST(QzccToLocal, OutputFull) {
         {"UTF-8 input", "22", 1, "E3 80 80", 2, -2, "00 00"},
     };
     for (const Case &c : cases)
-        run(c);
+        qzcctest::runCase(c, QZ_CC_TO_LOCAL);
 }
 
 TEST(QzccToLocal, FourByteLookupExamples) {
