@@ -3,7 +3,7 @@
 # are missing. The tool itself needs none of them.
 set -e
 PACKAGES="cmake g++ make groff-base pkgconf libgtest-dev libgmock-dev libbenchmark-dev libicu-dev \
-libjpeg-turbo-progs giflib-tools gifsicle libimage-exiftool-perl clang libclang-rt-14-dev time"
+libjpeg-turbo-progs giflib-tools gifsicle libimage-exiftool-perl clang libclang-rt-14-dev time hyperfine"
 
 missing=""
 for p in $PACKAGES; do
