@@ -10,13 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> list) {
-    std::string s;
-    for (int b : list)
-        s += static_cast<char>(b);
-    return s;
-}
-
 // GIF89a, 1x1 screen, global table of two colours.
 const std::string HEADER = "GIF89a" + bytes({1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255});
 const std::string IMAGE = bytes({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0});

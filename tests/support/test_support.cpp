@@ -32,6 +32,13 @@ TempDir::~TempDir() {
     }
 }
 
+std::string bytes(std::initializer_list<int> list) {
+    std::string s;
+    for (int b : list)
+        s += static_cast<char>(b);
+    return s;
+}
+
 std::string readFile(const std::string &path) {
     std::ifstream f(path, std::ios::binary);
     std::ostringstream s;

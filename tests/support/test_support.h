@@ -4,6 +4,7 @@
 #define EMOJITAG_TEST_SUPPORT_H
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ class TempDir {
    private:
     std::string path_;
 };
+
+// A byte string from a list of byte values.
+std::string bytes(std::initializer_list<int> list);
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);

@@ -15,13 +15,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> list) {
-    std::string s;
-    for (int b : list)
-        s += static_cast<char>(b);
-    return s;
-}
-
 // A colour table of size code `code` (3 * 2^(code+1) bytes) with a pattern.
 std::string colorTable(int code) {
     std::string t;
