@@ -1,13 +1,11 @@
 // template_list.cpp - the template run ("-f"): walks a directory tree depth
 // first and writes, for every GIF or JPEG file met, a group of seven lines
 // that names the file and the fields still to be filled in.
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "driver.h"
+#include "platform_dir.h"
 
 namespace {
 
@@ -34,15 +32,14 @@ const char GROUP_FIXED_LINES[] = ",hyoki1\n,hinsi1\n,category1\n,type\n,tag1\n,t
 // Meeting one of them again (through a symbolic link to an ancestor, or the
 // directory itself) would walk the same tree without end.
 struct DirOnPath {
-    dev_t dev;
-    ino_t ino;
+    FileIdentity id;
     int depth;
     const DirOnPath *up;
 };
 
-bool isOnPath(const struct stat &st, const DirOnPath *dir) {
+bool isOnPath(const FileIdentity &id, const DirOnPath *dir) {
     for (; dir != nullptr; dir = dir->up) {
-        if (dir->dev == st.st_dev && dir->ino == st.st_ino) return true;
+        if (sameIdentity(dir->id, id)) return true;
     }
     return false;
 }
@@ -79,30 +76,6 @@ void writeGroup(FILE *list, const char *entryPath) {
     std::fputs(GROUP_FIXED_LINES, list);
 }
 
-// Entry kinds as the status of the entry path gives them (links followed).
-constexpr int KIND_OTHER = 0;
-constexpr int KIND_FILE = 1;
-constexpr int KIND_DIR = 2;
-
-// Sets *kind for entry `e` of the open directory `d`; returns 0, or -1 when
-// its status cannot be read. The type delivered with the name is what the
-// status would show for anything but a link, so only links and entries of
-// unknown type cost a status call, a one-name lookup relative to `d`.
-int entryKind(DIR *d, const struct dirent *e, int *kind) {
-    if (e->d_type == DT_REG) {
-        *kind = KIND_FILE;
-        return 0;
-    }
-    if (e->d_type == DT_DIR) {
-        *kind = KIND_DIR;
-        return 0;
-    }
-    struct stat st;
-    if (fstatat(dirfd(d), e->d_name, &st, 0) != 0) return -1;
-    *kind = S_ISREG(st.st_mode) ? KIND_FILE : S_ISDIR(st.st_mode) ? KIND_DIR : KIND_OTHER;
-    return 0;
-}
-
 // Walks `dir`, whose ancestors on the walk are `up` (none for the top).
 // Returns -1 when the directory cannot be opened, otherwise the value left by
 // the last entry handled: 0, -1 for an entry that could not be examined, or a
@@ -110,42 +83,40 @@ int entryKind(DIR *d, const struct dirent *e, int *kind) {
 int walkDir(const char *dir, FILE *list, const DirOnPath *up) {
     int depth = up == nullptr ? 0 : up->depth + 1;
     if (depth > MAX_DEPTH) return -1;
-    DIR *d = opendir(dir);
+    PlatformDir *d = openDirectory(dir);
     if (d == nullptr) return -1;  // not reported, at any level
 
-    // The status of "." relative to the open directory needs the same search
-    // permission as the status of each entry path: without it no entry can be
-    // examined, and the types delivered with the names must not stand in.
-    struct stat st;
-    if (fstatat(dirfd(d), ".", &st, 0) != 0) {
-        closedir(d);
+    // Without the directory's own status no entry can be examined either.
+    FileIdentity id;
+    if (directoryIdentity(d, &id) != 0) {
+        closeDirectory(d);
         return -1;
     }
-    if (isOnPath(st, up)) {
-        closedir(d);
+    if (isOnPath(id, up)) {
+        closeDirectory(d);
         return 0;  // a link back to a directory already being walked
     }
-    const DirOnPath here{st.st_dev, st.st_ino, depth, up};
+    const DirOnPath here{id, depth, up};
 
     int result = 0;
-    int kind = KIND_OTHER;
+    int kind = ENTRY_OTHER;
     char entryPath[ENTRY_PATH_SIZE];
-    while (const struct dirent *e = readdir(d)) {
-        int len = std::snprintf(entryPath, sizeof entryPath, "%s/%s", dir, e->d_name);
+    while (const char *name = readDirectory(d)) {
+        int len = std::snprintf(entryPath, sizeof entryPath, "%s/%s", dir, name);
         if (len < 0 || len >= ENTRY_PATH_SIZE) {
             result = -1;  // too long to name: skipped, the rest is still read
             continue;
         }
-        result = entryKind(d, e, &kind);
+        result = currentEntryKind(d, &kind);
         if (result != 0) continue;  // dangling link or entry gone: the rest is still read
-        if (kind == KIND_FILE) {
-            if (hasImageSuffix(e->d_name)) writeGroup(list, entryPath);
-        } else if (kind == KIND_DIR) {
+        if (kind == ENTRY_FILE) {
+            if (hasImageSuffix(name)) writeGroup(list, entryPath);
+        } else if (kind == ENTRY_DIR) {
             // A directory named like an image is walked, never listed.
-            if (!isDotOrDotDot(e->d_name)) result = walkDir(entryPath, list, &here);
+            if (!isDotOrDotDot(name)) result = walkDir(entryPath, list, &here);
         }
     }
-    closedir(d);
+    closeDirectory(d);
     return result;
 }
 

@@ -1,0 +1,75 @@
+// posix_dir.cpp - directory enumeration through opendir/readdir; entry kinds
+// from the type readdir delivers, or from a status call relative to the open
+// directory where that type cannot stand in for the status (links, unknown).
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "platform_dir.h"
+
+struct PlatformDir {
+    DIR *dir;
+    const struct dirent *entry;  // the entry readDirectory returned last
+};
+
+static FileIdentity identityOf(const struct stat &st) {
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+PlatformDir *openDirectory(const char *path) {
+    DIR *d = opendir(path);
+    if (d == nullptr) return nullptr;
+    auto *dir = static_cast<PlatformDir *>(std::malloc(sizeof(PlatformDir)));
+    if (dir == nullptr) {
+        closedir(d);
+        return nullptr;
+    }
+    dir->dir = d;
+    dir->entry = nullptr;
+    return dir;
+}
+
+// The status of "." relative to the open directory needs the same search
+// permission as the status of each entry: without it no entry can be examined.
+int directoryIdentity(PlatformDir *dir, FileIdentity *id) {
+    struct stat st;
+    if (fstatat(dirfd(dir->dir), ".", &st, 0) != 0) return -1;
+    *id = identityOf(st);
+    return 0;
+}
+
+const char *readDirectory(PlatformDir *dir) {
+    dir->entry = readdir(dir->dir);
+    return dir->entry == nullptr ? nullptr : dir->entry->d_name;
+}
+
+// The type delivered with the name is what the status would show for anything
+// but a link, so only links and entries of unknown type cost a status call.
+int currentEntryKind(PlatformDir *dir, int *kind) {
+    const struct dirent *e = dir->entry;
+    if (e->d_type == DT_REG) {
+        *kind = ENTRY_FILE;
+        return 0;
+    }
+    if (e->d_type == DT_DIR) {
+        *kind = ENTRY_DIR;
+        return 0;
+    }
+    struct stat st;
+    if (fstatat(dirfd(dir->dir), e->d_name, &st, 0) != 0) return -1;
+    *kind = S_ISREG(st.st_mode) ? ENTRY_FILE : S_ISDIR(st.st_mode) ? ENTRY_DIR : ENTRY_OTHER;
+    return 0;
+}
+
+int currentEntryIdentity(PlatformDir *dir, FileIdentity *id) {
+    struct stat st;
+    if (fstatat(dirfd(dir->dir), dir->entry->d_name, &st, 0) != 0) return -1;
+    *id = identityOf(st);
+    return 0;
+}
+
+void closeDirectory(PlatformDir *dir) {
+    closedir(dir->dir);
+    std::free(dir);
+}
