@@ -7,6 +7,13 @@
 #include <cstddef>
 #include <cstdio>
 
+// The Windows C library has the same unlocked byte calls under other names.
+#if defined(_WIN32)
+#define getc_unlocked _getc_nolock
+#define putc_unlocked _putc_nolock
+#define ferror_unlocked ferror
+#endif
+
 // Reads exactly `n` bytes; false on a short read.
 inline bool readExact(FILE *in, void *buf, size_t n) {
     return std::fread(buf, 1, n, in) == n;
