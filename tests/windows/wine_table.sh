@@ -1,0 +1,182 @@
+#!/bin/sh
+# The Windows build under wine, run against the POSIX build on the same
+# inputs: usage: wine_table.sh POSIX_TOOL WINDOWS_TOOL
+#
+# wine runs with the ja_JP.UTF-8 locale, so the programs see the Japanese
+# ANSI code page (932) and take CP932 names in the lists byte for byte, while
+# the files on disk carry the same names in UTF-8. Each row compares what the
+# two builds produce: output bytes, template lists (after CR LF -> LF) and
+# messages (with CR removed: standard error is a text stream on Windows, so
+# its lines end in CR LF). Skipped as a whole only when wine cannot start.
+set -u
+
+# The rows of "-o" wait for the image job to replace its input through the
+# platform seam (a plain rename cannot replace an existing file on Windows).
+# Set to 1 once it does; until then they run and are counted as skipped.
+REPLACE_THROUGH_SEAM=0
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+posix=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+windows=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+
+WINEPREFIX=$(dirname "$(dirname "$windows")")/wine
+WINEDEBUG=-all
+WINEDLLOVERRIDES="mscoree,mshtml="
+LANG=ja_JP.UTF-8
+LC_ALL=ja_JP.UTF-8
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LANG LC_ALL
+
+work=$(mktemp -d)
+trap 'wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+
+skip_all() {
+    echo "wine table skipped: wine cannot start ($1)"
+    exit 0
+}
+command -v wine >/dev/null 2>&1 || skip_all "no wine launcher"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >"$work/wineboot.log" 2>&1 || skip_all "wineboot failed: $(tail -1 "$work/wineboot.log")"
+fi
+wineserver -p 2>/dev/null # one server for all rows
+wine cmd /c exit 0 >/dev/null 2>&1 || skip_all "wine cmd does not run"
+
+passed=0
+failed=0
+skipped=0
+
+# row NAME COMMAND...: a row passes when COMMAND succeeds.
+row() {
+    row_name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok      $row_name"
+    else
+        failed=$((failed + 1))
+        echo "FAILED  $row_name"
+    fi
+}
+
+# replace_row NAME COMMAND...: a row of "-o" (see REPLACE_THROUGH_SEAM).
+replace_row() {
+    if [ "$REPLACE_THROUGH_SEAM" = 1 ]; then
+        row "$@"
+        return
+    fi
+    row_name=$1
+    shift
+    skipped=$((skipped + 1))
+    if "$@"; then result="passes already"; else result="fails as expected"; fi
+    echo "skip    $row_name (waits for the replace through the platform seam; $result)"
+}
+
+run_posix() { (cd "$work/$1" && shift && "$posix" "$@"); }
+run_windows() { (cd "$work/$1" && shift && wine "$windows" "$@"); }
+
+# The pictures and their CP932 emoji texts. The Japanese names hold the
+# CP932 bytes 0x95 0x5C and 0x83 0x5C, whose second byte is the backslash.
+images="tiny.gif tiny.jpg star.gif 猫.gif 表.jpg ソ.gif"
+text='"<emoji><yomi>ねこ</yomi><hyoki>猫</hyoki></emoji>"'
+
+# make_tree DIR: the pictures and two lists of them and a missing name, with
+# CP932 texts: for POSIX with the names in UTF-8 as on disk, for Windows all
+# in CP932 with CR LF line ends, as a Windows editor saves it.
+make_tree() {
+    mkdir -p "$work/$1"
+    for name in $images; do
+        case $name in
+        star.gif) cp "$root/examples/images/star.gif" "$work/$1/$name" ;;
+        *.gif) cp "$root/tests/data/tiny.gif" "$work/$1/$name" ;;
+        *) cp "$root/tests/data/tiny.jpg" "$work/$1/$name" ;;
+        esac
+    done
+    for name in $images missing.gif; do
+        printf '%s,' "$name"
+        printf '%s\n' "$text" | iconv -f UTF-8 -t CP932
+    done >"$work/$1/utf8.csv"
+    for name in $images missing.gif; do
+        printf '%s,%s\r\n' "$name" "$text" | iconv -f UTF-8 -t CP932
+    done >"$work/$1/cp932.csv"
+}
+
+# same_files A B NAME...: each NAME has the same bytes in trees A and B.
+same_files() {
+    a=$1 b=$2
+    shift 2
+    for f in "$@"; do
+        cmp -s "$work/$a/$f" "$work/$b/$f" || return 1
+    done
+}
+
+no_crlf() { tr -d '\r' <"$1"; }
+
+# Embedding run: the outputs beside the inputs, same bytes, same messages.
+make_tree posix
+make_tree windows
+run_posix posix utf8.csv 2>"$work/posix.err"
+run_windows windows cp932.csv 2>"$work/windows.err"
+for name in $images; do
+    out=$(echo "$name" | sed 's/\./-out./')
+    row "embedding run: $out has the POSIX build's bytes" same_files posix windows "$out"
+done
+same_messages() { [ -s "$1" ] && no_crlf "$2" | cmp -s "$1" -; }
+row "embedding run: same messages (CR removed)" same_messages "$work/posix.err" "$work/windows.err"
+
+# "-o": the inputs take the outputs' bytes and no "-out" file stays; a
+# read-only picture is replaced and stays read-only.
+make_tree posix-o
+make_tree windows-o
+chmod a-w "$work/posix-o/tiny.gif" "$work/windows-o/tiny.gif"
+run_posix posix-o -o utf8.csv 2>/dev/null
+run_windows windows-o -o cp932.csv 2>/dev/null
+# replaced_like_posix NAME: NAME in the "-o" tree holds the POSIX build's
+# output of the embedding run (and for a read-only picture, its mode too).
+replaced_like_posix() {
+    cmp -s "$work/posix/$(echo "$1" | sed 's/\./-out./')" "$work/windows-o/$1" &&
+        [ "$(stat -c %a "$work/posix-o/$1")" = "$(stat -c %a "$work/windows-o/$1")" ]
+}
+no_out_left() { ! ls "$work/windows-o" | grep -q -- -out; }
+for name in $images; do
+    label="-o: $name holds the POSIX build's output"
+    [ "$name" = tiny.gif ] && label="$label (read-only: replaced, stays read-only)"
+    replace_row "$label" replaced_like_posix "$name"
+done
+replace_row "-o: no -out file is left" no_out_left
+
+# Template list: the same groups as the POSIX build (the order of entries is
+# the platform's), CR LF line ends, "." and ".." skipped, subdirectories
+# walked (a directory named like a picture too), a link back to an ancestor
+# walked once, Japanese names written in CP932.
+mkdir -p "$work/tree/t/sub/deeper" "$work/tree/t/dir.gif" "$work/tree/t/表"
+for name in a.GIF sub/b.jpg c.JPEG d.png e x.gif.bak .gif dir.gif/f.jpeg sub/deeper/g.jpg 表/猫.gif; do
+    : >"$work/tree/t/$name"
+done
+ln -s .. "$work/tree/t/sub/up"
+run_posix tree -f t posix.csv
+run_windows tree -f t windows.csv
+# groups FILE: one line per seven-line group, sorted.
+groups() { paste -d '|' - - - - - - - <"$1" | sort; }
+no_crlf "$work/tree/windows.csv" | iconv -f CP932 -t UTF-8 >"$work/tree/windows-lf.csv"
+all_crlf() { [ -s "$1" ] && [ "$(grep -c "$(printf '\r')\$" "$1")" = "$(wc -l <"$1")" ]; }
+same_groups() { [ -s "$1" ] && [ "$(groups "$1")" = "$(groups "$2")" ]; }
+row "template list: every line ends in CR LF" all_crlf "$work/tree/windows.csv"
+row "template list: the POSIX build's groups" same_groups "$work/tree/posix.csv" "$work/tree/windows-lf.csv"
+
+# Usage errors: the message and the exit status -1 (255 as wine reports it).
+usage_row() {
+    expected=$1
+    shift
+    (cd "$work" && "$posix" "$@") 2>"$work/posix.usage"
+    posix_status=$?
+    (cd "$work" && wine "$windows" "$@") 2>"$work/windows.usage"
+    windows_status=$?
+    [ "$posix_status" = 255 ] && [ "$windows_status" = 255 ] &&
+        [ "$(cat "$work/posix.usage")" = "$expected" ] &&
+        [ "$(no_crlf "$work/windows.usage")" = "$expected" ]
+}
+row "usage: no argument gives \"Error: no file\" and 255" usage_row "Error: no file"
+row "usage: -f DIR gives \"Error: no file for -f\" and 255" usage_row "Error: no file for -f" -f t
+
+echo "$passed passed, $failed failed, $skipped skipped"
+[ "$failed" = 0 ]
