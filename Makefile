@@ -11,8 +11,11 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 SMOKE_SECONDS ?= 3
 PREFIX ?= /usr/local
+WINDOWS_BUILD := build-windows
+WINDOWS_ZIP := $(WINDOWS_BUILD)/emojitag-windows-x86_64.zip
 
-.PHONY: all build demo check test test-asan deps bench format clean install check-man check-consumer fuzz-build fuzz fuzz-smoke
+.PHONY: all build demo check test test-asan deps bench format clean install check-man check-consumer fuzz-build fuzz fuzz-smoke \
+	windows-deps windows dist-windows test-windows
 
 all: build
 
@@ -34,7 +37,7 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-asan check-man check-consumer fuzz-smoke
+check: test test-asan check-man check-consumer fuzz-smoke test-windows
 
 # The manual page must render without a single groff warning.
 check-man: deps
@@ -69,5 +72,31 @@ bench: deps
 format:
 	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' -o -name '*.c' | xargs clang-format -i
 
+# The Windows programs, cross-built with mingw-w64 into $(WINDOWS_BUILD)/bin/
+# (every program of the project: the tests stay with the POSIX build).
+windows-deps:
+	sh tools/install-windows-deps.sh
+
+windows: windows-deps
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DEMOJITAG_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# One zip with the programs, the README and the manual pages as text.
+dist-windows: windows
+	rm -rf $(WINDOWS_BUILD)/dist $(WINDOWS_ZIP)
+	mkdir -p $(WINDOWS_BUILD)/dist/emojitag
+	cp $(WINDOWS_BUILD)/bin/*.exe README.md $(WINDOWS_BUILD)/dist/emojitag/
+	for page in docs/*.1; do \
+		groff -man -Tutf8 -P-cbou $$page | sed 's/$$/\r/' \
+			> $(WINDOWS_BUILD)/dist/emojitag/$$(basename $$page .1).txt || exit 1; \
+	done
+	cd $(WINDOWS_BUILD)/dist && zip -q -r -X ../$(notdir $(WINDOWS_ZIP)) emojitag
+	@echo "wrote $(WINDOWS_ZIP)"
+
+# The Windows build under wine, against the POSIX build on the same inputs.
+test-windows: build windows
+	sh tests/windows/wine_table.sh $(BUILD)/bin/emojitag $(WINDOWS_BUILD)/bin/emojitag.exe
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

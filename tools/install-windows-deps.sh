@@ -1,10 +1,10 @@
 #!/bin/sh
 # Installs, when missing, what the Windows build and its tests under wine use:
-# the mingw-w64 cross compiler, wine (the 64-bit loader and the `wine`
-# launcher), zip for the distribution archive, and the ja_JP.UTF-8 locale, under
-# which wine takes the Japanese ANSI code page (932).
+# the mingw-w64 cross compiler, wine (wine64 has the 64-bit loader, wine the
+# `wine` launcher), zip and groff for the distribution archive, and the ja_JP.UTF-8
+# locale, under which wine takes the Japanese ANSI code page (932).
 set -e
-PACKAGES="g++-mingw-w64-x86-64 wine64 wine locales zip"
+PACKAGES="g++-mingw-w64-x86-64 wine64 wine locales zip groff-base"
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
