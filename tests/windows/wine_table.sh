@@ -38,7 +38,7 @@ command -v wine >/dev/null 2>&1 || skip_all "no wine launcher"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >"$work/wineboot.log" 2>&1 || skip_all "wineboot failed: $(tail -1 "$work/wineboot.log")"
 fi
-wineserver -p 2>/dev/null # one server for all rows
+wineserver -p30 2>/dev/null # one server for all rows, gone 30 s after the last
 wine cmd /c exit 0 >/dev/null 2>&1 || skip_all "wine cmd does not run"
 
 passed=0
