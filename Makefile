@@ -39,10 +39,12 @@ test-asan: deps
 
 check: test test-asan check-man check-consumer fuzz-smoke test-windows
 
-# The manual page must render without a single groff warning.
+# The manual pages must render without a single groff warning.
 check-man: deps
-	@out=$$(LC_ALL=C groff -man -Tutf8 -ww -z docs/emojitag.1 2>&1); \
-	if [ -n "$$out" ]; then echo "$$out"; echo "docs/emojitag.1: groff warnings"; exit 1; fi
+	@for page in docs/emojitag.1 docs/emojitag-extract.1; do \
+	out=$$(LC_ALL=C groff -man -Tutf8 -ww -z $$page 2>&1); \
+	if [ -n "$$out" ]; then echo "$$out"; echo "$$page: groff warnings"; exit 1; fi; \
+	done
 
 # Install into a temporary prefix; build and run the C and C++ consumers.
 check-consumer: deps build

@@ -35,17 +35,20 @@ int trimStr(char *s) {
     return 0;
 }
 
-int openCsvFile(const char *path) {
+FILE *openCsvList(const char *path) {
     const char *dot = std::strrchr(path, '.');
     if (dot == nullptr || std::strcmp(dot, ".csv") != 0) {
         std::fprintf(stderr, "Error: %s: not csv file\n", path);
-        return -1;
+        return nullptr;
     }
     FILE *fp = std::fopen(path, "rb");
-    if (fp == nullptr) {
-        std::fprintf(stderr, "Error: %s: not found\n", path);
-        return -1;
-    }
+    if (fp == nullptr) std::fprintf(stderr, "Error: %s: not found\n", path);
+    return fp;
+}
+
+int openCsvFile(const char *path) {
+    FILE *fp = openCsvList(path);
+    if (fp == nullptr) return -1;
     getCsvData(fp);
     std::fclose(fp);
     return 0;
@@ -65,6 +68,13 @@ static void lowerSuffix(const char *dot) {
         sfx[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
     sfx[i] = '\0';
+}
+
+int imageTypeOfName(const char *name) {
+    const char *dot = std::strrchr(name, '.');
+    if (dot == nullptr) return 0;
+    lowerSuffix(dot);
+    return imageTypeOf(sfx);
 }
 
 // Copies the text field into `emoji`: a leading double quote takes the text
@@ -128,12 +138,16 @@ void convertEmojiText() {
     encodeUtf8();
 }
 
+int nextCsvLine(FILE *fp) {
+    // A line longer than the buffer arrives in pieces, each counted as a line.
+    if (std::fgets(buf, LINE_BUF_SIZE, fp) == nullptr) return -1;
+    lineNo++;
+    return checkCsvLine(buf);
+}
+
 int getCsvData(FILE *fp) {
     lineNo = 0;
-    // A line longer than the buffer arrives in pieces, each counted as a line.
-    while (std::fgets(buf, LINE_BUF_SIZE, fp) != nullptr) {
-        lineNo++;
-        int type = checkCsvLine(buf);
+    for (int type; (type = nextCsvLine(fp)) != -1;) {
         if (type != 0) {
             convertEmojiText();
             openImgFile(imgFile, emojiUtf8, type);

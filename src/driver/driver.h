@@ -25,7 +25,17 @@ constexpr int IMG_JPEG = 2;
 
 // Emoji list reader.
 int openCsvFile(const char *path);
+// Checks the list's name and opens it for reading; prints the message and
+// returns null when the name is refused or the file cannot be opened.
+FILE *openCsvList(const char *path);
 int getCsvData(FILE *fp);
+// Reads and checks the next line of the list, counting it in lineNo: -1 at
+// the end of the file, 0 for a refused line (its message printed), otherwise
+// the image type, with imgFile and emoji filled.
+int nextCsvLine(FILE *fp);
+// The image type a name's suffix gives (".gif", ".jpg", ".jpeg" in any
+// case), or 0.
+int imageTypeOfName(const char *name);
 char *skipSpace(char *s);
 char *findComma(char *s);
 int trimStr(char *s);
@@ -45,6 +55,11 @@ void encodeUtf8();
 // Image job.
 extern char outfname[OUTFNAME_SIZE];
 int openImgFile(const char *path, const char *text, int imgType);
+// The path to open for a list name: the name itself when it exists, else its
+// UTF-8 spelling converted from CP932 when that exists, else the name.
+const char *resolveImgPath(const char *name);
+// Writes `path` with "-out" before its last '.' into outfname.
+void buildOutName(const char *path);
 
 // Template list ("-f").
 int startSearchGif(const char *dir, const char *listPath);

@@ -19,15 +19,6 @@ constexpr size_t STREAM_BUF_SIZE = 128 * 1024;
 static char inStreamBuf[STREAM_BUF_SIZE];
 static char outStreamBuf[STREAM_BUF_SIZE];
 
-// The input path with "-out" before its last '.' (the reader guarantees one).
-static void buildOutName(const char *path) {
-    const char *dot = std::strrchr(path, '.');
-    size_t stem = dot ? static_cast<size_t>(dot - path) : std::strlen(path);
-    std::memcpy(outfname, path, stem);
-    std::memcpy(outfname + stem, "-out", 4);
-    std::strcpy(outfname + stem + 4, path + stem);
-}
-
 // Gives the finished output the input's permission bits, then renames it over
 // the input. The rename is atomic: at no moment is the input's name missing,
 // and on any failure the input is left as it was.

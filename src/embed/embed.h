@@ -2,6 +2,7 @@
 #ifndef EMOJITAG_EMBED_H
 #define EMOJITAG_EMBED_H
 
+#include <cstddef>
 #include <cstdio>
 
 // Copies a GIF from `in` to `out` with `emoji` (UTF-8, NUL-terminated) as one
@@ -15,6 +16,10 @@ const char *searchTagEnd(const char *p);
 // Writes `emoji` as one GIF comment extension cut at tag ends. 0 written,
 // 1 already written for this image (nothing done), -1 a write fell short.
 int writeEmojiInfoGif(FILE *out, const char *emoji);
+
+// How many bytes from the start of `emoji` writeEmojiInfoGif stores: the
+// pieces it keeps, without the tail it drops (0: it writes no comment).
+size_t gifCommentTextLength(const char *emoji);
 
 // Copies a JPEG from `in` to `out` with `emoji` as one COM segment. 0 when EOI
 // has been written, -1 on any fault.

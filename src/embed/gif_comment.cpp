@@ -47,21 +47,40 @@ const char *searchTagEnd(const char *p) {
 }
 
 // The end of the longest run of whole tags from `piece` that fits one
-// sub-block, or null (with the messages) when not even one tag fits.
-static const char *findPieceEnd(const char *piece, const char *textEnd) {
+// sub-block, or null when not even one tag fits.
+static const char *findGifPieceEnd(const char *piece, const char *textEnd) {
     const char *candidate = nullptr;
     const char *probe = piece;
     do {
         probe = searchTagEnd(probe);
-        if (probe != nullptr && static_cast<size_t>(probe - piece) <= GIF_SUB_BLOCK_MAX) {
+        if (probe != nullptr && static_cast<size_t>(probe - piece) <= GIF_SUB_BLOCK_MAX)
             candidate = probe;
-        } else if (probe == nullptr && candidate == nullptr) {
-            std::fprintf(stderr, "Error: %d:%s: cannot find tag-end\n", lineNo, imgFile);
-        }
     } while (probe != nullptr && probe < textEnd &&
              static_cast<size_t>(probe - piece) <= GIF_SUB_BLOCK_MAX);
-    if (candidate == nullptr) std::fprintf(stderr, "Error: %d:%s: tag too long\n", lineNo, imgFile);
     return candidate;
+}
+
+// As findGifPieceEnd, with the messages when no piece fits: the first only
+// when no tag end follows at all.
+static const char *findPieceEnd(const char *piece, const char *textEnd) {
+    const char *candidate = findGifPieceEnd(piece, textEnd);
+    if (candidate == nullptr) {
+        if (searchTagEnd(piece) == nullptr)
+            std::fprintf(stderr, "Error: %d:%s: cannot find tag-end\n", lineNo, imgFile);
+        std::fprintf(stderr, "Error: %d:%s: tag too long\n", lineNo, imgFile);
+    }
+    return candidate;
+}
+
+size_t gifCommentTextLength(const char *emoji) {
+    const char *textEnd = emoji + std::strlen(emoji);
+    const char *piece = emoji;
+    while (piece < textEnd) {
+        const char *pieceEnd = findGifPieceEnd(piece, textEnd);
+        if (pieceEnd == nullptr) break;
+        piece = pieceEnd;
+    }
+    return static_cast<size_t>(piece - emoji);
 }
 
 // One data sub-block: the length byte, then the piece's bytes.

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "embed.h"
+#include "emoji_comment.h"
+#include "gif_blocks.h"
 #include "gif_format.h"
 #include "job_context.h"
 #include "stream_io.h"
@@ -15,15 +17,8 @@ constexpr size_t GIF_HEADER_SIZE = 13;
 constexpr size_t SCREEN_PACKED_OFFSET = 10;
 // Image descriptor after the separator: left, top, width, height, packed.
 constexpr size_t IMAGE_DESCRIPTOR_SIZE = 9;
-// Packed field: a colour table follows; its size code is in the low 3 bits.
-constexpr unsigned char COLOR_TABLE_FLAG = 0x80;
-constexpr unsigned char COLOR_TABLE_SIZE_MASK = 0x07;
 // The largest colour table: 256 entries of 3 bytes.
 constexpr size_t COLOR_TABLE_MAX = 768;
-// A comment whose first sub-block holds at least this many bytes is examined.
-constexpr size_t EMOJI_TAG_SIZE = 7;
-static const char EMOJI_TAG_LOWER[] = "<emoji>";
-static const char EMOJI_TAG_UPPER[] = "<EMOJI>";
 
 // Staging for everything read: one field, table or sub-block at a time.
 static unsigned char blockBuf[COLOR_TABLE_MAX];
@@ -41,8 +36,8 @@ struct GifRewrite {
 
 // Copies a colour table of size code `packed & 7` when `packed` flags one.
 static int copyGifColorTable(GifRewrite &rw, unsigned char packed) {
-    if ((packed & COLOR_TABLE_FLAG) == 0) return 0;
-    size_t size = 3u << ((packed & COLOR_TABLE_SIZE_MASK) + 1);
+    size_t size = gifColorTableSize(packed);
+    if (size == 0) return 0;
     if (!readExact(rw.in, blockBuf, size)) return -1;
     writeUnchecked(rw.out, blockBuf, size);
     return 0;
@@ -57,16 +52,6 @@ static int copyGifSubBlocks(GifRewrite &rw) {
         if (n == 0) return 0;
         if (!readExact(rw.in, blockBuf, n)) return -1;
         writeUnchecked(rw.out, blockBuf, n);
-    }
-}
-
-// Reads sub-blocks up to and including the terminator and writes nothing.
-static int skipGifSubBlocks(GifRewrite &rw) {
-    unsigned char n;
-    for (;;) {
-        if (!readByte(rw.in, n)) return -1;
-        if (n == 0) return 0;
-        if (!readExact(rw.in, blockBuf, n)) return -1;
     }
 }
 
@@ -87,17 +72,12 @@ static bool writeCommentStart(GifRewrite &rw, unsigned char length) {
     return writeChecked(rw.out, start, sizeof start);
 }
 
-static bool isEmojiComment(const unsigned char *data) {
-    return std::memcmp(data, EMOJI_TAG_LOWER, EMOJI_TAG_SIZE) == 0 ||
-           std::memcmp(data, EMOJI_TAG_UPPER, EMOJI_TAG_SIZE) == 0;
-}
-
 // A comment whose first sub-block is long enough to hold "<emoji>": replaced
 // when it is the first emoji comment, left out after an emoji comment, else
 // copied.
 static int handleGifExaminedComment(GifRewrite &rw, unsigned char length) {
     if (!readExact(rw.in, commentBuf, length)) return -1;
-    if (isEmojiComment(commentBuf)) {
+    if (isEmojiTag(commentBuf)) {
         rw.emojiSeen = true;
         if (doOverWrite) {
             // The new comment goes where the old one began; once the text is
@@ -106,7 +86,7 @@ static int handleGifExaminedComment(GifRewrite &rw, unsigned char length) {
             if (writeEmojiComment(rw) != 0) return -1;
         }
     }
-    if (rw.emojiSeen && rw.emojiPlaced) return skipGifSubBlocks(rw);
+    if (rw.emojiSeen && rw.emojiPlaced) return skipGifSubBlocks(rw.in);
     if (!writeCommentStart(rw, length) || !writeChecked(rw.out, commentBuf, length)) return -1;
     return copyGifSubBlocks(rw);
 }
@@ -116,7 +96,7 @@ static int handleGifExaminedComment(GifRewrite &rw, unsigned char length) {
 static int handleGifComment(GifRewrite &rw) {
     unsigned char length;
     if (!readByte(rw.in, length)) return -1;
-    if (length >= EMOJI_TAG_SIZE) return handleGifExaminedComment(rw, length);
+    if (length >= GIF_EXAMINED_COMMENT_MIN) return handleGifExaminedComment(rw, length);
     if (!writeCommentStart(rw, length)) return -1;
     // An empty comment is complete with its zero length byte.
     if (length == 0) return 0;

@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "embed.h"
+#include "emoji_comment.h"
 #include "job_context.h"
 #include "jpg_markers.h"
+#include "jpg_segments.h"
 #include "stream_io.h"
 
 namespace {
@@ -15,13 +17,6 @@ namespace {
 constexpr int STEP_FAIL = -1;
 constexpr int STEP_AFTER_SEGMENT = 0;  // the next byte must be a marker's 0xFF
 constexpr int STEP_AT_MARKER = 1;      // a marker's 0xFF has been read, not yet written
-
-// A comment is examined from this many data bytes on; its first
-// EMOJI_TAG_SIZE bytes then tell whether it is an emoji comment.
-constexpr size_t EXAMINED_COMMENT_MIN = 8;
-constexpr size_t EMOJI_TAG_SIZE = 7;
-const char EMOJI_TAG_LOWER[] = "<emoji>";
-const char EMOJI_TAG_UPPER[] = "<EMOJI>";
 
 // SOS after the inserted comment needs a marker of its own.
 const unsigned char SOS_MARKER[] = {M_PREFIX, M_SOS};
@@ -59,11 +54,7 @@ bool pullExact(FILE *in, unsigned char *buf, size_t n) {
 // Reads a length field; a length below 2 cannot count its own field and
 // fails, so nothing is read past it.
 bool pullLength(FILE *in, unsigned char *field, size_t &dataSize) {
-    if (!pullExact(in, field, JPG_LENGTH_SIZE)) return false;
-    size_t length = static_cast<size_t>(field[0]) << 8 | field[1];
-    if (length < JPG_LENGTH_SIZE) return false;
-    dataSize = length - JPG_LENGTH_SIZE;
-    return true;
+    return pullExact(in, field, JPG_LENGTH_SIZE) && jpgSegmentDataSize(field, dataSize);
 }
 
 bool fillBlock(FILE *in) {
@@ -72,29 +63,17 @@ bool fillBlock(FILE *in) {
     return blockEnd > 0;
 }
 
-// A 0xFF followed by this code stays inside entropy-coded data.
-bool continuesData(unsigned char code) {
-    return code == M_STUFF || (code >= M_RST0 && code <= M_RST7);
-}
-
 // Copies entropy-coded bytes up to the next 0xFF that begins a marker; that
-// 0xFF is read but not written. memchr finds each 0xFF; a stuffed zero or a
-// restart marker after it is data and stays in the run, so a block is
-// written in one call. A 0xFF at a block's end goes to the marker loop,
-// which copies a stuffed zero or restart marker the same way.
+// 0xFF is read but not written. A stuffed zero or a restart marker after a
+// 0xFF is data and stays in the run, so a block is written in one call. A
+// 0xFF at a block's end goes to the marker loop, which copies a stuffed zero
+// or restart marker the same way.
 int copyJpgEntropy(FILE *in, FILE *out) {
     for (;;) {
         if (blockPos == blockEnd && !fillBlock(in)) return STEP_FAIL;
         const unsigned char *start = block + blockPos;
         const unsigned char *end = block + blockEnd;
-        const unsigned char *p = start;
-        const unsigned char *ff = nullptr;
-        while (p < end) {
-            ff = static_cast<const unsigned char *>(std::memchr(p, M_PREFIX, end - p));
-            if (ff == nullptr || ff + 1 == end || !continuesData(ff[1])) break;
-            p = ff + 2;
-            ff = nullptr;
-        }
+        const unsigned char *ff = findJpgRunEnd(start, end);
         size_t run = static_cast<size_t>((ff ? ff : end) - start);
         if (run > 0 && !writeChecked(out, start, run)) return STEP_FAIL;
         blockPos += run;
@@ -177,11 +156,6 @@ int removeJpgComment(FILE *in, FILE *out, size_t rest) {
     return pullExact(in, segment, rest) ? STEP_AFTER_SEGMENT : STEP_FAIL;
 }
 
-bool isEmojiTag(const unsigned char *head) {
-    return std::memcmp(head, EMOJI_TAG_LOWER, EMOJI_TAG_SIZE) == 0 ||
-           std::memcmp(head, EMOJI_TAG_UPPER, EMOJI_TAG_SIZE) == 0;
-}
-
 // COM: short comments are copied; an emoji comment receives the text in place
 // (or goes, when the text is out already); other examined comments are copied
 // until the text is placed and removed after.
@@ -189,7 +163,7 @@ int handleJpgComment(FILE *in, FILE *out, const char *emoji) {
     unsigned char field[JPG_LENGTH_SIZE];
     size_t n;
     if (!writeByteChecked(out, M_COM) || !pullLength(in, field, n)) return STEP_FAIL;
-    if (n < EXAMINED_COMMENT_MIN) return copyJpgShortComment(in, out, field, n);
+    if (n < JPG_EXAMINED_COMMENT_MIN) return copyJpgShortComment(in, out, field, n);
     if (!pullExact(in, commentHead, EMOJI_TAG_SIZE)) return STEP_FAIL;
     size_t rest = n - EMOJI_TAG_SIZE;
     if (isEmojiTag(commentHead) && doOverWrite) {

@@ -47,4 +47,8 @@ int currentEntryIdentity(PlatformDir *dir, FileIdentity *id);
 
 void closeDirectory(PlatformDir *dir);
 
+// Sets *kind for the path (links followed); 0, or -1 when its status cannot
+// be read.
+int pathEntryKind(const char *path, int *kind);
+
 #endif

@@ -17,6 +17,10 @@ static FileIdentity identityOf(const struct stat &st) {
     return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
+static int kindOf(const struct stat &st) {
+    return S_ISREG(st.st_mode) ? ENTRY_FILE : S_ISDIR(st.st_mode) ? ENTRY_DIR : ENTRY_OTHER;
+}
+
 PlatformDir *openDirectory(const char *path) {
     DIR *d = opendir(path);
     if (d == nullptr) return nullptr;
@@ -58,7 +62,7 @@ int currentEntryKind(PlatformDir *dir, int *kind) {
     }
     struct stat st;
     if (fstatat(dirfd(dir->dir), e->d_name, &st, 0) != 0) return -1;
-    *kind = S_ISREG(st.st_mode) ? ENTRY_FILE : S_ISDIR(st.st_mode) ? ENTRY_DIR : ENTRY_OTHER;
+    *kind = kindOf(st);
     return 0;
 }
 
@@ -72,4 +76,11 @@ int currentEntryIdentity(PlatformDir *dir, FileIdentity *id) {
 void closeDirectory(PlatformDir *dir) {
     closedir(dir->dir);
     std::free(dir);
+}
+
+int pathEntryKind(const char *path, int *kind) {
+    struct stat st;
+    if (stat(path, &st) != 0) return -1;
+    *kind = kindOf(st);
+    return 0;
 }

@@ -32,6 +32,7 @@ libdir=$(cd "$prefix" && dirname "$(find . -name libqzcc.a)")
     sort) >"$tmp/installed"
 sort >"$tmp/expected" <<LIST
 ./bin/emojitag
+./bin/emojitag-extract
 ./include/emojitag/CP932.h
 ./include/emojitag/qz_cc_api.h
 $libdir/cmake/emojitag/emojitagConfig.cmake
@@ -40,10 +41,14 @@ $libdir/cmake/emojitag/emojitagTargets-CONFIG.cmake
 $libdir/cmake/emojitag/emojitagTargets.cmake
 $libdir/libqzcc.a
 $libdir/pkgconfig/emojitag.pc
+./share/man/man1/emojitag-extract.1
 ./share/man/man1/emojitag.1
 LIST
 diff -u "$tmp/expected" "$tmp/installed" || fail "installed files differ from the list above"
-cmp -s "$top/docs/emojitag.1" "$prefix/share/man/man1/emojitag.1" || fail "manual page not installed as written"
+for page in emojitag.1 emojitag-extract.1; do
+    cmp -s "$top/docs/$page" "$prefix/share/man/man1/$page" || fail "$page not installed as written"
+done
+"$prefix/bin/emojitag-extract" --version >"$tmp/version" || fail "installed emojitag-extract --version failed"
 status=0
 "$prefix/bin/emojitag" 2>"$tmp/usage" || status=$?
 if [ "$status" -ne 255 ] || [ "$(cat "$tmp/usage")" != "Error: no file" ]; then

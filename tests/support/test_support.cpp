@@ -118,6 +118,12 @@ RunResult runTool(const std::vector<std::string> &args, const std::string &cwd) 
     return runArgv(argv, cwd);
 }
 
+RunResult runExtract(const std::vector<std::string> &args, const std::string &cwd) {
+    std::vector<std::string> argv{EXTRACT_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runArgv(argv, cwd);
+}
+
 RunResult runShell(const std::string &command, const std::string &cwd) {
     return runArgv({"/bin/sh", "-c", command}, cwd);
 }

@@ -45,6 +45,8 @@ struct RunResult {
 
 // Runs the built tool with `args` (argv[1] on) in directory `cwd`.
 RunResult runTool(const std::vector<std::string> &args, const std::string &cwd);
+// Runs the built emojitag-extract the same way.
+RunResult runExtract(const std::vector<std::string> &args, const std::string &cwd);
 // Runs any command through /bin/sh in `cwd`; returns the exit status and output.
 RunResult runShell(const std::string &command, const std::string &cwd = ".");
 // True when `program` is on the PATH.

@@ -1,0 +1,81 @@
+#!/bin/sh
+# emojitag-extract over a directory of a few thousand small tagged images,
+# against `cat` of the same files to /dev/null in the same run. Prints one
+# Markdown section. Argument: the Release build directory.
+set -e
+build=$(cd "${1:-build}" && pwd)
+tool="$build/bin/emojitag"
+extract="$build/bin/emojitag-extract"
+here=$(cd "$(dirname "$0")" && pwd)
+count=${EXTRACT_BENCH_FILES:-3000}
+rounds=${EXTRACT_BENCH_ROUNDS:-15}
+
+# On tmpfs when there is one, so that the figures show the programs' own
+# cost rather than the latency of the disk under them.
+if [ -z "$TMPDIR" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then TMPDIR=/dev/shm; fi
+work=$(mktemp -d "${TMPDIR:-/tmp}/extract-bench-XXXXXX")
+fstype=$(stat -f -c %T "$work")
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/src"
+
+# Half GIF, half JPEG, each tagged by emojitag from one list.
+text='<emoji><yomi1>abc</yomi1><hyoki1>def</hyoki1><hinsi1>noun</hinsi1></emoji>'
+perl -e '
+    my ($dir, $count, $text, $gif, $jpg) = @ARGV;
+    my @data = map { local $/; open my $f, "<:raw", $_ or die; <$f> } ($gif, $jpg);
+    my @sfx = ("gif", "jpg");
+    open my $list, ">", "$dir/list.csv" or die;
+    for my $i (0 .. $count - 1) {
+        my $name = sprintf "src/i%05d.%s", $i, $sfx[$i % 2];
+        open my $g, ">:raw", "$dir/$name" or die;
+        print $g $data[$i % 2];
+        close $g;
+        print $list "$name,\"$text\"\n";
+    }' "$work" "$count" "$text" "$here/../tests/data/tiny.gif" "$here/../tests/data/tiny.jpg"
+(cd "$work" && "$tool" -o list.csv)
+bytes=$(cat "$work"/src/* | wc -c)
+
+now() { date +%s%N; }
+extract() { (cd "$work" && "$extract" src > /dev/null); }
+readall() { (cd "$work" && cat src/* > /dev/null); }
+
+# Warm the page cache and check that every text comes back without a message.
+(cd "$work" && "$extract" src > back.csv 2> err)
+readall
+if [ -s "$work/err" ] || [ "$(wc -l < "$work/back.csv")" -ne "$count" ]; then
+    echo "emojitag-extract did not list every image:" >&2
+    head "$work/err" >&2
+    exit 1
+fi
+
+# Alternate the two commands, so that both see the same machine state.
+: > "$work/times"
+r=0
+while [ $r -lt $rounds ]; do
+    t0=$(now); extract; t1=$(now); readall; t2=$(now)
+    echo "$((t1 - t0)) $((t2 - t1))" >> "$work/times"
+    r=$((r + 1))
+done
+
+# Medians in milliseconds.
+median() {
+    sort -n | awk '{v[NR] = $1} END {m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m / 1e6}'
+}
+tExtract=$(cut -d' ' -f1 "$work/times" | median)
+tCat=$(cut -d' ' -f2 "$work/times" | median)
+ratio=$(awk -v a="$tExtract" -v b="$tCat" 'BEGIN {printf "%.2f", a / b}')
+verdict=$(awk -v r="$ratio" 'BEGIN {print (r <= 1.5) ? "met" : "NOT met"}')
+
+echo "## Reading the texts back: emojitag-extract against cat"
+echo
+echo "$count images ($bytes bytes in all; half tests/data/tiny.gif, half tests/data/tiny.jpg),"
+echo "each tagged by \`emojitag -o\`, in one directory. Per round, in alternation:"
+echo "\`emojitag-extract src > /dev/null\` (walks, sorts, reads every file to its end,"
+echo "writes every list line) and \`cat src/* > /dev/null\`; median of $rounds rounds after"
+echo "one warm-up run of each; files on $fstype. Command: \`sh bench/bench_extract.sh build\`."
+echo
+echo "| command | median (ms) |"
+echo "|---|---|"
+echo "| emojitag-extract src | $tExtract |"
+echo "| cat src/* | $tCat |"
+echo "| ratio emojitag-extract / cat | $ratio (target at most 1.5: $verdict) |"

@@ -1,0 +1,74 @@
+// check_mode.cpp - --check: reads an emoji list as emojitag does and compares
+// the text each named image carries with the text the line would embed.
+// Findings go to standard output, one line each; matches print nothing.
+#include <cstring>
+
+#include "driver.h"
+#include "embed.h"
+#include "emoji_comment.h"
+#include "extract.h"
+#include "job_context.h"
+
+namespace {
+
+// The text the comment writer would store for this line's image, and its
+// length: all of it in a JPEG, the pieces the GIF writer keeps in a GIF.
+size_t expectedTextLength(int imgType) {
+    return imgType == IMG_GIF ? gifCommentTextLength(emojiUtf8) : std::strlen(emojiUtf8);
+}
+
+// Whether the stored text would be an emoji comment at all: one that the
+// rewriters (and this reader) classify as such.
+bool isEmojiComment(size_t len, int imgType) {
+    size_t min = imgType == IMG_GIF ? GIF_EXAMINED_COMMENT_MIN : JPG_EXAMINED_COMMENT_MIN;
+    return len >= min && isEmojiTag(emojiUtf8);
+}
+
+// The finding for one line, or null when the image carries what the line
+// would embed.
+const char *compareLine(int imgType, bool outFiles) {
+    const char *path = resolveImgPath(imgFile);
+    if (outFiles) {
+        buildOutName(path);
+        path = outfname;
+    }
+    size_t len = expectedTextLength(imgType);
+    bool expected = isEmojiComment(len, imgType);
+    switch (readEmojiText(path, imgType)) {
+        case TEXT_CANNOT_OPEN:
+            return "not found";
+        case TEXT_MALFORMED:
+            return "malformed";
+        case TEXT_NONE:
+            return expected ? "no emoji text" : nullptr;
+        case TEXT_TOO_LONG:
+            return "differs";
+        default:
+            bool same =
+                expected && emojiTextLen == len && std::memcmp(emojiText, emojiUtf8, len) == 0;
+            return same ? nullptr : "differs";
+    }
+}
+
+}  // namespace
+
+int checkList(const char *listPath, bool outFiles) {
+    FILE *fp = openCsvList(listPath);  // the reader prints why not
+    if (fp == nullptr) return 1;
+    int findings = 0;
+    lineNo = 0;
+    for (int type; (type = nextCsvLine(fp)) != -1;) {
+        if (type == 0) {  // refused: the reader has printed its message
+            findings++;
+            continue;
+        }
+        convertEmojiText();
+        const char *finding = compareLine(type, outFiles);
+        if (finding != nullptr) {
+            std::printf("%d:%s: %s\n", lineNo, imgFile, finding);
+            findings++;
+        }
+    }
+    std::fclose(fp);
+    return findings == 0 ? 0 : 1;
+}

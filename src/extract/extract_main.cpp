@@ -1,0 +1,131 @@
+// extract_main.cpp - command line of emojitag-extract: list the emoji texts
+// of images (to standard output or to a list file), or check a list.
+#include <cstdio>
+#include <cstring>
+
+#include "extract.h"
+#include "platform_file.h"
+
+#ifndef EMOJITAG_VERSION
+#define EMOJITAG_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_PROBLEM = 1;
+constexpr int EXIT_USAGE = 2;
+
+const char USAGE[] =
+    "usage: emojitag-extract [--cp932-names] [-o LIST.csv] PATH...\n"
+    "       emojitag-extract --check LIST.csv [--out]\n"
+    "       emojitag-extract --help | --version\n";
+
+const char HELP[] =
+    "Writes an emoji-list line (PATH,\"TEXT\" in CP932) for the emoji comment of\n"
+    "every GIF and JPEG file named, or found in a named directory tree.\n"
+    "\n"
+    "  -o LIST.csv      write the list to LIST.csv instead of standard output\n"
+    "  --cp932-names    write the paths in CP932 as well\n"
+    "  --check LIST.csv compare each image named in the list with its text\n"
+    "  --out            with --check, look at each image's NAME-out.EXT\n"
+    "  --help           show this help\n"
+    "  --version        show the version\n";
+
+// Where the list goes, and the list file's temporary name while it is written.
+constexpr size_t TEMP_NAME_SIZE = 4096 + 32;
+char tempName[TEMP_NAME_SIZE];
+// Output buffer: lines leave the process in large blocks.
+constexpr size_t OUT_BUF_SIZE = 64 * 1024;
+char outBuf[OUT_BUF_SIZE];
+
+struct Options {
+    const char *checkList = nullptr;  // --check LIST.csv
+    const char *outList = nullptr;    // -o LIST.csv
+    bool outFiles = false;            // --out
+    bool cp932Names = false;          // --cp932-names
+    int pathCount = 0;                // PATHs, gathered at the front of argv
+};
+
+int usageError(const char *what, const char *arg) {
+    std::fprintf(stderr, "emojitag-extract: %s%s\n%s", what, arg, USAGE);
+    return EXIT_USAGE;
+}
+
+// Reads the options; the PATHs are moved to argv[0..pathCount). Returns -1
+// when the command line is complete, else the exit status to end with.
+int parseOptions(int argc, char **argv, Options &opt) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        if (optionsEnded || a[0] != '-' || a[1] == '\0') {
+            argv[opt.pathCount++] = argv[i];
+        } else if (std::strcmp(a, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(a, "--help") == 0) {
+            std::fputs(USAGE, stdout);
+            std::fputs(HELP, stdout);
+            return EXIT_OK;
+        } else if (std::strcmp(a, "--version") == 0) {
+            std::puts("emojitag-extract " EMOJITAG_VERSION);
+            return EXIT_OK;
+        } else if (std::strcmp(a, "--cp932-names") == 0) {
+            opt.cp932Names = true;
+        } else if (std::strcmp(a, "--out") == 0) {
+            opt.outFiles = true;
+        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--check") == 0) {
+            if (i + 1 == argc) return usageError(a, " needs a file name");
+            (a[1] == 'o' ? opt.outList : opt.checkList) = argv[++i];
+        } else {
+            return usageError("unknown option ", a);
+        }
+    }
+    if (opt.checkList != nullptr) {
+        if (opt.pathCount > 0 || opt.outList != nullptr || opt.cp932Names)
+            return usageError("--check takes no PATH, -o or --cp932-names", "");
+    } else if (opt.outFiles) {
+        return usageError("--out needs --check", "");
+    } else if (opt.pathCount == 0) {
+        return usageError("no PATH given", "");
+    }
+    return -1;
+}
+
+// Flushes and closes the list file and puts it in its place; on any failure
+// the temporary file goes and the old list stays.
+void finishListFile(FILE *out, const char *listPath) {
+    bool written = !std::ferror(out);
+    bool closed = std::fclose(out) == 0 && written;
+    if (!closed || replaceFile(tempName, listPath, nullptr) != 0) {
+        removeFile(tempName);
+        report(listPath, "cannot write");
+    }
+}
+
+void listAll(char **paths, const Options &opt) {
+    FILE *out = stdout;
+    if (opt.outList != nullptr) {
+        out = createTempFile(opt.outList, nullptr, tempName, sizeof tempName);
+        if (out == nullptr) return report(opt.outList, "cannot write");
+    }
+    std::setvbuf(out, outBuf, _IOFBF, sizeof outBuf);
+    for (int i = 0; i < opt.pathCount; i++)
+        listPath(out, paths[i], opt.cp932Names);
+    if (opt.outList != nullptr) return finishListFile(out, opt.outList);
+    if (std::fflush(out) != 0 || std::ferror(out)) report("standard output", "cannot write");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options opt;
+    int status = parseOptions(argc, argv, opt);
+    if (status >= 0) return status;
+    if (opt.checkList != nullptr) {
+        status = checkList(opt.checkList, opt.outFiles);
+        if (std::fflush(stdout) != 0) status = EXIT_PROBLEM;
+        return status;
+    }
+    listAll(argv, opt);
+    return problemCount == 0 ? EXIT_OK : EXIT_PROBLEM;
+}

@@ -1,0 +1,33 @@
+// image_text.cpp - opens one image and finds its emoji text with the walk of
+// its format.
+#include <cstdio>
+
+#include "driver.h"
+#include "extract.h"
+
+char emojiText[EMOJI_TEXT_MAX + 1];
+size_t emojiTextLen;
+
+// Stream buffer for the block walks: a small image arrives in one read.
+constexpr size_t STREAM_BUF_SIZE = 64 * 1024;
+static char streamBuf[STREAM_BUF_SIZE];
+
+int readEmojiText(const char *path, int imgType) {
+    emojiTextLen = 0;
+    emojiText[0] = '\0';
+    FILE *in = std::fopen(path, "rb");
+    if (in == nullptr) return TEXT_CANNOT_OPEN;
+    int result;
+    if (imgType == IMG_GIF) {
+        std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
+        result = findGifEmojiText(in);
+    } else {
+        // The JPEG walk reads in large blocks of its own.
+        std::setvbuf(in, nullptr, _IONBF, 0);
+        result = findJpgEmojiText(in);
+    }
+    std::fclose(in);
+    if (result != TEXT_FOUND) emojiTextLen = 0;
+    emojiText[emojiTextLen] = '\0';
+    return result;
+}

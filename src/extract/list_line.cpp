@@ -1,0 +1,106 @@
+// list_line.cpp - one emoji-list line from an image's emoji text: the text in
+// CP932, quoted unless it holds a double quote. A line is written only when
+// emojitag's reader will take it back to the same name and text.
+#include <cstring>
+
+#include "CP932.h"
+#include "driver.h"
+#include "extract.h"
+#include "qz_cc_api.h"
+
+namespace {
+
+// CP932 never takes more bytes than the UTF-8 it comes from.
+char cp932Text[EMOJI_TEXT_MAX + 1];
+char cp932Name[LINE_BUF_SIZE];
+
+// The reader takes at most this many UTF-16 units of a text: what fits its
+// converter output with the terminator.
+constexpr size_t READER_MAX_UNITS = (UTF16_CONVERT_SIZE - 2) / 2;
+// The reader takes a line of at most this many bytes, line end included.
+constexpr size_t READER_MAX_LINE = LINE_BUF_SIZE - 1;
+
+bool isSpaceByte(unsigned char c) {
+    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
+}
+
+// UTF-8 to CP932 into `out`; the converter's result (bytes, or -1 with
+// substitutions, -2 when it does not fit).
+int32_t toCp932(char *out, size_t cap, const char *utf8) {
+    return qz_code_convert(reinterpret_cast<uint8_t *>(out),
+                           reinterpret_cast<const uint8_t *>(utf8), static_cast<uint32_t>(cap),
+                           convert_tbl, QZ_CC_UTF8, QZ_CC_TO_LOCAL);
+}
+
+// True when the reader's own conversion takes the CP932 text back to `utf8`.
+bool readsBackAs(const char *cp932, const char *utf8) {
+    if (std::strlen(cp932) >= LINE_BUF_SIZE) return false;
+    std::strcpy(emoji, cp932);
+    convertEmojiText();
+    return std::strcmp(emojiUtf8, utf8) == 0;
+}
+
+// Characters, as the reader's converter counts them: a lead byte takes its
+// trail byte with it, other bytes stand alone.
+size_t cp932Chars(const char *s, size_t len) {
+    size_t count = 0;
+    for (size_t i = 0; i < len; count++) {
+        auto b = static_cast<unsigned char>(s[i]);
+        bool single = b < 0x80 || b == 0x80 || (b >= 0xA1 && b <= 0xDF);
+        i += single ? 1 : 2;
+    }
+    return count;
+}
+
+// The name as it goes into the list, or null (reported) when the list cannot
+// carry it: the reader skips leading blanks, ends the name at the first comma
+// and the line at its end.
+const char *listName(const char *path, bool cp932Names) {
+    const char *name = path;
+    if (cp932Names) {
+        if (toCp932(cp932Name, sizeof cp932Name, path) < 0 || !readsBackAs(cp932Name, path)) {
+            report(path, "name has characters not in CP932");
+            return nullptr;
+        }
+        name = cp932Name;
+    }
+    if (isSpaceByte(static_cast<unsigned char>(name[0])) ||
+        std::strpbrk(name, ",\r\n") != nullptr) {
+        report(path, "name cannot be listed");
+        return nullptr;
+    }
+    return name;
+}
+
+}  // namespace
+
+void writeListLine(FILE *out, const char *path, bool cp932Names) {
+    const char *name = listName(path, cp932Names);
+    if (name == nullptr) return;
+    if (std::strlen(emojiText) != emojiTextLen) return report(path, "text holds a zero byte");
+    if (std::strpbrk(emojiText, "\r\n") != nullptr) return report(path, "text holds a line break");
+
+    int32_t converted = toCp932(cp932Text, sizeof cp932Text, emojiText);
+    if (converted == QZ_CC_OUTPUT_FULL) return report(path, "text too long for a list line");
+    size_t textLen = std::strlen(cp932Text);
+    // Quoted, the text runs to the next double quote; unquoted, to the line
+    // end, and a leading quote or an empty field would be read otherwise.
+    bool quoted = std::memchr(cp932Text, '"', textLen) == nullptr;
+    if (!quoted && (textLen == 0 || cp932Text[0] == '"'))
+        return report(path, "text cannot be listed");
+    size_t lineLen = std::strlen(name) + 1 + textLen + (quoted ? 2 : 0) + 1;
+    if (lineLen > READER_MAX_LINE || cp932Chars(cp932Text, textLen) > READER_MAX_UNITS)
+        return report(path, "text too long for a list line");
+
+    std::fputs(name, out);
+    std::fputs(quoted ? ",\"" : ",", out);
+    std::fwrite(cp932Text, 1, textLen, out);
+    std::fputs(quoted ? "\"\n" : "\n", out);
+
+    // Written either way, so that the user sees what the list would embed.
+    if (converted == QZ_CC_SUBSTITUTED) {
+        report(path, "characters not in CP932");
+    } else if (!readsBackAs(cp932Text, emojiText)) {
+        report(path, "text changes in CP932");
+    }
+}

@@ -1,0 +1,183 @@
+// emojitag-extract: texts embedded by emojitag come back as the same list
+// lines; --check agrees with a finished batch and names the line that does
+// not; every problem is reported with its reason and exit status.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::vector<std::string> sortedLines(const std::string &text) {
+    std::vector<std::string> lines = splitLines(text);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// CP932 pieces a list is made of: kana, kanji, half-width katakana, ASCII,
+// double-byte characters whose trail byte is 0x5C (ソ, 表, 能, 十), a quote.
+const char *const PIECES[] = {"\x82\xa0\x82\xa2", "\x94\x4c\x8f\xce", "\xb1\xb2\xdf", "abc 1,2",
+                              "\x83\x5c\x95\x5c", "\x94\x5c\x8f\x5c", "\x88\x9f",     "x\"y"};
+
+// A text of one to three elements of 1 to 25 pieces each: up to several
+// hundred bytes, every element short enough for a GIF data block.
+std::string makeText(int i) {
+    std::string text = "<emoji>";
+    for (int e = 0; e <= i % 3; e++) {
+        std::string tag = e == 0 ? "yomi1" : e == 1 ? "hyoki1" : "tag1";
+        text += "<" + tag + ">";
+        for (int k = 0; k < 1 + (i * 7 + e) % 25; k++)
+            text += PIECES[(i + k * 3 + e) % (i % 5 == 0 ? 8 : 7)];
+        text += "</" + tag + ">";
+    }
+    return text + "</emoji>";
+}
+
+// The list line as the reader takes it: quoted unless the text holds a quote.
+std::string listLine(const std::string &name, const std::string &text) {
+    bool quote = text.find('"') != std::string::npos;
+    return quote ? name + "," + text + "\n" : name + ",\"" + text + "\"\n";
+}
+
+TEST(Extract, EmbeddedListComesBackAndChecks) {
+    TempDir dir;
+    const std::string gif = testData("tiny.gif");
+    const std::string jpg = testData("tiny.jpg");
+    runShell("mkdir -p imgs/sub", dir.path());
+    std::string list;
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "imgs/%s%03d.%s", i % 4 == 0 ? "sub/" : "", i,
+                      i % 2 ? "gif" : "JPG");
+        writeFile(dir / name, i % 2 ? gif : jpg);
+        names.push_back(name);
+        list += listLine(name, makeText(i));
+    }
+    writeFile(dir / "list.csv", list);
+
+    // The loop a user runs: copies, check them, embed in place, read back.
+    RunResult r = runTool({"list.csv"}, dir.path());
+    ASSERT_EQ(r.err, "");
+    r = runExtract({"--check", "list.csv", "--out"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    r = runTool({"-o", "list.csv"}, dir.path());
+    ASSERT_EQ(r.err, "");
+    r = runExtract({"-o", "back.csv", "imgs"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sortedLines(readFile(dir / "back.csv")), sortedLines(list));
+    r = runExtract({"imgs"}, dir.path());
+    EXPECT_EQ(r.out, readFile(dir / "back.csv"));  // standard output, same order
+    r = runExtract({"--check", "list.csv"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+
+    // One image tagged again with another text: its line, and only it, differs.
+    writeFile(dir / "other.csv", names[41] + ",\"<emoji><a>z</a></emoji>\"\n");
+    runTool({"-o", "other.csv"}, dir.path());
+    r = runExtract({"--check", "list.csv"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "42:" + names[41] + ": differs\n");
+}
+
+// A JPEG with a COM segment holding `text` right after SOI, or before EOI.
+std::string jpgWith(const std::string &text, bool atEnd = false) {
+    std::string jpg = testData("tiny.jpg");
+    size_t n = text.size() + 2;
+    std::string com = bytes({0xFF, 0xFE, int(n >> 8), int(n & 0xFF)}) + text;
+    return atEnd ? jpg.insert(jpg.size() - 2, com) : jpg.insert(2, com);
+}
+
+// A GIF with a comment extension of the given sub-blocks before its image.
+std::string gifWith(const std::vector<std::string> &blocks) {
+    std::string gif = testData("tiny.gif");
+    size_t table = (gif[10] & 0x80) ? 3u << ((gif[10] & 7) + 1) : 0;
+    std::string ext = bytes({0x21, 0xFE});
+    for (const std::string &b : blocks)
+        ext += static_cast<char>(b.size()) + b;
+    return gif.insert(13 + table, ext + '\0');
+}
+
+struct ExtractCase {
+    const char *why;
+    std::string file;  // written with `data` unless empty
+    std::string data;
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+};
+
+TEST(Extract, ReportsEachProblem) {
+    const std::string e = "emojitag-extract: ";
+    const std::string gif = testData("tiny.gif");
+    // 300 full sub-blocks: more than one JPEG segment could hold.
+    std::vector<std::string> longComment(300, std::string(255, 'x'));
+    longComment[0].replace(0, 7, "<emoji>");
+    // clang-format off
+    const ExtractCase cases[] = {
+        {"no emoji comment", "a.gif", gif, {"a.gif"}, 1, "", e + "a.gif: no emoji text\n"},
+        {"cut GIF", "a.gif", gif.substr(0, 40), {"a.gif"}, 1, "", e + "a.gif: malformed GIF\n"},
+        {"not a JPEG", "a.jpg", "GIF89a", {"a.jpg"}, 1, "", e + "a.jpg: malformed JPEG\n"},
+        {"line break", "a.jpg", jpgWith("<emoji>a\r\nb</emoji>"), {"a.jpg"}, 1, "",
+         e + "a.jpg: text holds a line break\n"},
+        {"no CP932 form: written", "a.jpg", jpgWith("<emoji>\xe0\xb8\x81</emoji>"), {"a.jpg"}, 1,
+         "a.jpg,\"<emoji>?</emoji>\"\n", e + "a.jpg: characters not in CP932\n"},
+        {"best-fit CP932 form: written", "a.jpg", jpgWith("<emoji>\xc3\xa9</emoji>"), {"a.jpg"}, 1,
+         "a.jpg,\"<emoji>e</emoji>\"\n", e + "a.jpg: text changes in CP932\n"},
+        {"comma in name", "a,b.jpg", jpgWith("<emoji>x</emoji>"), {"a,b.jpg"}, 1, "",
+         e + "a,b.jpg: name cannot be listed\n"},
+        {"quote in text: unquoted", "a.jpg", jpgWith("<emoji>\"</emoji>"), {"a.jpg"}, 0,
+         "a.jpg,<emoji>\"</emoji>\n", ""},
+        {"comment after the scan", "a.jpg", jpgWith("<EMOJI>x</EMOJI>", true), {"a.jpg"}, 0,
+         "a.jpg,\"<EMOJI>x</EMOJI>\"\n", ""},
+        {"GIF sub-blocks joined", "a.gif", gifWith({"<emoji><a>", "b</a></emoji>"}), {"a.gif"}, 0,
+         "a.gif,\"<emoji><a>b</a></emoji>\"\n", ""},
+        {"GIF comment too long", "a.gif", gifWith(longComment), {"a.gif"}, 1, "",
+         e + "a.gif: comment too long\n"},
+        {"not an image", "a.png", "x", {"a.png"}, 1, "", e + "a.png: not a GIF or JPEG file\n"},
+        {"missing", "", "", {"none.gif"}, 1, "", e + "none.gif: cannot open\n"},
+        {"CP932 name", "\xe3\x81\xad.jpg", jpgWith("<emoji>x</emoji>"),
+         {"--cp932-names", "\xe3\x81\xad.jpg"}, 0, "\x82\xcb.jpg,\"<emoji>x</emoji>\"\n", ""},
+        {"name without CP932 form", "\xe0\xb8\x81.jpg", jpgWith("<emoji>x</emoji>"),
+         {"--cp932-names", "\xe0\xb8\x81.jpg"}, 1, "",
+         e + "\xe0\xb8\x81.jpg: name has characters not in CP932\n"},
+        {"usage: no PATH", "", "", {}, 2, "", ""},
+        {"usage: unknown option", "", "", {"-x", "a.gif"}, 2, "", ""},
+        {"usage: -o without its file", "", "", {"a.gif", "-o"}, 2, "", ""},
+        {"usage: --out without --check", "", "", {"--out", "a.gif"}, 2, "", ""},
+        {"usage: --check with a PATH", "", "", {"--check", "l.csv", "a.gif"}, 2, "", ""},
+        {"version", "", "", {"--version"}, 0, "emojitag-extract 1.0.0\n", ""},
+        {"check: refused line", "l.csv", "a.png,\"x\"\n", {"--check", "l.csv"}, 1, "",
+         "Error: 1:a.png: sfx not supported.\n"},
+        {"check: missing image", "l.csv", "n.gif,\"x\"\n", {"--check", "l.csv"}, 1,
+         "1:n.gif: not found\n", ""},
+        {"check: malformed image", "l.csv", "l.csv.gif,\"x\"\n", {"--check", "l.csv"}, 1,
+         "1:l.csv.gif: malformed\n", ""},
+        {"check: no emoji text", "l.csv", "tiny.gif,\"<emoji><a/></emoji>\"\n", {"--check", "l.csv"}, 1,
+         "1:tiny.gif: no emoji text\n", ""},
+        {"check: a text the writer does not store matches none", "l.csv", "tiny.gif,\"no tag\"\n",
+         {"--check", "l.csv"}, 0, "", ""},
+    };
+    // clang-format on
+    for (const ExtractCase &c : cases) {
+        TempDir dir;
+        writeFile(dir / "tiny.gif", gif);
+        writeFile(dir / "l.csv.gif", "GIF89a");
+        if (!c.file.empty()) writeFile(dir / c.file, c.data);
+        RunResult r = runExtract(c.args, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_EQ(r.out, c.out) << c.why;
+        if (c.status == 2) {
+            EXPECT_NE(r.err.find("usage: emojitag-extract"), std::string::npos) << c.why;
+        } else {
+            EXPECT_EQ(r.err, c.err) << c.why;
+        }
+    }
+}
+
+}  // namespace
