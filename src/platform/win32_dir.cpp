@@ -145,3 +145,10 @@ void closeDirectory(PlatformDir *dir) {
     if (dir->find != INVALID_HANDLE_VALUE) FindClose(dir->find);
     std::free(dir);
 }
+
+int pathEntryKind(const char *path, int *kind) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (pathInformation(path, &info) != 0) return -1;
+    *kind = kindOfAttributes(info.dwFileAttributes);
+    return 0;
+}
