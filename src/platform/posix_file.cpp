@@ -76,6 +76,7 @@ static bool tempNameFor(const char *path, char *tempName, size_t cap) {
     std::memcpy(p, path + dirLen, stem);
     p += stem;
     *p++ = '.';
+    std::memset(p, 'X', TEMP_RANDOM);  // replaced by random characters
     p[TEMP_RANDOM] = '\0';
     return true;
 }

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -353,6 +354,18 @@ TEST(CrashSafety, TwoRunsAtOnceWithOneKilledLeaveEveryInputWhole) {
         for (int i = 0; i < kImages; i++)
             ASSERT_TRUE(readFile(dir / names[i]) == replaced[i])
                 << "trial " << trial << ": " << names[i] << " damaged";
+        // The killed run may leave temporary files: each beside its input and
+        // named after it, ".NAME.XXXXXX".
+        for (const std::string &entry : listDir(dir.path())) {
+            if (entry == "list.csv" || std::find(names.begin(), names.end(), entry) != names.end())
+                continue;
+            size_t dot = entry.rfind('.');
+            EXPECT_TRUE(dot != std::string::npos && entry.size() == dot + 7 && entry[0] == '.' &&
+                        std::find(names.begin(), names.end(), entry.substr(1, dot - 1)) !=
+                            names.end())
+                << "trial " << trial << ": " << entry;
+            ASSERT_EQ(unlink((dir / entry).c_str()), 0);
+        }
     }
 }
 
