@@ -1,6 +1,7 @@
 // fuzz_gif.cpp - the GIF rewriter on arbitrary images and emoji texts, with
 // short writes at arbitrary positions (layout: fuzz_rewriter.h).
 #include <cstdint>
+#include <string>
 
 #include "embed.h"
 #include "fuzz_quiet.h"
@@ -21,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         // Every finished GIF carries the emoji comment and ends at its trailer.
         require(doWriteEmoji == 1, "a finished GIF has its emoji comment");
         if (!o.refused) {
-            require(!o.bytes.empty() && static_cast<unsigned char>(o.bytes.back()) == GIF_TRAILER,
-                    "a finished GIF ends with the trailer");
+            require(endsWithCopiedTail(o.bytes, std::string(1, static_cast<char>(GIF_TRAILER)),
+                                       c.image, c.imageSize),
+                    "a finished GIF ends with the trailer and the bytes after it");
         }
     }
     return 0;

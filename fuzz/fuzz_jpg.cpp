@@ -10,7 +10,8 @@
 
 using namespace fuzzrewrite;
 
-// Start and end of image, the first and last markers of every complete output.
+// Start and end of image: every complete output begins with SOI, and EOI ends
+// its image (only the bytes that followed EOI in the input come after it).
 constexpr unsigned char MARKER = 0xFF;
 constexpr unsigned char M_SOI = 0xD8;
 constexpr unsigned char M_EOI = 0xD9;
@@ -24,12 +25,12 @@ static bool isEmojiText(const std::string &t) {
            (t.compare(0, 7, "<emoji>") == 0 || t.compare(0, 7, "<EMOJI>") == 0);
 }
 
-static bool endsComplete(const std::string &b) {
-    size_t n = b.size();
-    return n >= 4 && static_cast<unsigned char>(b[0]) == MARKER &&
+// SOI first, then EOI followed by the bytes that came after EOI in the image.
+static bool endsComplete(const std::string &b, const Case &c) {
+    const char eoi[] = {static_cast<char>(MARKER), static_cast<char>(M_EOI)};
+    return b.size() >= 4 && static_cast<unsigned char>(b[0]) == MARKER &&
            static_cast<unsigned char>(b[1]) == M_SOI &&
-           static_cast<unsigned char>(b[n - 2]) == MARKER &&
-           static_cast<unsigned char>(b[n - 1]) == M_EOI;
+           endsWithCopiedTail(b, std::string(eoi, sizeof eoi), c.image, c.imageSize);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Outcome o = rewrite(setJpgData, c.image, c.imageSize, c.emoji, c.limit);
     checkCommon(o);
     if (o.result != 0 || o.refused) return 0;
-    require(endsComplete(o.bytes), "a finished JPEG runs from SOI to EOI");
+    require(endsComplete(o.bytes, c), "a finished JPEG runs from SOI to EOI and its tail");
     // With an emoji text the rewriter recognises, its own output already has
     // the comment where it belongs: a second run changes nothing.
     if (isEmojiText(c.emoji)) {

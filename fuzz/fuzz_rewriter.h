@@ -95,6 +95,21 @@ inline void checkCommon(const Outcome &o) {
             "a refused write shows in the result or the stream's error flag");
 }
 
+// True when `out` ends with `end` followed by bytes that also end the image:
+// the rewriters copy whatever follows the end of the stream as it is.
+inline bool endsWithCopiedTail(const std::string &out, const std::string &end, const uint8_t *image,
+                               size_t imageSize) {
+    for (size_t p = out.size() >= end.size() ? out.size() - end.size() + 1 : 0; p-- > 0;) {
+        size_t tail = out.size() - p - end.size();
+        if (tail > imageSize) return false;
+        if (out.compare(p, end.size(), end) == 0 &&
+            out.compare(p + end.size(), tail,
+                        reinterpret_cast<const char *>(image + imageSize - tail), tail) == 0)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace fuzzrewrite
 
 #endif

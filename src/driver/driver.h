@@ -55,8 +55,10 @@ void encodeUtf8();
 // Image job.
 extern char outfname[OUTFNAME_SIZE];
 int openImgFile(const char *path, const char *text, int imgType);
-// The path to open for a list name: the name itself when it exists, else its
-// UTF-8 spelling converted from CP932 when that exists, else the name.
+// The path to open for a list name: the name itself when it names an existing
+// file; else, for a name with bytes of 0x80 or above that converts from CP932
+// to UTF-8 without substitution into the name of an existing file, that UTF-8
+// name (static storage, valid until the next call); else the name itself.
 const char *resolveImgPath(const char *name);
 // Writes `path` with "-out" before its last '.' into outfname.
 void buildOutName(const char *path);

@@ -1,15 +1,12 @@
-// image_job.cpp - one image named by one list line: derive the output name,
-// open both files, run the rewriter and, with "-o", put the output in the
-// input's place.
-#include <sys/stat.h>
-#include <unistd.h>
-
+// image_job.cpp - one image named by one list line: find the file the name
+// stands for, open it and a new output, run the rewriter and, with "-o", put
+// the output in the input's place.
 #include <cstdio>
-#include <cstring>
 
 #include "driver.h"
 #include "embed.h"
 #include "job_context.h"
+#include "platform_file.h"
 
 char outfname[OUTFNAME_SIZE];
 
@@ -18,70 +15,72 @@ char outfname[OUTFNAME_SIZE];
 constexpr size_t STREAM_BUF_SIZE = 128 * 1024;
 static char inStreamBuf[STREAM_BUF_SIZE];
 static char outStreamBuf[STREAM_BUF_SIZE];
+// With "-o", the temporary output beside the input: the input's directory, a
+// name derived from the input's and a few random characters.
+static char tempName[OUTFNAME_SIZE + 16];
 
-// Gives the finished output the input's permission bits, then renames it over
-// the input. The rename is atomic: at no moment is the input's name missing,
-// and on any failure the input is left as it was.
-static void replaceInput(const char *path, const struct stat &inStat) {
-    if (chmod(outfname, inStat.st_mode & 07777) != 0 || std::rename(outfname, path) != 0)
-        std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
+// With "-o" the output is a new file of the tool's own, beside the input and
+// with its attributes, so that NAME-out.EXT, whatever it is, stays untouched
+// and two runs at once never write the same file. Without, NAME-out.EXT,
+// never reached through a link, never anything but a regular file, and never
+// the input itself.
+static FILE *openOutput(const char *src, const FileInfo &info) {
+    if (doOverWritefile) return createTempFile(src, &info, tempName, sizeof tempName);
+    buildOutName(src);
+    return openOutputFile(outfname, &info, &info.id);
 }
 
-// True when `name` exists and is the same file as the open input.
-static bool isSameFile(const char *name, const struct stat &inStat, bool haveStat) {
-    struct stat st;
-    return haveStat && stat(name, &st) == 0 && st.st_dev == inStat.st_dev &&
-           st.st_ino == inStat.st_ino;
+// Messages about the output name it as the user knows it: NAME-out.EXT of the
+// name as written in the list, whichever file was written.
+static void reportOutput(const char *path, const char *problem) {
+    buildOutName(path);
+    std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, outfname, problem);
+}
+
+// The finished temporary output takes the input's place in one rename: at no
+// moment is the input's name missing. After any fault the temporary file goes
+// and the input stays as it was.
+static void finishReplacement(const char *src, const FileInfo &info, bool done) {
+    if (done && replaceFile(tempName, src, &info) == 0) return;
+    if (done) std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
+    removeFile(tempName);
 }
 
 int openImgFile(const char *path, const char *text, int imgType) {
     doWriteEmoji = 0;
-    buildOutName(path);
+    const char *src = resolveImgPath(path);
 
-    FILE *in = std::fopen(path, "rb");
+    FILE *in = std::fopen(src, "rb");
     if (in == nullptr) {
         std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
         return -1;
     }
-    struct stat inStat;
-    bool haveStat = fstat(fileno(in), &inStat) == 0;
-    // Opening the output empties it: when its name already leads to the input
-    // itself (a link), that would destroy the picture before it is read.
-    FILE *out = isSameFile(outfname, inStat, haveStat) ? nullptr : std::fopen(outfname, "wb");
+    FileInfo info;
+    FILE *out = streamFileInfo(in, &info) == 0 ? openOutput(src, info) : nullptr;
     if (out == nullptr) {
-        std::fprintf(stderr, "Error: %d:%s: file open error\n", lineNo, outfname);
+        reportOutput(path, "file open error");
         std::fclose(in);
         return -1;
     }
     std::setvbuf(in, inStreamBuf, _IOFBF, STREAM_BUF_SIZE);
     std::setvbuf(out, outStreamBuf, _IOFBF, STREAM_BUF_SIZE);
 
-    int fault;
-    if (imgType == IMG_GIF) {
-        fault = setGifData(in, out, text);
-        if (fault != 0) std::fprintf(stderr, "Error: %d:%s: bad GIF file\n", lineNo, imgFile);
-    } else {
-        fault = setJpgData(in, out, text);
-        if (fault != 0) std::fprintf(stderr, "Error: %d:%s: bad JPG file\n", lineNo, imgFile);
-    }
-
+    int fault = imgType == IMG_GIF ? setGifData(in, out, text) : setJpgData(in, out, text);
     std::fclose(in);
     // Closing flushes the last buffered bytes: an output that could not be
-    // written whole must never be reported as done or replace the input.
+    // written whole must never be reported as done or replace the input. A
+    // rewrite that stopped at a failed write is a write error, not a bad image.
     bool written = !std::ferror(out);
     bool closed = std::fclose(out) == 0 && written;
-    if (fault == 0 && !closed) {
-        std::fprintf(stderr, "Error: %d:%s: write error\n", lineNo, outfname);
+    if (fault != 0 && written) {
+        std::fprintf(
+            stderr,
+            imgType == IMG_GIF ? "Error: %d:%s: bad GIF file\n" : "Error: %d:%s: bad JPG file\n",
+            lineNo, imgFile);
+    } else if (!closed) {
+        reportOutput(path, "write error");
         fault = -1;
     }
-    // After any fault the input stays untouched and the incomplete output
-    // stays under its own name.
-    if (doOverWritefile && fault == 0) {
-        if (haveStat) {
-            replaceInput(path, inStat);
-        } else {
-            std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
-        }
-    }
+    if (doOverWritefile) finishReplacement(src, info, fault == 0);
     return 0;
 }

@@ -19,9 +19,14 @@ constexpr size_t SCREEN_PACKED_OFFSET = 10;
 constexpr size_t IMAGE_DESCRIPTOR_SIZE = 9;
 // The largest colour table: 256 entries of 3 bytes.
 constexpr size_t COLOR_TABLE_MAX = 768;
+// The block buffer also carries the bytes after the trailer, in pieces of
+// this size.
+constexpr size_t BLOCK_BUF_SIZE = 64 * 1024;
 
-// Staging for everything read: one field, table or sub-block at a time.
-static unsigned char blockBuf[COLOR_TABLE_MAX];
+// Staging for everything read: one field, table or sub-block at a time, and
+// the data after the trailer.
+static unsigned char blockBuf[BLOCK_BUF_SIZE];
+static_assert(BLOCK_BUF_SIZE >= COLOR_TABLE_MAX, "a colour table fits the block buffer");
 // The first sub-block of an examined comment, held until it is classified.
 static unsigned char commentBuf[GIF_SUB_BLOCK_MAX];
 
@@ -145,10 +150,12 @@ static int copyGifImage(GifRewrite &rw) {
 }
 
 // A file without any image gets the emoji comment right before its trailer.
-// Nothing after the trailer is read.
+// Whatever follows the trailer (data of a container that counts from the
+// file's end) is copied as it is.
 static int writeGifTrailer(GifRewrite &rw) {
     if (!rw.emojiPlaced && writeEmojiComment(rw) != 0) return -1;
-    return writeByteChecked(rw.out, GIF_TRAILER) ? 0 : -1;
+    if (!writeByteChecked(rw.out, GIF_TRAILER)) return -1;
+    return copyRest(rw.in, rw.out, blockBuf, sizeof blockBuf) ? 0 : -1;
 }
 
 int setGifData(FILE *in, FILE *out, const char *emoji) {

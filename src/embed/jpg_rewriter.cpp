@@ -177,6 +177,16 @@ int handleJpgComment(FILE *in, FILE *out, const char *emoji) {
     return removeJpgComment(in, out, rest);
 }
 
+// EOI ends the image; whatever follows it (a motion photo's video, a second
+// picture) is copied as it is: first what the block holds, then the rest.
+int copyJpgEnd(FILE *in, FILE *out) {
+    if (!writeByteChecked(out, M_EOI)) return -1;
+    size_t held = blockEnd - blockPos;
+    if (held > 0 && !writeChecked(out, block + blockPos, held)) return -1;
+    blockPos = blockEnd;
+    return copyRest(in, out, block, BLOCK_SIZE) ? 0 : -1;
+}
+
 // Writes the 0xFF of the next marker and reads its code. After a segment the
 // next byte must be that 0xFF.
 bool nextJpgMarker(FILE *in, FILE *out, int step, unsigned char &code) {
@@ -194,8 +204,8 @@ int setJpgData(FILE *in, FILE *out, const char *emoji) {
     for (;;) {
         int step;
         switch (code) {
-            case M_EOI:  // end of image: nothing after it is read or copied
-                return writeByteChecked(out, M_EOI) ? 0 : -1;
+            case M_EOI:  // end of image: the bytes after it are copied as they are
+                return copyJpgEnd(in, out);
             case M_SOS:  // scan: the first gets the emoji text in front of it
                 step = copyJpgScan(in, out, emoji);
                 break;

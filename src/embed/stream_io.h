@@ -46,4 +46,14 @@ inline void writeUnchecked(FILE *out, const void *buf, size_t n) {
     }
 }
 
+// Copies everything left in `in` to `out` through `buf`, every write tested;
+// false on a failed write or a read error.
+inline bool copyRest(FILE *in, FILE *out, void *buf, size_t size) {
+    if (std::feof(in)) return !std::ferror(in);  // the end is known: no further read
+    size_t n;
+    while ((n = std::fread(buf, 1, size, in)) > 0)
+        if (!writeChecked(out, buf, n)) return false;
+    return !std::ferror(in);
+}
+
 #endif

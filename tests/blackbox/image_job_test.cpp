@@ -41,6 +41,8 @@ TEST(ImageJob, ReplacementLeavesOnlyTheInputNameWithTheNewContent) {
         {"JPEG", "pic.jpg", "pic-out.jpg", testData("tiny.jpg"), kJpgLine, 0644},
         {"group-shared picture keeps its mode", "pic.jpg", "pic-out.jpg", testData("tiny.jpg"),
          kJpgLine, 0660},
+        {"private picture stays private", "pic.jpg", "pic-out.jpg", testData("tiny.jpg"), kJpgLine,
+         0600},
         {"read-only picture keeps its mode", "pic.gif", "pic-out.gif", testData("tiny.gif"),
          kGifLine, 0444},
         {"executable bits kept as they were", "pic.gif", "pic-out.gif", testData("tiny.gif"),
@@ -110,9 +112,8 @@ TEST(ImageJob, UnreadableInputKeepsItsPlaceWithReplacement) {
     struct stat st;
     ASSERT_EQ(stat((dir / "pic.gif").c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
-    // The incomplete outputs stay under their own names.
-    EXPECT_TRUE(fileExists(dir / "pic-out.gif"));
-    EXPECT_TRUE(fileExists(dir / "pic-out.jpg"));
+    // The incomplete outputs were temporary files and are gone.
+    EXPECT_EQ(listDir(dir.path()), (std::vector<std::string>{"list.csv", "pic.gif", "pic.jpg"}));
 }
 
 TEST(ImageJob, OutputThatCannotBeWrittenIsReportedAndTheInputKept) {
@@ -120,14 +121,11 @@ TEST(ImageJob, OutputThatCannotBeWrittenIsReportedAndTheInputKept) {
         TempDir dir;
         writeFile(dir / "pic.gif", testData("tiny.gif"));
         writeFile(dir / "pic.jpg", testData("tiny.jpg"));
-        // Every write to these outputs fails for want of space.
-        ASSERT_EQ(runShell("ln -s /dev/full pic-out.gif && ln -s /dev/full pic-out.jpg", dir.path())
-                      .status,
-                  0);
         writeFile(dir / "list.csv", std::string(kGifLine) + kJpgLine);
+        // A file size limit of 0 makes every write fail, as on a full disk.
         std::vector<std::string> args{"list.csv"};
         if (*opt) args.insert(args.begin(), opt);
-        RunResult r = runTool(args, dir.path());
+        RunResult r = runToolWithFileLimit(args, dir.path(), 0);
         EXPECT_EQ(r.status, 0) << opt;
         EXPECT_EQ(r.err, "Error: 1:pic-out.gif: write error\nError: 2:pic-out.jpg: write error\n")
             << opt;
@@ -136,7 +134,12 @@ TEST(ImageJob, OutputThatCannotBeWrittenIsReportedAndTheInputKept) {
     }
 }
 
+// A link to the input at the output's name: without "-o" the output is
+// refused (emptying it would destroy the input); with "-o" it is not used at
+// all, the input is replaced and the link stays as it was.
 TEST(ImageJob, OutputNameLeadingToTheInputLeavesTheInputWhole) {
+    const std::string replaced =
+        plainOutput("pic.gif", testData("tiny.gif"), kGifLine, "pic-out.gif");
     for (const char *link : {"ln -s pic.gif pic-out.gif", "ln pic.gif pic-out.gif"}) {
         for (const char *opt : {"", "-o"}) {
             TempDir dir;
@@ -146,9 +149,16 @@ TEST(ImageJob, OutputNameLeadingToTheInputLeavesTheInputWhole) {
             std::vector<std::string> args{"list.csv"};
             if (*opt) args.insert(args.begin(), opt);
             RunResult r = runTool(args, dir.path());
+            bool replace = *opt != '\0';
             EXPECT_EQ(r.status, 0) << link << opt;
-            EXPECT_EQ(r.err, "Error: 1:pic-out.gif: file open error\n") << link << opt;
-            EXPECT_TRUE(readFile(dir / "pic.gif") == testData("tiny.gif")) << link << opt;
+            EXPECT_EQ(r.err, replace ? "" : "Error: 1:pic-out.gif: file open error\n")
+                << link << opt;
+            EXPECT_TRUE(readFile(dir / "pic.gif") == (replace ? replaced : testData("tiny.gif")))
+                << link << opt;
+            // A symbolic link still leads to pic.gif; a hard link keeps the old picture.
+            EXPECT_TRUE(readFile(dir / "pic-out.gif") ==
+                        (replace && link[3] == '-' ? replaced : testData("tiny.gif")))
+                << link << opt;
         }
     }
 }

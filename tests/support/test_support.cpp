@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,6 +124,43 @@ RunResult runExtract(const std::vector<std::string> &args, const std::string &cw
     std::vector<std::string> argv{EXTRACT_BIN};
     argv.insert(argv.end(), args.begin(), args.end());
     return runArgv(argv, cwd);
+}
+
+RunResult runToolWithFileLimit(const std::vector<std::string> &args, const std::string &cwd,
+                               long long bytes) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        close(fds[0]);
+        int n = open("/dev/null", O_RDWR);
+        if (n < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+        dup2(n, 0);
+        dup2(n, 1);
+        dup2(fds[1], 2);
+        // Past the limit write() fails instead of the process being killed.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit rl{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+        if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(127);
+        std::vector<char *> argv{const_cast<char *>(EMOJITAG_BIN)};
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    RunResult r;
+    char buf[4096];
+    ssize_t got;
+    while ((got = read(fds[0], buf, sizeof buf)) > 0)
+        r.err.append(buf, static_cast<size_t>(got));
+    close(fds[0]);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    return r;
 }
 
 RunResult runShell(const std::string &command, const std::string &cwd) {

@@ -47,6 +47,11 @@ struct RunResult {
 RunResult runTool(const std::vector<std::string> &args, const std::string &cwd);
 // Runs the built emojitag-extract the same way.
 RunResult runExtract(const std::vector<std::string> &args, const std::string &cwd);
+// Runs the built tool with a file size limit of `bytes`: writes past it fail
+// (EFBIG), as on a full disk. Standard error comes through a pipe, so the
+// limit cannot cut the messages short; standard output is discarded.
+RunResult runToolWithFileLimit(const std::vector<std::string> &args, const std::string &cwd,
+                               long long bytes);
 // Runs any command through /bin/sh in `cwd`; returns the exit status and output.
 RunResult runShell(const std::string &command, const std::string &cwd = ".");
 // True when `program` is on the PATH.

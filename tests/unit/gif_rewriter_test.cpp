@@ -140,8 +140,8 @@ TEST(SetGifData, PlacementAndCopy) {
          h + LOOP + GCE + NEW + image(1) + GCE + image(2) + GCE + image(3) + TRAILER},
         {"plain text extension copied; comment still goes before the image",
          h + PLAIN + image() + TRAILER, h + PLAIN + NEW + image() + TRAILER},
-        {"bytes after the trailer not copied", h + image() + TRAILER + "junk",
-         h + NEW + image() + TRAILER},
+        {"bytes after the trailer copied as they are", h + image() + TRAILER + "junk\x3B",
+         h + NEW + image() + TRAILER + "junk\x3B"},
         {"emoji comment of exactly 7 bytes", h + comment({"<emoji>", "rest"}) + image() + TRAILER,
          h + NEW + image() + TRAILER},
     };
@@ -214,18 +214,22 @@ TEST(SetGifData, MalformedInputFails) {
     }
 }
 
-// The trailer ends the rewrite: nothing after it is read.
-TEST(SetGifData, StopsReadingAtTheTrailer) {
-    std::string gif = header(1) + image() + TRAILER;
-    std::string input = gif + "junk after the trailer";
+// The trailer ends the image; what follows it, longer than the block buffer
+// here, is read to the end and copied as it is.
+TEST(SetGifData, CopiesEverythingAfterTheTrailer) {
+    std::string tail(200000, '\0');
+    for (size_t i = 0; i < tail.size(); i++)
+        tail[i] = static_cast<char>(i * 7);
+    std::string input = header(1) + image() + TRAILER + tail;
     FILE *in = fmemopen(&input[0], input.size(), "rb");
     MemSink sink;
     FILE *out = openMemSink(sink);
     doWriteEmoji = 0;
     EXPECT_EQ(setGifData(in, out, EMOJI), 0);
-    EXPECT_EQ(std::ftell(in), static_cast<long>(gif.size()));
+    EXPECT_EQ(std::ftell(in), static_cast<long>(input.size()));
     std::fclose(in);
     std::fclose(out);
+    EXPECT_TRUE(sink.bytes == header(1) + NEW + image() + TRAILER + tail);
 }
 
 // A stream rich in every block kind, and the same stream split into the

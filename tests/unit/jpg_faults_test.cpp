@@ -73,6 +73,7 @@ void buildAllKinds(std::string &in, Expected &e) {
     e.put(FF + "\xDA", T);  // a later SOS
     e.put(lengthField(6) + sosHead, U);
     e.put(scan2 + FF + "\x01" + FF + FF + "\xD9", T);  // scan data, RST, TEM, fill byte, EOI
+    e.put("after", T);                                 // what follows EOI, copied as it is
 }
 
 TEST(SetJpgDataFaults, AllKindsGiveTheExpectedWrites) {
