@@ -99,7 +99,10 @@ FILE *createTempFile(const char *path, const FileInfo *like, char *tempName, siz
     int fd = -1;
     for (int i = 0; i < TEMP_ATTEMPTS && fd < 0; i++) {
         randomChars(random, TEMP_RANDOM);
-        fd = open(tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // Private until like's attributes are in place; without `like`, what
+        // any new file gets under the umask.
+        fd = open(tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  like != nullptr ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) return nullptr;
     }
     if (fd < 0) return nullptr;
