@@ -137,8 +137,8 @@ int handleEntry(size_t *depth, const char *name, FILE *list) {
     } else if (kind != ENTRY_DIR || isDotOrDotDot(name)) {
         return 0;
     }
-    // A directory's name is in the path of all it holds: it is reported once
-    // and not walked.
+    // A path no list line can carry: an image is not listed; a directory is
+    // reported once and not walked, as its name is in the path of all it holds.
     if (isUnlistable(name)) {
         reportUnlistable(entryPath);
         return -1;
