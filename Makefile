@@ -1,39 +1,52 @@
 # Entry points: `make demo` builds the tool and runs it on the bundled
 # examples; `make check` builds and runs every test, including a sanitizer
-# build. Both install what they need on a fresh Debian machine.
+# build. Both install what they need on a fresh Debian machine: `make demo`
+# (and `make build`, `make install`) only make, CMake and a C++ compiler.
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# The user's build: no tests, warnings shown but not fatal.
 BUILD := build
+# The project's own builds: tests on, every warning fatal.
+TEST_BUILD := build-test
 ASAN_BUILD := build-asan
+BENCH_BUILD := build-bench
+DEV_FLAGS := -DEMOJITAG_WERROR=ON
 CMAKE_FLAGS ?=
 FUZZ_BUILD := build-fuzz
 # Seconds each fuzz harness runs: `make fuzz FUZZ_SECONDS=600`.
 FUZZ_SECONDS ?= 60
-SMOKE_SECONDS ?= 3
 PREFIX ?= /usr/local
 WINDOWS_BUILD := build-windows
 WINDOWS_ZIP := $(WINDOWS_BUILD)/emojitag-windows-x86_64.zip
+WINDOWS_FLAGS ?=
 
-.PHONY: all build demo check test test-asan deps bench format clean install check-man check-consumer fuzz-build fuzz fuzz-smoke \
+.PHONY: all build build-deps demo check test test-build test-asan deps bench format clean install check-man check-consumer fuzz-build fuzz fuzz-smoke \
 	windows-deps windows dist-windows test-windows
 
 all: build
 
-build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+build-deps:
+	sh tools/install-deps.sh build
+
+build: build-deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
 	sh examples/run-demo.sh $(BUILD)/bin/emojitag
 
 deps:
-	sh tools/install-deps.sh
+	sh tools/install-deps.sh check
 
-test: deps build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+test-build: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_TESTS=ON $(DEV_FLAGS) $(CMAKE_FLAGS)
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+
+test: test-build
+	ctest --test-dir $(TEST_BUILD) --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DEMOJITAG_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DEMOJITAG_SANITIZE=ON -DEMOJITAG_TESTS=ON $(DEV_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
@@ -47,29 +60,30 @@ check-man: deps
 	done
 
 # Install into a temporary prefix; build and run the C and C++ consumers.
-check-consumer: deps build
-	sh tests/consumer/run.sh $(BUILD)
+check-consumer: test-build
+	sh tests/consumer/run.sh $(TEST_BUILD)
 
 # `make install PREFIX=DIR` (and DESTDIR=STAGE for packaging).
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-# libFuzzer harnesses (clang): `make fuzz` runs each for FUZZ_SECONDS;
-# `make check` replays every seed and saved finding and fuzzes a few seconds.
+# libFuzzer harnesses (clang): `make fuzz` runs each for FUZZ_SECONDS from a
+# random seed; `make check` replays every seed and saved finding and then runs
+# a set number of inputs from a fixed seed, so that its result repeats.
 fuzz-build: deps
-	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ $(DEV_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 fuzz: fuzz-build
 	sh fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 fuzz-smoke: fuzz-build
-	sh fuzz/run.sh $(FUZZ_BUILD) $(SMOKE_SECONDS) smoke
+	sh fuzz/run.sh $(FUZZ_BUILD) smoke
 
 bench: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS)
-	sh bench/run.sh $(BUILD)
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON -DEMOJITAG_TESTS=OFF $(DEV_FLAGS) $(CMAKE_FLAGS)
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	sh bench/run.sh $(BENCH_BUILD)
 
 format:
 	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' -o -name '*.c' | xargs clang-format -i
@@ -81,7 +95,7 @@ windows-deps:
 
 windows: windows-deps
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-		-DCMAKE_BUILD_TYPE=Release -DEMOJITAG_TESTS=OFF $(CMAKE_FLAGS)
+		-DCMAKE_BUILD_TYPE=Release -DEMOJITAG_TESTS=OFF $(WINDOWS_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 # One zip with the programs, the README and the manual pages as text.
@@ -96,9 +110,11 @@ dist-windows: windows
 	cd $(WINDOWS_BUILD)/dist && zip -q -r -X ../$(notdir $(WINDOWS_ZIP)) emojitag
 	@echo "wrote $(WINDOWS_ZIP)"
 
-# The Windows build under wine, against the POSIX build on the same inputs.
-test-windows: build windows
-	sh tests/windows/wine_table.sh $(BUILD)/bin/emojitag $(WINDOWS_BUILD)/bin/emojitag.exe
+# The Windows build (warnings fatal, as in every build of `make check`) under
+# wine, against the POSIX build on the same inputs.
+test-windows: test-build
+	$(MAKE) windows WINDOWS_FLAGS="$(DEV_FLAGS)"
+	sh tests/windows/wine_table.sh $(TEST_BUILD)/bin/emojitag $(WINDOWS_BUILD)/bin/emojitag.exe
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

@@ -2,22 +2,19 @@
 // first and writes, for every GIF or JPEG file met, a group of seven lines
 // that names the file and the fields still to be filled in.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "driver.h"
 #include "platform_dir.h"
+#include "visited_dirs.h"
 
 namespace {
 
-// One entry path: at most 4095 bytes plus the NUL. Each directory level keeps
-// its own buffer on the stack.
+// One entry path: at most 4095 bytes plus the NUL. The walk keeps a single
+// buffer: entering a directory extends the path, leaving it cuts it back.
 constexpr int ENTRY_PATH_SIZE = 4096;
-
-// Directory levels below the top that are entered at most. A level costs a
-// little more than one entry-path buffer of stack, and paths of up to 4095
-// bytes allow about 2000 levels ("a/a/a/..."), more than a default 8 MiB stack
-// holds; deeper directories are skipped like directories that cannot be opened.
-constexpr int MAX_DEPTH = 1000;
+char entryPath[ENTRY_PATH_SIZE];
 
 // Buffer of the template list's stream: groups are written as their files are
 // met and leave the process in large blocks.
@@ -28,21 +25,22 @@ char listBuf[LIST_BUF_SIZE];
 const char GROUP_LINE1_TAIL[] = ",yomi1\n";
 const char GROUP_FIXED_LINES[] = ",hyoki1\n,hinsi1\n,category1\n,type\n,tag1\n,tagcont\n";
 
-// A directory on the way from the top of the walk to the one being read.
-// Meeting one of them again (through a symbolic link to an ancestor, or the
-// directory itself) would walk the same tree without end.
-struct DirOnPath {
-    FileIdentity id;
-    int depth;
-    const DirOnPath *up;
+// One directory on the way from the top of the walk to the one being read.
+// The levels live on the heap, not on the machine stack, so the depth of a
+// tree is bounded only by the path length and the open directories the
+// system allows.
+struct Level {
+    PlatformDir *dir;
+    int pathLen;  // length of the directory's own path in entryPath
+    int result;   // the value left by the last entry handled
 };
 
-bool isOnPath(const FileIdentity &id, const DirOnPath *dir) {
-    for (; dir != nullptr; dir = dir->up) {
-        if (sameIdentity(dir->id, id)) return true;
-    }
-    return false;
-}
+Level *levels;
+size_t levelCapacity;
+// Every directory entered during the scan: each is walked once, by the first
+// path that reaches it, so neither a link cycle nor links that branch to the
+// same directory can multiply the walk.
+VisitedDirs visited;
 
 // Lower-cases A to Z only; no locale is involved.
 char lowerAscii(char c) {
@@ -70,60 +68,137 @@ bool isDotOrDotDot(const char *name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
-void writeGroup(FILE *list, const char *entryPath) {
-    std::fputs(entryPath, list);  // unchanged and unquoted, commas included
+// A list line ends at CR or LF and its name field at the first comma, so a
+// path holding one of them would be read back as another name.
+bool isUnlistable(const char *name) {
+    return std::strpbrk(name, "\r\n,") != nullptr;
+}
+
+// One line however the path is made: its CR and LF bytes are shown as '?'.
+void reportUnlistable(const char *path) {
+    static char shown[ENTRY_PATH_SIZE];
+    std::snprintf(shown, sizeof shown, "%s", path);
+    for (char *c = shown; *c != '\0'; ++c) {
+        if (*c == '\r' || *c == '\n') *c = '?';
+    }
+    std::fprintf(stderr, "Error: %s: name cannot be listed\n", shown);
+}
+
+void writeGroup(FILE *list, const char *path) {
+    std::fputs(path, list);  // unchanged and unquoted
     std::fputs(GROUP_LINE1_TAIL, list);
     std::fputs(GROUP_FIXED_LINES, list);
 }
 
-// Walks `dir`, whose ancestors on the walk are `up` (none for the top).
-// Returns -1 when the directory cannot be opened, otherwise the value left by
-// the last entry handled: 0, -1 for an entry that could not be examined, or a
-// subdirectory walk's result.
-int walkDir(const char *dir, FILE *list, const DirOnPath *up) {
-    int depth = up == nullptr ? 0 : up->depth + 1;
-    if (depth > MAX_DEPTH) return -1;
-    PlatformDir *d = openDirectory(dir);
-    if (d == nullptr) return -1;  // not reported, at any level
+bool reserveLevel(size_t depth) {
+    if (depth < levelCapacity) return true;
+    size_t capacity = levelCapacity == 0 ? 64 : 2 * levelCapacity;
+    auto *grown = static_cast<Level *>(std::realloc(levels, capacity * sizeof(Level)));
+    if (grown == nullptr) return false;
+    levels = grown;
+    levelCapacity = capacity;
+    return true;
+}
 
+// Opens the directory whose path is entryPath (pathLen bytes) as level
+// `depth`. Returns 1 when it was entered, 0 when it was walked before in this
+// scan, -1 when it cannot be walked (not reported, at any level).
+int enterDirectory(size_t depth, int pathLen) {
+    PlatformDir *d = openDirectory(entryPath);
+    if (d == nullptr) return -1;
     // Without the directory's own status no entry can be examined either.
     FileIdentity id;
-    if (directoryIdentity(d, &id) != 0) {
+    int added = directoryIdentity(d, &id) == 0 ? addVisited(&visited, id) : -1;
+    if (added == 1 && !reserveLevel(depth)) added = -1;
+    if (added != 1) {
         closeDirectory(d);
+        return added;
+    }
+    levels[depth] = Level{d, pathLen, 0};
+    return 1;
+}
+
+// Handles entry `name` of the innermost level; a subdirectory becomes the new
+// innermost level (*depth grows). Returns the entry's result: 0, or -1 for an
+// entry that could not be examined, named or walked.
+int handleEntry(size_t *depth, const char *name, FILE *list) {
+    Level &here = levels[*depth - 1];
+    size_t nameLen = std::strlen(name);
+    size_t len = static_cast<size_t>(here.pathLen) + 1 + nameLen;
+    if (len >= ENTRY_PATH_SIZE) return -1;  // too long to name: skipped, the rest is still read
+    entryPath[here.pathLen] = '/';
+    std::memcpy(entryPath + here.pathLen + 1, name, nameLen + 1);
+
+    int kind = ENTRY_OTHER;
+    // A dangling link or an entry gone: the rest is still read.
+    if (currentEntryKind(here.dir, &kind) != 0) return -1;
+    if (kind == ENTRY_FILE) {
+        if (!hasImageSuffix(name)) return 0;
+    } else if (kind != ENTRY_DIR || isDotOrDotDot(name)) {
+        return 0;
+    }
+    // A path no list line can carry: an image is not listed; a directory is
+    // reported once and not walked, as its name is in the path of all it holds.
+    if (isUnlistable(name)) {
+        reportUnlistable(entryPath);
         return -1;
     }
-    if (isOnPath(id, up)) {
-        closeDirectory(d);
-        return 0;  // a link back to a directory already being walked
+    if (kind == ENTRY_FILE) {
+        writeGroup(list, entryPath);
+        return 0;
     }
-    const DirOnPath here{id, depth, up};
+    // A directory named like an image is walked, never listed; its result
+    // is set when its walk ends.
+    int entered = enterDirectory(*depth, static_cast<int>(len));
+    if (entered != 1) return entered;
+    ++*depth;
+    return 0;
+}
 
+// Walks the tree below `top` depth first and pre-order, each directory's
+// subtree at the point its entry comes up. Returns -1 when the top cannot be
+// walked, otherwise the value left by its last entry: 0, -1 for an entry that
+// could not be examined, or a subdirectory walk's result.
+int walkTree(const char *top, FILE *list) {
+    size_t topLen = std::strlen(top);
+    if (topLen + 2 >= ENTRY_PATH_SIZE) return -1;  // no entry path below it fits
+    std::memcpy(entryPath, top, topLen + 1);
+    int entered = enterDirectory(0, static_cast<int>(topLen));
+    if (entered != 1) return entered;
+    if (isUnlistable(top)) {  // a directory that exists, named like no list line can carry
+        closeDirectory(levels[0].dir);
+        reportUnlistable(top);
+        return -1;
+    }
+    size_t depth = 1;
     int result = 0;
-    int kind = ENTRY_OTHER;
-    char entryPath[ENTRY_PATH_SIZE];
-    while (const char *name = readDirectory(d)) {
-        int len = std::snprintf(entryPath, sizeof entryPath, "%s/%s", dir, name);
-        if (len < 0 || len >= ENTRY_PATH_SIZE) {
-            result = -1;  // too long to name: skipped, the rest is still read
+    while (depth > 0) {
+        size_t at = depth - 1;
+        if (const char *name = readDirectory(levels[at].dir)) {
+            // Entering a subdirectory may move the levels: index them anew.
+            int entryResult = handleEntry(&depth, name, list);
+            levels[at].result = entryResult;
             continue;
         }
-        result = currentEntryKind(d, &kind);
-        if (result != 0) continue;  // dangling link or entry gone: the rest is still read
-        if (kind == ENTRY_FILE) {
-            if (hasImageSuffix(name)) writeGroup(list, entryPath);
-        } else if (kind == ENTRY_DIR) {
-            // A directory named like an image is walked, never listed.
-            if (!isDotOrDotDot(name)) result = walkDir(entryPath, list, &here);
-        }
+        // The directory is complete: its result is its parent's entry result.
+        closeDirectory(levels[at].dir);
+        result = levels[at].result;
+        if (--depth > 0) levels[depth - 1].result = result;
     }
-    closeDirectory(d);
     return result;
 }
 
 }  // namespace
 
 int searchGif(const char *dir, FILE *list) {
-    return walkDir(dir, list, nullptr);
+    // A deep tree holds one directory open per level.
+    raiseOpenDirectoryLimit();
+    int result = walkTree(dir, list);
+    clearVisited(&visited);
+    std::free(levels);
+    levels = nullptr;
+    levelCapacity = 0;
+    return result;
 }
 
 int startSearchGif(const char *dir, const char *listPath) {

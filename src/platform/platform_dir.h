@@ -51,4 +51,9 @@ void closeDirectory(PlatformDir *dir);
 // be read.
 int pathEntryKind(const char *path, int *kind);
 
+// Lets the process hold as many directories open at once as the system
+// allows (a walk keeps one open per level of the tree); 0, or -1 when the
+// allowance could not be raised. Called once at the start of a scan.
+int raiseOpenDirectoryLimit();
+
 #endif

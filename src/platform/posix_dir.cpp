@@ -2,6 +2,7 @@
 // from the type readdir delivers, or from a status call relative to the open
 // directory where that type cannot stand in for the status (links, unknown).
 #include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -83,4 +84,14 @@ int pathEntryKind(const char *path, int *kind) {
     if (stat(path, &st) != 0) return -1;
     *kind = kindOf(st);
     return 0;
+}
+
+// Every open directory costs a file descriptor: the soft limit (often 1024)
+// is raised to the hard one, which only the administrator can raise further.
+int raiseOpenDirectoryLimit() {
+    struct rlimit rl;
+    if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return -1;
+    if (rl.rlim_cur == rl.rlim_max) return 0;
+    rl.rlim_cur = rl.rlim_max;
+    return setrlimit(RLIMIT_NOFILE, &rl);
 }

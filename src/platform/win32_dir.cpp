@@ -152,3 +152,8 @@ int pathEntryKind(const char *path, int *kind) {
     *kind = kindOfAttributes(info.dwFileAttributes);
     return 0;
 }
+
+// Windows sets no per-process limit on open directory searches to raise.
+int raiseOpenDirectoryLimit() {
+    return 0;
+}

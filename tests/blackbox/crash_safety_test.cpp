@@ -31,8 +31,9 @@ constexpr int kLargeSide = 420;
 constexpr uid_t kNobody = 65534;
 
 struct Limits {
-    long long fileSize = -1;  // RLIMIT_FSIZE in bytes, -1 for none
-    bool asNobody = false;    // drop root's rights before exec
+    long long fileSize = -1;             // RLIMIT_FSIZE in bytes, -1 for none
+    bool asNobody = false;               // drop root's rights before exec
+    std::string program = EMOJITAG_BIN;  // what runs
 };
 
 struct Child {
@@ -61,7 +62,7 @@ Child startTool(const std::vector<std::string> &args, const std::string &cwd, co
             if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(127);
         }
         if (lim.asNobody && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(127);
-        std::vector<char *> argv{const_cast<char *>(EMOJITAG_BIN)};
+        std::vector<char *> argv{const_cast<char *>(lim.program.c_str())};
         for (const std::string &a : args)
             argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
@@ -428,9 +429,40 @@ TEST(CrashSafety, AnInputCutBetweenListLinesIsReportedAndTheBatchGoesOn) {
     }
 }
 
+// A copy of the built tool that every user may run: the build tree may lie
+// under a directory only its owner may enter (a home directory of mode 0700,
+// anything under `mktemp -d`). It sits in a fresh directory of mode 0755.
+class ReachableTool {
+   public:
+    ReachableTool() {
+        char dir[] = "/tmp/emojitag-tool-XXXXXX";
+        if (mkdtemp(dir) == nullptr || chmod(dir, 0755) != 0) return;
+        dir_ = dir;
+        path_ = dir_ + "/emojitag";
+        writeFile(path_, readFile(EMOJITAG_BIN));
+        if (chmod(path_.c_str(), 0755) != 0) path_.clear();
+    }
+    ~ReachableTool() {
+        unlink((dir_ + "/emojitag").c_str());
+        rmdir(dir_.c_str());
+    }
+    ReachableTool(const ReachableTool &) = delete;
+    ReachableTool &operator=(const ReachableTool &) = delete;
+    // Empty when no copy could be made.
+    const std::string &path() const { return path_; }
+
+   private:
+    std::string dir_, path_;
+};
+
 TEST(CrashSafety, FilesTheToolMayNotReadOrWriteAreReportedAndTheBatchGoesOn) {
-    // Root may read and write anything; as root the tool runs as "nobody".
+    // Root may read and write anything; as root the tool runs as "nobody",
+    // from a copy that user can reach.
     bool root = geteuid() == 0;
+    ReachableTool tool;
+    Limits lim;
+    lim.asNobody = root;
+    if (root) lim.program = tool.path();
     const std::string gif = testData("tiny.gif");
     const std::string jpg = testData("tiny.jpg");
     TempDir dir;
@@ -446,8 +478,15 @@ TEST(CrashSafety, FilesTheToolMayNotReadOrWriteAreReportedAndTheBatchGoesOn) {
     writeFile(dir / "list.csv", std::string("locked.gif,") + kText + "\nclosed/x.gif," + kText +
                                     "\nreadonly/pic.jpg," + kText + "\nok.jpg," + kText + "\n");
     ASSERT_EQ(chmod((dir / "list.csv").c_str(), 0644), 0);
-    Limits lim;
-    lim.asNobody = root;
+    if (root) {
+        Limits probe = lim;
+        probe.program = "/bin/sh";
+        RunResult p = runLimited({"-c", "test -r list.csv && test -x \"$0\"", lim.program},
+                                 dir.path(), probe);
+        if (lim.program.empty() || p.status != 0)
+            GTEST_SKIP() << "user nobody cannot run a copy of the tool in " << dir.path()
+                         << " (status " << p.status << ")";
+    }
     RunResult r = runLimited({"-o", "list.csv"}, dir.path(), lim);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err,
