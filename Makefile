@@ -91,7 +91,7 @@ format:
 # The Windows programs, cross-built with mingw-w64 into $(WINDOWS_BUILD)/bin/
 # (every program of the project: the tests stay with the POSIX build).
 windows-deps:
-	sh tools/install-windows-deps.sh
+	sh tools/install-deps.sh windows
 
 windows: windows-deps
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
