@@ -125,6 +125,20 @@ for name in $images; do
 done
 row "-o: no -out file is left" no_out_left
 
+# emojitag-extract: the texts of the replaced pictures come back as the same
+# CP932 list (names as the ANSI interface gives them on Windows, converted
+# from UTF-8 on POSIX; order is by the names' bytes, so compared sorted), and
+# the check of the list finds each picture's text.
+extract_posix="$(dirname "$posix")/emojitag-extract"
+extract_windows="$(dirname "$windows")/emojitag-extract.exe"
+(cd "$work/posix-o" && "$extract_posix" --cp932-names -o ../posix-back.csv .)
+(cd "$work/windows-o" && wine "$extract_windows" -o ../windows-back.csv .)
+same_sorted() { [ -s "$1" ] && [ "$(sort "$1")" = "$(sort "$2")" ]; }
+row "extract: the POSIX build's list" same_sorted "$work/posix-back.csv" "$work/windows-back.csv"
+(cd "$work/windows-o" && wine "$extract_windows" --check cp932.csv) >"$work/windows.check" 2>/dev/null
+only_missing() { [ "$(no_crlf "$1")" = "7:missing.gif: not found" ]; }
+row "extract: --check finds every picture's text" only_missing "$work/windows.check"
+
 # Template list: the same groups as the POSIX build (the order of entries is
 # the platform's), CR LF line ends, "." and ".." skipped, subdirectories
 # walked (a directory named like a picture too), a link back to an ancestor
