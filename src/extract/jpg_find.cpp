@@ -114,6 +114,8 @@ int findJpgEmojiText(FILE *in) {
     if (!nextJpgMarker(STEP_AFTER_SEGMENT, code)) return TEXT_MALFORMED;
     for (;;) {
         int step;
+        // A stuffed zero or a restart marker: the scan data goes on after it.
+        if (jpgContinuesData(code)) code = M_STUFF;
         switch (code) {
             case M_EOI:  // end of image: nothing after it is read
                 return found ? TEXT_FOUND : TEXT_NONE;
@@ -123,15 +125,7 @@ int findJpgEmojiText(FILE *in) {
             case M_COM:
                 step = readJpgComment(found);
                 break;
-            case M_STUFF:  // stuffed zero: the scan data goes on
-            case M_RST0:   // restart markers are part of the scan data around them
-            case M_RST1:
-            case M_RST2:
-            case M_RST3:
-            case M_RST4:
-            case M_RST5:
-            case M_RST6:
-            case M_RST7:
+            case M_STUFF:
                 step = skipJpgEntropy();
                 break;
             case M_PREFIX:  // fill byte: extra 0xFFs may pad before a marker's code
