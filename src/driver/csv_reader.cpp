@@ -49,6 +49,7 @@ FILE *openCsvList(const char *path) {
 int openCsvFile(const char *path) {
     FILE *fp = openCsvList(path);
     if (fp == nullptr) return -1;
+    rememberListFile(fp);
     getCsvData(fp);
     std::fclose(fp);
     return 0;

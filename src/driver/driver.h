@@ -55,6 +55,9 @@ void encodeUtf8();
 // Image job.
 extern char outfname[OUTFNAME_SIZE];
 int openImgFile(const char *path, const char *text, int imgType);
+// Tells the image job which file is the list being read, so that no output
+// is ever written into it.
+void rememberListFile(FILE *list);
 // The path to open for a list name: the name itself when it names an existing
 // file; else, for a name with bytes of 0x80 or above that converts from CP932
 // to UTF-8 without substitution into the name of an existing file, that UTF-8

@@ -18,6 +18,16 @@ static char outStreamBuf[STREAM_BUF_SIZE];
 // With "-o", the temporary output beside the input: the input's directory, a
 // name derived from the input's and a few random characters.
 static char tempName[OUTFNAME_SIZE + 16];
+// Files an output must never be: the job's input and the list being read
+// (reached through a hard link at NAME-out.EXT, emptying it would lose them).
+static FileIdentity avoided[2];
+static int listAvoided;
+
+void rememberListFile(FILE *list) {
+    FileInfo info;
+    listAvoided = streamFileInfo(list, &info) == 0;
+    if (listAvoided) avoided[1] = info.id;
+}
 
 // With "-o" the output is a new file of the tool's own, beside the input and
 // with its attributes, so that NAME-out.EXT, whatever it is, stays untouched
@@ -27,7 +37,8 @@ static char tempName[OUTFNAME_SIZE + 16];
 static FILE *openOutput(const char *src, const FileInfo &info) {
     if (doOverWritefile) return createTempFile(src, &info, tempName, sizeof tempName);
     buildOutName(src);
-    return openOutputFile(outfname, &info, &info.id);
+    avoided[0] = info.id;
+    return openOutputFile(outfname, &info, avoided, 1 + listAvoided);
 }
 
 // Messages about the output name it as the user knows it: NAME-out.EXT of the
@@ -50,7 +61,7 @@ int openImgFile(const char *path, const char *text, int imgType) {
     doWriteEmoji = 0;
     const char *src = resolveImgPath(path);
 
-    FILE *in = std::fopen(src, "rb");
+    FILE *in = openInputFile(src);
     if (in == nullptr) {
         std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
         return -1;

@@ -4,6 +4,7 @@
 
 #include "driver.h"
 #include "extract.h"
+#include "platform_file.h"
 
 char emojiText[EMOJI_TEXT_MAX + 1];
 size_t emojiTextLen;
@@ -15,7 +16,7 @@ static char streamBuf[STREAM_BUF_SIZE];
 int readEmojiText(const char *path, int imgType) {
     emojiTextLen = 0;
     emojiText[0] = '\0';
-    FILE *in = std::fopen(path, "rb");
+    FILE *in = openInputFile(path);  // a FIFO reads as malformed, never waits
     if (in == nullptr) return TEXT_CANNOT_OPEN;
     int result;
     if (imgType == IMG_GIF) {

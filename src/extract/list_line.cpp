@@ -62,6 +62,12 @@ const char *listName(const char *path, bool cp932Names) {
             report(path, "name has characters not in CP932");
             return nullptr;
         }
+        // Read back, the name as written wins over its UTF-8 spelling: when
+        // the CP932 spelling names a file of its own, the line would tag it.
+        if (std::strcmp(resolveImgPath(cp932Name), path) != 0) {
+            report(path, "CP932 name leads to another file");
+            return nullptr;
+        }
         name = cp932Name;
     }
     if (isSpaceByte(static_cast<unsigned char>(name[0])) ||

@@ -37,17 +37,24 @@ int pathFileInfo(const char *path, FileInfo *info);
 // a new file gets. Null on failure, with nothing left behind.
 FILE *createTempFile(const char *path, const FileInfo *like, char *tempName, size_t cap);
 
+// Opens `path` for binary reading without ever waiting for a writer: a FIFO
+// or device reads as ended or failing instead of blocking. Null on failure.
+FILE *openInputFile(const char *path);
+
 // Opens `path` for binary writing, creating it or emptying it, but only when
 // it is (or becomes) a regular file reached without following a link and is
-// not the file `input` identifies; never blocks on a FIFO or device. A file it
-// creates gets like's permissions at most. Null when refused or on failure,
-// with nothing written anywhere.
-FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *input);
+// none of the `avoidCount` files `avoid` identifies (the input, the list
+// being read); never blocks on a FIFO or device. It gets like's permissions
+// at most: a file it creates is made so, an existing one narrowed to them (or
+// refused when that is not allowed). Null when refused or on failure, with
+// nothing written anywhere.
+FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
+                     int avoidCount);
 
 // Puts the closed file `from` in the place of `to`: the old `to` stays whole
 // until the new one is complete, and `to` never goes missing. With `like`,
-// attributes that cannot be set on an open file are set here. 0, or -1 with
-// both files as they were.
+// attributes that cannot be set on an open file, or that writing it clears
+// (set-ID bits), are set here. 0, or -1 with both files as they were.
 int replaceFile(const char *from, const char *to, const FileInfo *like);
 
 // Removes a file; 0 or -1.

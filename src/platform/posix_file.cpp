@@ -114,7 +114,24 @@ FILE *createTempFile(const char *path, const FileInfo *like, char *tempName, siz
     return f;
 }
 
-FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *input) {
+FILE *openInputFile(const char *path) {
+    // O_NONBLOCK: a FIFO without a writer reads as ended, one whose writer
+    // sends nothing as a failed read; a regular file reads as ever.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    FILE *f = fdopen(fd, "rb");
+    if (f == nullptr) close(fd);
+    return f;
+}
+
+static bool isAvoided(const FileIdentity &id, const FileIdentity *avoid, int avoidCount) {
+    for (int i = 0; i < avoidCount; i++)
+        if (sameIdentity(id, avoid[i])) return true;
+    return false;
+}
+
+FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
+                     int avoidCount) {
     mode_t mode = like != nullptr ? static_cast<mode_t>(like->mode & 0777) : 0666;
     // O_NONBLOCK: opening a FIFO without a reader fails at once instead of
     // waiting, and one with a reader is refused below before any write.
@@ -122,10 +139,15 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
     if (fd < 0) return nullptr;
     struct stat st;
     bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (usable && input != nullptr) {
+    if (usable) {
         FileIdentity id{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-        usable = !sameIdentity(id, *input);
+        usable = !isAvoided(id, avoid, avoidCount);
     }
+    // An existing file more open than the input (someone else's trap in a
+    // shared directory, or an old copy) is narrowed before anything goes in;
+    // a file the tool may not narrow is not written.
+    mode_t wider = st.st_mode & 0777 & ~mode;
+    if (usable && wider != 0) usable = fchmod(fd, st.st_mode & 0777 & mode) == 0;
     // Emptied only once it is known to be a regular file other than the input.
     if (usable) usable = ftruncate(fd, 0) == 0 && fcntl(fd, F_SETFL, 0) == 0;
     FILE *f = usable ? fdopen(fd, "wb") : nullptr;
@@ -133,8 +155,12 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
     return f;
 }
 
-// The open file already carries its attributes, so `like` is not needed here.
-int replaceFile(const char *from, const char *to, const FileInfo *) {
+// The open file already carries its attributes, but writing may have cleared
+// set-ID bits: those are set again once the file is complete.
+int replaceFile(const char *from, const char *to, const FileInfo *like) {
+    if (like != nullptr && (like->mode & (S_ISUID | S_ISGID)) != 0 &&
+        chmod(from, static_cast<mode_t>(like->mode & 07777)) != 0)
+        return -1;
     return std::rename(from, to) == 0 ? 0 : -1;
 }
 

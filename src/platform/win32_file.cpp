@@ -61,6 +61,12 @@ FILE *streamOfHandle(HANDLE h) {
     return f;
 }
 
+bool isAvoided(const FileIdentity &id, const FileIdentity *avoid, int avoidCount) {
+    for (int i = 0; i < avoidCount; i++)
+        if (sameIdentity(id, avoid[i])) return true;
+    return false;
+}
+
 }  // namespace
 
 int streamFileInfo(FILE *f, FileInfo *info) {
@@ -107,7 +113,12 @@ FILE *createTempFile(const char *path, const FileInfo *like, char *tempName, siz
 // The name is opened without following a reparse point and refused when it
 // is one, when it is not a file on disk, or when it is the input itself (a
 // hard link); only then is it emptied.
-FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *input) {
+FILE *openInputFile(const char *path) {
+    return std::fopen(path, "rb");
+}
+
+FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
+                     int avoidCount) {
     (void)like;  // a new file gets the plain attributes, never more than the input's
     HANDLE h =
         CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
@@ -121,7 +132,7 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
         fillInfo(data, &info);
         refused = (data.dwFileAttributes &
                    (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-                  (input != nullptr && sameIdentity(info.id, *input));
+                  isAvoided(info.id, avoid, avoidCount);
     }
     if (refused || !SetEndOfFile(h)) {
         CloseHandle(h);

@@ -181,4 +181,18 @@ TEST(Extract, ReportsEachProblem) {
     }
 }
 
+// With --cp932-names a name whose CP932 spelling names another file is not
+// listed: read back, the name as written wins, and the line would tag that
+// other file.
+TEST(Extract, ACp932NameThatLeadsToAnotherFileIsNotListed) {
+    TempDir dir;
+    const std::string jpg = jpgWith("<emoji>x</emoji>");
+    writeFile(dir / "\xe3\x81\xad.jpg", jpg);  // "ne" in UTF-8
+    writeFile(dir / "\x82\xcb.jpg", jpg);      // the same in CP932
+    RunResult r = runExtract({"--cp932-names", "\xe3\x81\xad.jpg"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "emojitag-extract: \xe3\x81\xad.jpg: CP932 name leads to another file\n");
+}
+
 }  // namespace

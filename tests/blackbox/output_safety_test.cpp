@@ -81,6 +81,7 @@ TEST(OutputSafety, ALinkOrFifoAtTheOutputNameIsNeverWrittenThrough) {
          "echo secret > victim.txt && chmod 600 victim.txt && "
          "ln -s victim.txt pic-out.gif"},
         {"link to the list being read", "ln -s list.csv pic-out.gif"},
+        {"hard link to the list being read", "ln list.csv pic-out.gif"},
         {"dangling link", "ln -s nowhere.gif pic-out.gif"},
         {"FIFO", "mkfifo pic-out.gif"},
     };
@@ -110,6 +111,29 @@ TEST(OutputSafety, ALinkOrFifoAtTheOutputNameIsNeverWrittenThrough) {
     }
 }
 
+// A FIFO named as the input is read without waiting for a writer: it reads
+// as a broken image, and the batch goes on.
+TEST(OutputSafety, AFifoNamedAsAnInputIsReportedWithoutWaiting) {
+    for (const char *opt : {"", "-o"}) {
+        TempDir dir;
+        ASSERT_EQ(runShell("mkfifo pic.gif", dir.path()).status, 0);
+        writeFile(dir / "next.jpg", testData("tiny.jpg"));
+        writeFile(dir / "list.csv", "pic.gif," + kText + "\nnext.jpg," + kText + "\n");
+        RunResult r = runShell(
+            "timeout 20 '" + std::string(EMOJITAG_BIN) + "' " + opt + " list.csv", dir.path());
+        EXPECT_EQ(r.status, 0) << opt;
+        EXPECT_EQ(r.err, "Error: 1:pic.gif: bad GIF file\n") << opt;
+        EXPECT_EQ(readFile(dir / (*opt ? "next.jpg" : "next-out.jpg")),
+                  plainOutput("next.jpg", testData("tiny.jpg")))
+            << opt;
+    }
+    TempDir dir;
+    ASSERT_EQ(runShell("mkfifo pic.gif", dir.path()).status, 0);
+    RunResult r = runShell("timeout 20 '" + std::string(EXTRACT_BIN) + "' pic.gif", dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "emojitag-extract: pic.gif: malformed GIF\n");
+}
+
 mode_t modeOf(const std::string &path) {
     struct stat st;
     EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
@@ -117,20 +141,26 @@ mode_t modeOf(const std::string &path) {
 }
 
 // A new NAME-out.EXT gets the input's permission bits, never more, within
-// the umask.
+// the umask; an existing one more open than the input is narrowed.
 TEST(OutputSafety, NewOutputsAreNoMoreOpenThanTheirInput) {
     const struct {
         mode_t input;
         const char *umask;
+        mode_t existing;  // mode of an output already there, or 0
         mode_t output;
     } cases[] = {
-        {0600, "022", 0600}, {0640, "022", 0640}, {0640, "077", 0600},
-        {0666, "022", 0644}, {0644, "002", 0644},
+        {0600, "022", 0, 0600},    {0640, "022", 0, 0640},    {0640, "077", 0, 0600},
+        {0666, "022", 0, 0644},    {0644, "002", 0, 0644},    {0600, "022", 0666, 0600},
+        {0640, "022", 0604, 0600}, {0644, "022", 0600, 0600},
     };
     for (const auto &c : cases) {
         TempDir dir;
         writeFile(dir / "pic.jpg", testData("tiny.jpg"));
         ASSERT_EQ(chmod((dir / "pic.jpg").c_str(), c.input), 0);
+        if (c.existing != 0) {
+            writeFile(dir / "pic-out.jpg", "old copy");
+            ASSERT_EQ(chmod((dir / "pic-out.jpg").c_str(), c.existing), 0);
+        }
         writeFile(dir / "list.csv", "pic.jpg," + kText + "\n");
         RunResult r =
             runShell(std::string("umask ") + c.umask + " && exec '" + EMOJITAG_BIN + "' list.csv",
@@ -147,7 +177,7 @@ TEST(OutputSafety, ReplacementKeepsOwnerGroupAndMode) {
     if (geteuid() != 0) GTEST_SKIP() << "changing a file's owner needs root";
     constexpr uid_t kNobody = 65534;
     constexpr gid_t kNogroup = 65534;
-    for (mode_t mode : {0640, 02755, 0600}) {
+    for (mode_t mode : {0640, 02755, 06755, 0600}) {
         TempDir dir;
         writeFile(dir / "pic.gif", testData("tiny.gif"));
         ASSERT_EQ(chown((dir / "pic.gif").c_str(), kNobody, kNogroup), 0);
