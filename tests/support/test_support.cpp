@@ -126,24 +126,29 @@ RunResult runExtract(const std::vector<std::string> &args, const std::string &cw
     return runArgv(argv, cwd);
 }
 
-RunResult runToolWithFileLimit(const std::vector<std::string> &args, const std::string &cwd,
-                               long long bytes) {
+// User and group "nobody".
+constexpr uid_t kNobody = 65534;
+
+Child startTool(const std::vector<std::string> &args, const std::string &cwd, const Limits &lim) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         close(fds[0]);
-        int n = open("/dev/null", O_RDWR);
-        if (n < 0 || chdir(cwd.c_str()) != 0) _exit(127);
-        dup2(n, 0);
-        dup2(n, 1);
+        int devNull = open("/dev/null", O_RDWR);
+        if (devNull < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+        dup2(devNull, 0);
+        dup2(devNull, 1);
         dup2(fds[1], 2);
-        // Past the limit write() fails instead of the process being killed.
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit rl{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
-        if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(127);
-        std::vector<char *> argv{const_cast<char *>(EMOJITAG_BIN)};
+        if (lim.fileSize >= 0) {
+            // Past the limit write() fails with EFBIG instead of killing.
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit rl{static_cast<rlim_t>(lim.fileSize), static_cast<rlim_t>(lim.fileSize)};
+            if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(127);
+        }
+        if (lim.asNobody && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(127);
+        std::vector<char *> argv{const_cast<char *>(lim.program.c_str())};
         for (const std::string &a : args)
             argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
@@ -151,16 +156,32 @@ RunResult runToolWithFileLimit(const std::vector<std::string> &args, const std::
         _exit(127);
     }
     close(fds[1]);
-    RunResult r;
+    return {pid, fds[0]};
+}
+
+RunResult finishTool(const Child &c) {
+    RunResult r{};
     char buf[4096];
-    ssize_t got;
-    while ((got = read(fds[0], buf, sizeof buf)) > 0)
-        r.err.append(buf, static_cast<size_t>(got));
-    close(fds[0]);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    ssize_t n;
+    while ((n = read(c.errFd, buf, sizeof buf)) > 0)
+        r.err.append(buf, static_cast<size_t>(n));
+    close(c.errFd);
+    int ws = 0;
+    waitpid(c.pid, &ws, 0);
+    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
     return r;
+}
+
+RunResult runLimited(const std::vector<std::string> &args, const std::string &cwd,
+                     const Limits &lim) {
+    return finishTool(startTool(args, cwd, lim));
+}
+
+RunResult runToolWithFileLimit(const std::vector<std::string> &args, const std::string &cwd,
+                               long long bytes) {
+    Limits lim;
+    lim.fileSize = bytes;
+    return runLimited(args, cwd, lim);
 }
 
 RunResult runShell(const std::string &command, const std::string &cwd) {

@@ -47,9 +47,28 @@ struct RunResult {
 RunResult runTool(const std::vector<std::string> &args, const std::string &cwd);
 // Runs the built emojitag-extract the same way.
 RunResult runExtract(const std::vector<std::string> &args, const std::string &cwd);
+// How startTool runs a program: limits and the user it runs as.
+struct Limits {
+    long long fileSize = -1;             // RLIMIT_FSIZE in bytes, -1 for none
+    bool asNobody = false;               // drop root's rights before exec
+    std::string program = EMOJITAG_BIN;  // what runs
+};
+
+struct Child {
+    int pid;
+    int errFd;  // the child's standard error
+};
+
+// Starts a program (the built tool unless `lim` names another) in `cwd` with
+// standard error on a pipe, so that a file size limit cannot cut the messages
+// short; standard input and output are /dev/null. finishTool reads its
+// messages and waits for it.
+Child startTool(const std::vector<std::string> &args, const std::string &cwd, const Limits &lim);
+RunResult finishTool(const Child &c);
+RunResult runLimited(const std::vector<std::string> &args, const std::string &cwd,
+                     const Limits &lim);
 // Runs the built tool with a file size limit of `bytes`: writes past it fail
-// (EFBIG), as on a full disk. Standard error comes through a pipe, so the
-// limit cannot cut the messages short; standard output is discarded.
+// (EFBIG), as on a full disk.
 RunResult runToolWithFileLimit(const std::vector<std::string> &args, const std::string &cwd,
                                long long bytes);
 // Runs any command through /bin/sh in `cwd`; returns the exit status and output.
