@@ -35,7 +35,7 @@ perl -e '
 (cd "$work" && "$tool" -o list.csv)
 bytes=$(cat "$work"/src/* | wc -c)
 
-now() { date +%s%N; }
+. "$here/side_by_side.sh"
 extract() { (cd "$work" && "$extract" src > /dev/null); }
 readall() { (cd "$work" && cat src/* > /dev/null); }
 
@@ -48,23 +48,12 @@ if [ -s "$work/err" ] || [ "$(wc -l < "$work/back.csv")" -ne "$count" ]; then
     exit 1
 fi
 
-# Alternate the two commands, so that both see the same machine state.
-: > "$work/times"
-r=0
-while [ $r -lt $rounds ]; do
-    t0=$(now); extract; t1=$(now); readall; t2=$(now)
-    echo "$((t1 - t0)) $((t2 - t1))" >> "$work/times"
-    r=$((r + 1))
-done
-
-# Medians in milliseconds.
-median() {
-    sort -n | awk '{v[NR] = $1} END {m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m / 1e6}'
-}
-tExtract=$(cut -d' ' -f1 "$work/times" | median)
-tCat=$(cut -d' ' -f2 "$work/times" | median)
-ratio=$(awk -v a="$tExtract" -v b="$tCat" 'BEGIN {printf "%.2f", a / b}')
-verdict=$(awk -v r="$ratio" 'BEGIN {print (r <= 1.5) ? "met" : "NOT met"}')
+# The two commands in alternation; medians in milliseconds.
+alternate "$rounds" "$work/times" extract readall
+tExtract=$(median_ms 1 "$work/times")
+tCat=$(median_ms 2 "$work/times")
+ratio=$(ratio "$tExtract" "$tCat")
+verdict=$(verdict "$ratio" 1.5)
 
 echo "## Reading the texts back: emojitag-extract against cat"
 echo

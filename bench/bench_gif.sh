@@ -32,7 +32,7 @@ perl -e '
     }' "$work" "$count" "$text" "$work"/made/*.gif
 bytes=$(cat "$work"/src/g*.gif | wc -c)
 
-now() { date +%s%N; }
+. "$here/side_by_side.sh"
 embed() { (cd "$work" && "$tool" list.csv); }
 copy() { cp -f "$work"/src/g*.gif "$work/copy/"; }
 
@@ -45,23 +45,12 @@ if [ -s "$work/err" ]; then
     exit 1
 fi
 
-# Alternate the two commands, so that both see the same machine state.
-: > "$work/times"
-r=0
-while [ $r -lt $rounds ]; do
-    t0=$(now); embed; t1=$(now); copy; t2=$(now)
-    echo "$((t1 - t0)) $((t2 - t1))" >> "$work/times"
-    r=$((r + 1))
-done
-
-# Medians in milliseconds.
-median() {
-    sort -n | awk '{v[NR] = $1} END {m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m / 1e6}'
-}
-tEmbed=$(cut -d' ' -f1 "$work/times" | median)
-tCopy=$(cut -d' ' -f2 "$work/times" | median)
-ratio=$(awk -v a="$tEmbed" -v b="$tCopy" 'BEGIN {printf "%.2f", a / b}')
-verdict=$(awk -v r="$ratio" 'BEGIN {print (r <= 1.5) ? "met" : "NOT met"}')
+# The two commands in alternation; medians in milliseconds.
+alternate "$rounds" "$work/times" embed copy
+tEmbed=$(median_ms 1 "$work/times")
+tCopy=$(median_ms 2 "$work/times")
+ratio=$(ratio "$tEmbed" "$tCopy")
+verdict=$(verdict "$ratio" 1.5)
 
 echo "## GIF embedding: whole run against cp"
 echo
