@@ -29,10 +29,9 @@ esac
 # One need a line: target;kind;Debian package;what it is;tests
 #   target  build (every target), check or windows
 #   kind    need: the target cannot run without it;
-#           want: installed with the needs, but the tests that use it are
-#                 skipped without it (or only `make bench` uses it);
-#           try:  installed when the archive has it; the set-up never fails
-#                 for it
+#           want: the tests that use it are skipped without it (or only
+#                 `make bench` uses it); the set-up does not fail for it;
+#           try:  the same, installed only when the archive has it
 #   tests   all must pass; a|b passes when a or b does:
 #           cmd:NAME a command, file:PATH a file (PATH may be a pattern),
 #           pc:MODULE a pkg-config module, inc:HEADER a header the C++
@@ -178,14 +177,15 @@ missing=$(missingNeeds)
 # shellcheck disable=SC2046,SC2086
 if [ -n "$missing" ] && [ "$canInstall" = yes ]; then
     apt update -qq
-    aptInstall $(packagesOf need) $(packagesOf want)
+    aptInstall $(packagesOf need)
     # clang's runtime is chosen by the version of clang, now installed.
     missing=$(missingNeeds)
     aptInstall $(packagesOf need)
-    try=$(packagesOf try)
-    if [ -n "$try" ]; then
-        aptInstall $try || echo "could not install $try: the tests that use it will be skipped"
-    fi
+    for kind in want try; do
+        packages=$(packagesOf $kind)
+        [ -n "$packages" ] || continue
+        aptInstall $packages || echo "could not install $packages"
+    done
     missing=$(missingNeeds)
 fi
 
