@@ -66,14 +66,14 @@ const char STYLE[] =
     "th{text-align:left;font-weight:normal;font-size:12px;color:#667;padding:1px 8px 1px 0;"
     "white-space:nowrap;vertical-align:top}"
     "td{padding:1px 0;overflow-wrap:anywhere}"
-    "td:empty::after{content:\"\\2014\";color:#bbb}"
+    "td:empty::after{content:\"\xE2\x80\x94\";color:#bbb}"  // an em dash for an empty value
     "tr.d>*{background:#ffe08a}"
     "pre{margin:0;white-space:pre-wrap;overflow-wrap:anywhere;font:12px/1.3 ui-monospace,monospace}"
     "mark{background:#ffe08a}"
     ".cmp{display:grid;grid-template-columns:1fr 1fr;gap:10px}"
     "h3{margin:0 0 2px;font-size:11px;font-weight:600;text-transform:uppercase;color:#667}"
     ".warn{color:#b22;font-family:system-ui,sans-serif}";
-const char STYLE_HASH[] = "ravZgu6ANZ3ZL4T6Vz5F95fwSclvqeIZIh1GUO/Rif0=";
+const char STYLE_HASH[] = "0ZAxOUcmgzu3BKSU6gB5qLyoT8jWzFbjund2+6eNIoc=";
 
 // The filter box: hidden unless this runs, then it hides the cards whose
 // text does not hold what is typed. SCRIPT_HASH is its SHA-256 (base64).
