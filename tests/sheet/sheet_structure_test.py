@@ -190,6 +190,14 @@ class SheetTest(unittest.TestCase):
                          "1 not found, 1 refused, 1 no emoji text)")
         self.assertEqual([h for h, _t in page.problems], ["#l2", "#l3", "#l4", "#l5", "#l6"])
 
+        # With --out each card names the copy it looked at (none made here).
+        r = extract(["--html", "out.html", "--check", "check.csv", "--out"], self.work)
+        page = sheet_page.parse(self.read_sheet(os.path.join(self.work, "out.html")))
+        files = [c.file for c in page.cards if c.empty != "refused"]
+        self.assertEqual(files, ["pics/ソ表-out.jpg", "pics/猫-out.gif", "pics/missing-out.gif",
+                                 "pics/無題-out.gif", "pics/raw-out.jpg"])
+        self.assertTrue(all(c.flags == ["not found"] for c in page.cards if c.file))
+
     def test_hostile_bytes_keep_the_page_utf8(self):
         d = os.path.join(self.work, "hostile")
         os.makedirs(d, exist_ok=True)
