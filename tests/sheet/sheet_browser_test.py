@@ -21,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sheet_page  # noqa: E402
 import sheet_pictures  # noqa: E402
