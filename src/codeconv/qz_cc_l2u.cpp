@@ -6,6 +6,7 @@
 #include "CP932.h"
 #include "CP932_index.h"
 #include "qz_cc_internal.h"
+#include "qz_cc_walk.h"
 
 namespace {
 
@@ -259,7 +260,7 @@ extern "C" int qz_cc_lookup_8859_l2u(uint8_t byte, uint8_t *unit, const qz_cc_co
     uint8_t key = byte;
     uint8_t count = qz_cc_get8(ctx, ctx->data_8859_pos - 1u);
     const uint8_t *run = qz_cc_bsearch(&key, ctx->table + ctx->data_8859_pos, count,
-                                       QZ_CC_RANGE_RECORD, qz_cc_compare_data_8859);
+                                       QZ_CC_RANGE_RECORD, qz_cc_compare_range);
     if (run == nullptr) return 0;
     uint16_t value = static_cast<uint16_t>(qz_cc_rec16(run + 1) + (byte - run[0]));
     unit[0] = static_cast<uint8_t>(value >> 8);

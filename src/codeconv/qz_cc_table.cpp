@@ -27,12 +27,12 @@ extern "C" void qz_cc_read_context(qz_cc_context *ctx, const uint8_t *table) {
 // 4-byte records keyed by their first two bytes) and copies the found
 // record's value bytes to `value`.
 static int lookupFallback(uint32_t pos, const uint8_t *key, uint8_t *value,
-                          const qz_cc_context *ctx, qz_cc_compare_fn compare) {
+                          const qz_cc_context *ctx) {
     if (pos == 0) return 0;  // no section
     uint16_t count = qz_cc_get16(ctx, pos - 1);
     uint8_t k[2] = {key[0], key[1]};
     const uint8_t *record =
-        qz_cc_bsearch(k, ctx->table + pos + 1, count, QZ_CC_FALLBACK_RECORD, compare);
+        qz_cc_bsearch(k, ctx->table + pos + 1, count, QZ_CC_FALLBACK_RECORD, qz_cc_compare_fub);
     if (record == nullptr) return 0;
     value[0] = record[2];
     value[1] = record[3];
@@ -40,9 +40,9 @@ static int lookupFallback(uint32_t pos, const uint8_t *key, uint8_t *value,
 }
 
 extern "C" int qz_cc_lookup_fbu(const uint8_t *local, uint8_t *unit, const qz_cc_context *ctx) {
-    return lookupFallback(ctx->fbu_pos, local, unit, ctx, qz_cc_compare_fbu);
+    return lookupFallback(ctx->fbu_pos, local, unit, ctx);
 }
 
 extern "C" int qz_cc_lookup_fub(const uint8_t *unit, uint8_t *local, const qz_cc_context *ctx) {
-    return lookupFallback(ctx->fub_pos, unit, local, ctx, qz_cc_compare_fub);
+    return lookupFallback(ctx->fub_pos, unit, local, ctx);
 }

@@ -6,6 +6,7 @@
 #include "CP932.h"
 #include "CP932_index.h"
 #include "qz_cc_internal.h"
+#include "qz_cc_walk.h"
 
 namespace {
 
