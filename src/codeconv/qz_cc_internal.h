@@ -11,13 +11,15 @@
 
 #include "qz_cc_api.h"
 #include "qz_cc_format.h"
+#include "qz_cc_index.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* The header fields of one table, read once per call. Fields a table type
- * does not have stay zero (so type 13 has no fallback sections). */
+ * does not have stay zero (so type 13 has no fallback sections). `index` is
+ * the direct index of a recognised table (qz_cc_index.h), or null. */
 typedef struct qz_cc_context {
     const uint8_t *table;
     uint16_t type_code;
@@ -30,6 +32,7 @@ typedef struct qz_cc_context {
     uint32_t data_4b_pos;
     uint16_t index_u_8859_pos;
     uint16_t data_8859_pos;
+    const qz_cc_index *index;
 } qz_cc_context;
 
 /* A record comparison for qz_cc_bsearch: -1 key before the record, 0 match,

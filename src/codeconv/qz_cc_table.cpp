@@ -1,5 +1,27 @@
-// qz_cc_table.cpp - the table context and the two fallback sections.
+// qz_cc_table.cpp - the table context, the recognition of a table that has a
+// direct index, and the two fallback sections.
+#include "CP932_index.h"
 #include "qz_cc_internal.h"
+
+namespace {
+
+// The direct indexes the library carries, each with the header of its table.
+const qz_cc_index *const kIndexes[] = {&qz_cc_cp932_index};
+
+// True when the table of `ctx` is the one `index` was generated from: the
+// same type code and section positions, and the same fallback counts (read
+// only behind positions that agree, so nothing outside the table is read).
+bool belongsTo(const qz_cc_index *index, const qz_cc_context *ctx) {
+    if (ctx->type_code != index->type_code || ctx->l2u_index_pos != index->l2u_index_pos ||
+        ctx->l2u_data_pos != index->l2u_data_pos || ctx->u2l_index_pos != index->u2l_index_pos ||
+        ctx->u2l_data_pos != index->u2l_data_pos || ctx->fub_pos != index->fub_pos ||
+        ctx->fbu_pos != index->fbu_pos)
+        return false;
+    return (ctx->fub_pos == 0 || qz_cc_get16(ctx, ctx->fub_pos - 1) == index->fub_count) &&
+           (ctx->fbu_pos == 0 || qz_cc_get16(ctx, ctx->fbu_pos - 1) == index->fbu_count);
+}
+
+}  // namespace
 
 extern "C" void qz_cc_read_context(qz_cc_context *ctx, const uint8_t *table) {
     *ctx = qz_cc_context{};
@@ -20,6 +42,12 @@ extern "C" void qz_cc_read_context(qz_cc_context *ctx, const uint8_t *table) {
     } else {
         ctx->index_u_8859_pos = qz_cc_get16(ctx, 2);
         ctx->data_8859_pos = qz_cc_get16(ctx, 4);
+    }
+    for (const qz_cc_index *index : kIndexes) {
+        if (belongsTo(index, ctx)) {
+            ctx->index = index;
+            break;
+        }
     }
 }
 
