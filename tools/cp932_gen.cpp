@@ -266,6 +266,7 @@ std::string emitIndex(const Index &index, const std::vector<uint8_t> &table) {
         "// with the build target `cp932_table` (a test checks that this file is\n"
         "// reproduced exactly, another that it agrees with the table key by key).\n"
         "// clang-format off\n"
+        "#include \"CP932.h\"\n"
         "#include \"CP932_index.h\"\n"
         "\n"
         "namespace {\n"
@@ -329,6 +330,7 @@ std::string emitIndex(const Index &index, const std::vector<uint8_t> &table) {
         out += "0x" + hex(u32At(table, at), 8) + (at < 22 ? ", " : ",\n");
     out += "    " + std::to_string(u16At(table, fubPos - 1)) + ", " +
            std::to_string(u16At(table, fbuPos - 1)) + ",\n";
+    out += "    convert_tbl, " + std::to_string(table.size()) + ",\n";
     out += "    l2uByte,\n    l2u,\n    u2lPage,\n    u2l,\n};\n// clang-format on\n";
     return out;
 }

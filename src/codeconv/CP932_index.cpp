@@ -6,6 +6,7 @@
 // with the build target `cp932_table` (a test checks that this file is
 // reproduced exactly, another that it agrees with the table key by key).
 // clang-format off
+#include "CP932.h"
 #include "CP932_index.h"
 
 namespace {
@@ -3418,6 +3419,7 @@ extern "C" const qz_cc_index qz_cc_cp932_index = {
     22,
     0x0000001B, 0x000000B4, 0x00003C03, 0x00003D53, 0x00008099, 0x000081E7,
     83, 398,
+    convert_tbl, 34848,
     l2uByte,
     l2u,
     u2lPage,

@@ -10,15 +10,18 @@
  * entry costs.
  *
  * How a table is recognised: an index records the header of the table it
- * was generated from (type code and the six section positions) and the
- * record counts of its two fallback sections; together they fix where every
- * section of the table lies and how long it is. When the header is read
- * (qz_cc_read_context), a table that agrees with an index in all of them
- * gets that index in its context, and the conversion loops read the index
- * instead of walking. The table's address plays no part. Tables are
- * trusted, built-in data (qz_cc_format.h); an index is generated together
- * with its table, from the same mapping, and a test compares the two key by
- * key.
+ * was generated from (type code and the six section positions), the record
+ * counts of its two fallback sections, and the table's bytes. The header and
+ * counts fix where every section lies and how long the table is; they are
+ * compared first, so that only a table laid out exactly so is compared byte
+ * for byte, and nothing beyond its own sections is read. When the header is
+ * read (qz_cc_read_context), a table whose bytes are the index's table gets
+ * that index in its context, and the conversion loops read the index instead
+ * of walking; any other table, however alike, is walked. The table the index
+ * was generated with is known to hold those bytes without comparing them
+ * (tables are read-only data); a copy of it elsewhere is compared once per
+ * call. An index is generated together with its table, from the same
+ * mapping, and a test compares the two key by key.
  *
  * What an index holds, for a double-byte table whose single bytes 0x01-0x7F
  * are ASCII both ways (the loops that read an index rely on that):
@@ -66,6 +69,9 @@ typedef struct qz_cc_index {
     uint32_t fbu_pos;
     uint16_t fub_count;
     uint16_t fbu_count;
+    /* Its bytes. */
+    const uint8_t *table;
+    uint32_t table_size;
     /* Local to Unicode: each byte on its own, 256 entries; the code unit of
      * (lead, trail) at (lead - 0x80) * 192 + (trail - 0x40). */
     const uint16_t *l2u_byte;

@@ -1,5 +1,7 @@
 // qz_cc_table.cpp - the table context, the recognition of a table that has a
 // direct index, and the two fallback sections.
+#include <cstring>
+
 #include "CP932_index.h"
 #include "qz_cc_internal.h"
 
@@ -9,16 +11,22 @@ namespace {
 const qz_cc_index *const kIndexes[] = {&qz_cc_cp932_index};
 
 // True when the table of `ctx` is the one `index` was generated from: the
-// same type code and section positions, and the same fallback counts (read
-// only behind positions that agree, so nothing outside the table is read).
+// same type code and section positions, the same fallback counts (read only
+// behind positions that agree), and then the same bytes. Header and counts
+// agreeing, the table's sections end where the index's table ends, so the
+// comparison reads nothing outside it.
 bool belongsTo(const qz_cc_index *index, const qz_cc_context *ctx) {
     if (ctx->type_code != index->type_code || ctx->l2u_index_pos != index->l2u_index_pos ||
         ctx->l2u_data_pos != index->l2u_data_pos || ctx->u2l_index_pos != index->u2l_index_pos ||
         ctx->u2l_data_pos != index->u2l_data_pos || ctx->fub_pos != index->fub_pos ||
         ctx->fbu_pos != index->fbu_pos)
         return false;
-    return (ctx->fub_pos == 0 || qz_cc_get16(ctx, ctx->fub_pos - 1) == index->fub_count) &&
-           (ctx->fbu_pos == 0 || qz_cc_get16(ctx, ctx->fbu_pos - 1) == index->fbu_count);
+    if ((ctx->fub_pos != 0 && qz_cc_get16(ctx, ctx->fub_pos - 1) != index->fub_count) ||
+        (ctx->fbu_pos != 0 && qz_cc_get16(ctx, ctx->fbu_pos - 1) != index->fbu_count))
+        return false;
+    // Read-only data: the index's own table holds its bytes, a copy is compared.
+    return ctx->table == index->table ||
+           std::memcmp(ctx->table, index->table, index->table_size) == 0;
 }
 
 }  // namespace

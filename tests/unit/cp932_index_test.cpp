@@ -69,7 +69,7 @@ std::string hexKey(unsigned key) {
     return text;
 }
 
-TEST(Cp932Index, RecognisedByHeaderAndFallbackCounts) {
+TEST(Cp932Index, RecognisedByItsBytes) {
     struct Case {
         const char *why;
         Bytes table;
@@ -79,6 +79,10 @@ TEST(Cp932Index, RecognisedByHeaderAndFallbackCounts) {
     setU16(fewerFbu, u32(fewerFbu, 22) - 1, 397);
     setU16(fewerFub, u32(fewerFub, 18) - 1, 82);
     setU16(type21, 0, 21);
+    // A table of the same layout that maps one character otherwise: the
+    // index would answer with convert_tbl's mapping.
+    Bytes otherMapping = copyOfTable();
+    otherMapping[u32(otherMapping, 6) + 40] ^= 0x01;
     const Case cases[] = {
         {"a copy at another address: the content decides", copyOfTable(), true},
         {"the same mapping laid out further: other positions", relaid(16), false},
@@ -86,6 +90,14 @@ TEST(Cp932Index, RecognisedByHeaderAndFallbackCounts) {
         {"the same header, one fbu record fewer", fewerFbu, false},
         {"the same header, one fub record fewer", fewerFub, false},
         {"type 21 has other rules than the index holds", type21, false},
+        {"the same header and counts, one data byte otherwise", otherMapping, false},
+        {"the same header and counts, the last byte otherwise",
+         [] {
+             Bytes t = copyOfTable();
+             t.back() ^= 0x01;
+             return t;
+         }(),
+         false},
     };
     qz_cc_context ctx;
     qz_cc_read_context(&ctx, convert_tbl);
