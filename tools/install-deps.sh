@@ -39,8 +39,18 @@ esac
 #           clangrt clang's runtime libraries (libFuzzer, the sanitizers)
 # The package clang-rt stands for the runtime of the installed clang, and
 # browser for the headless browser the archive offers.
-# The browser is for the test of the HTML contact sheet that renders a sheet
-# in a real browser; without one that test is skipped and says why.
+# What the tests use:
+#   python3     CMake looks for it to run the contact sheet's tests, which
+#               read the sheet back with html.parser: a need, and in every
+#               Debian anyway
+#   acl, attr   setfacl and setfattr give a test file an access list or an
+#               extended attribute, for the permission tests; without them
+#               those tests are skipped
+#   browser     renders a contact sheet in the browser test; without one that
+#               test is skipped and says why
+#   fonts-ipafont-gothic  Japanese glyphs in the browser test's screenshots
+#               (without it they show boxes; the test still runs)
+#   gifsicle    makes test GIFs (animated, turned) and reads back frames
 needs() {
     cat <<'NEEDS'
 build;need;make;make;cmd:make
@@ -56,16 +66,17 @@ check;need;libjpeg-turbo-progs;libjpeg-turbo's cjpeg, djpeg, jpegtran, rdjpgcom,
 check;need;giflib-tools;giflib's giftext and gifbuild;cmd:giftext cmd:gifbuild
 check;need;gifsicle;gifsicle;cmd:gifsicle
 check;need;libimage-exiftool-perl;exiftool;cmd:exiftool
-check;need;acl;setfacl and getfacl, for the permission tests;cmd:setfacl cmd:getfacl
-check;need;attr;setfattr and getfattr, for the permission tests;cmd:setfattr cmd:getfattr
-check;need;python3;python3 (its html.parser), for the HTML structure test;cmd:python3
+check;need;python3;python3 (its html.parser), for the contact sheet's tests;cmd:python3
 check;need;clang;clang++, for the fuzzing harnesses;cmd:clang++
 check;need;clang-rt;clang's runtime (libFuzzer, ASan, UBSan), for the fuzzing harnesses;clangrt
 check;want;libbenchmark-dev;Google Benchmark, for make bench;pc:benchmark|inc:benchmark/benchmark.h
 check;want;libicu-dev;ICU, for make bench;pc:icu-uc|inc:unicode/ucnv.h
 check;want;time;/usr/bin/time, for make bench;file:/usr/bin/time
 check;want;hyperfine;hyperfine, for make bench;cmd:hyperfine
-check;try;browser;a headless browser, for the HTML contact sheet's browser test;cmd:chromium-headless-shell|cmd:chromium
+check;want;acl;setfacl and getfacl, for the permission tests;cmd:setfacl cmd:getfacl
+check;want;attr;setfattr and getfattr, for the permission tests;cmd:setfattr cmd:getfattr
+check;try;browser;a headless browser, for the contact sheet's browser test;cmd:chromium-headless-shell|cmd:chromium
+check;want;fonts-ipafont-gothic;a Japanese font, for the browser test's screenshots;file:/usr/share/fonts/opentype/ipafont-gothic/ipag*.ttf
 windows;need;g++-mingw-w64-x86-64;the mingw-w64 cross compiler for 64-bit Windows;cmd:x86_64-w64-mingw32-g++ cmd:x86_64-w64-mingw32-gcc
 windows;need;zip;zip, for the archive;cmd:zip
 windows;need;groff-base;groff, for the archive's manual pages;cmd:groff
@@ -184,7 +195,11 @@ if [ -n "$missing" ] && [ "$canInstall" = yes ]; then
     for kind in want try; do
         packages=$(packagesOf $kind)
         [ -n "$packages" ] || continue
-        aptInstall $packages || echo "could not install $packages"
+        aptInstall $packages && continue
+        # One that the archive lacks keeps none of the others out.
+        for package in $packages; do
+            aptInstall "$package" || echo "could not install $package"
+        done
     done
     missing=$(missingNeeds)
 fi
