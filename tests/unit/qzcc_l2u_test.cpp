@@ -164,7 +164,7 @@ TEST(QzccBytes, BothDirections) {
 }
 
 TEST(QzccEntry, ArgumentChecks) {
-    const Bytes &t = namedTable("22");
+    const Bytes t = namedTable("22");
     const uint8_t in[] = {0x41, 0};
     struct {
         const char *why;
