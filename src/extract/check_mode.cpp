@@ -65,7 +65,9 @@ int checkList(const char *listPath, bool outFiles) {
         convertEmojiText();
         const char *finding = compareLine(type, outFiles);
         if (finding != nullptr) {
-            std::printf("%d:%s: %s\n", lineNo, imgFile, finding);
+            std::printf("%d:", lineNo);
+            putShown(stdout, imgFile);
+            std::printf(": %s\n", finding);
             findings++;
         }
     }
