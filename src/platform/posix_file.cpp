@@ -157,6 +157,78 @@ void forgetTemp(const char *name) {
     }
 }
 
+// Streams over descriptors the tool has opened itself. fdopen asks the
+// system for a descriptor's flags on every call, one system call per file
+// the tool could do without (a batch opens two for every picture): the
+// tool's streams sit on their descriptors directly, through fopencookie,
+// with the usual buffering of the C library.
+struct FdStream {
+    int fd;
+    FILE *stream;  // null while the entry is free
+    // Of a regular file opened for reading, the bytes its size at the open
+    // leaves to read, or -1: once they are read, the end of the file needs
+    // no read of its own.
+    off_t unread;
+};
+constexpr int FD_STREAMS = 8;
+FdStream fdStreams[FD_STREAMS];
+
+ssize_t readFd(void *cookie, char *buf, size_t size) {
+    auto *entry = static_cast<FdStream *>(cookie);
+    if (entry->unread == 0) return 0;
+    ssize_t n;
+    do {
+        n = read(entry->fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0 && entry->unread > 0) entry->unread = n < entry->unread ? entry->unread - n : 0;
+    return n;
+}
+
+// A failed write returns the bytes written before it: fewer than asked for
+// is how the C library learns of an error from a stream of this kind.
+ssize_t writeFd(void *cookie, const char *buf, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(static_cast<FdStream *>(cookie)->fd, buf + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int seekFd(void *cookie, off64_t *offset, int whence) {
+    off_t at = lseek(static_cast<FdStream *>(cookie)->fd, static_cast<off_t>(*offset), whence);
+    if (at < 0) return -1;
+    *offset = at;
+    return 0;
+}
+
+int closeFd(void *cookie) {
+    auto *entry = static_cast<FdStream *>(cookie);
+    entry->stream = nullptr;
+    return close(entry->fd);
+}
+
+// A stream on `fd` (closed with it), or null with `fd` left open.
+FILE *streamOnFd(int fd, const char *mode, off_t unread = -1) {
+    for (FdStream &entry : fdStreams) {
+        if (entry.stream != nullptr) continue;
+        entry.fd = fd;
+        entry.unread = unread;
+        entry.stream = fopencookie(&entry, mode, {readFd, writeFd, seekFd, closeFd});
+        return entry.stream;
+    }
+    return nullptr;
+}
+
+// The descriptor under one of the tool's streams (or any other file stream).
+int descriptorOf(FILE *f) {
+    for (const FdStream &entry : fdStreams)
+        if (entry.stream == f) return entry.fd;
+    return fileno(f);
+}
+
 // What a new file takes over: the model's attributes and, for its extended
 // attributes, the model's open descriptor (-1 when there is none to read).
 struct Model {
@@ -239,8 +311,11 @@ FILE *openInputFile(const char *path, FileInfo *info) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st;
-    // A directory opens, but holds no bytes to read.
-    FILE *f = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) ? fdopen(fd, "rb") : nullptr;
+    // A directory opens, but holds no bytes to read. A regular file ends
+    // where its size says (one that claims none is read to its end).
+    FILE *f = nullptr;
+    if (fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode))
+        f = streamOnFd(fd, "rb", S_ISREG(st.st_mode) && st.st_size > 0 ? st.st_size : -1);
     if (f == nullptr) {
         close(fd);
         return nullptr;
@@ -281,7 +356,7 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
     bool usable = claimOutput(fd, like, avoid, avoidCount, &st);
     // Emptied only once it is known to be the tool's to write.
     if (usable && st.st_size > 0) usable = ftruncate(fd, 0) == 0;
-    FILE *f = usable ? fdopen(fd, "wb") : nullptr;
+    FILE *f = usable ? streamOnFd(fd, "wb") : nullptr;
     if (f == nullptr) close(fd);
     return f;
 }
@@ -296,7 +371,7 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
     if (like != nullptr) {
         m = Model{true, static_cast<mode_t>(likeInfo->mode & 07777),
                   static_cast<uid_t>(likeInfo->owner), static_cast<gid_t>(likeInfo->group),
-                  fileno(like)};
+                  descriptorOf(like)};
     } else if (modelAtName(path, &m) != 0) {
         return -1;
     }
@@ -310,7 +385,7 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
         fd = -1;
     }
     if (fd >= 0 && (!m.present || giveAttributes(fd, m, &sf->lateMode) == 0))
-        sf->stream = fdopen(fd, (flags & SAFE_TEXT) != 0 ? "w" : "wb");
+        sf->stream = streamOnFd(fd, (flags & SAFE_TEXT) != 0 ? "w" : "wb");
     if (fd >= 0 && sf->stream == nullptr) {
         close(fd);
         unlink(sf->tempName);
@@ -326,8 +401,8 @@ int commitSafeFile(SafeFile *sf) {
     bool written = std::fflush(f) == 0 && !std::ferror(f);
     // Writing clears set-ID bits: they go on after the last write, before
     // the close, on the descriptor.
-    bool moded =
-        !written || sf->lateMode == 0 || fchmod(fileno(f), static_cast<mode_t>(sf->lateMode)) == 0;
+    bool moded = !written || sf->lateMode == 0 ||
+                 fchmod(descriptorOf(f), static_cast<mode_t>(sf->lateMode)) == 0;
     written = std::fclose(f) == 0 && written;
     int result = !written                                        ? SAFE_WRITE_FAILED
                  : !moded || rename(sf->tempName, sf->path) != 0 ? SAFE_NOT_PLACED
