@@ -95,33 +95,40 @@ bool tempNameFor(const char *path, char *tempName, size_t cap) {
     return true;
 }
 
-// Creates a file of the program's own under a free temporary name for
-// `path`: never an existing file, never through a link. Its descriptor, or -1.
-int createTemp(const char *path, char *tempName, mode_t mode) {
-    if (!tempNameFor(path, tempName, SAFE_NAME_SIZE)) return -1;
-    char *random = tempName + std::strlen(tempName) - TEMP_RANDOM;
-    for (int i = 0; i < TEMP_ATTEMPTS; i++) {
-        randomChars(random, TEMP_RANDOM);
-        int fd = open(tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
 // The temporary files being written, which a signal that ends the process
-// removes first. A handler may read lock-free atomics, and unlink and raise
-// are safe to call from it.
+// removes first. A handler may read lock-free atomics and sig_atomic_t
+// flags, and unlink, sigaction and raise are safe to call from it.
 constexpr int TEMP_SLOTS = 4;
 std::atomic<const char *> tempFiles[TEMP_SLOTS];
+static_assert(std::atomic<const char *>::is_always_lock_free, "a handler reads tempFiles");
+// Set while a temporary file is created and not yet in tempFiles: a signal
+// that comes then waits in `deferredSignal` until the file can be removed.
+volatile sig_atomic_t creatingTemp;
+volatile sig_atomic_t deferredSignal;
 
+// Removes the temporary files, then lets the signal end the process as it
+// would have without the handler.
 void removeTempFilesAndEnd(int sig) {
     for (std::atomic<const char *> &slot : tempFiles) {
         const char *name = slot.load();
         if (name != nullptr) unlink(name);
     }
-    // SA_RESETHAND has given the signal its default action back: raised
-    // again, it ends the process as it would have without the handler.
-    raise(sig);
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    sigaction(sig, &dfl, nullptr);
+    raise(sig);  // from the handler, it ends the process once the handler returns
+}
+
+// The handler returns only to defer a signal, and SA_RESTART then lets the
+// interrupted call go on.
+void onEndingSignal(int sig) {
+    if (creatingTemp) {
+        deferredSignal = sig;
+        return;
+    }
+    removeTempFilesAndEnd(sig);
 }
 
 // Installed once, at the first new file; a signal the program was started
@@ -132,9 +139,9 @@ void catchEndingSignals() {
     installed = true;
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = removeTempFilesAndEnd;
+    sa.sa_handler = onEndingSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
+    sa.sa_flags = SA_RESTART;
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction old;
         if (sigaction(sig, &sa, &old) == 0 && old.sa_handler == SIG_IGN)
@@ -148,6 +155,33 @@ bool rememberTemp(const char *name) {
         if (slot.compare_exchange_strong(none, name)) return true;
     }
     return false;
+}
+
+// Creates a file of the program's own under a free temporary name for
+// `path` and remembers it for removal: never an existing file, never through
+// a link. Its descriptor, or -1. A signal that comes between the creation
+// and the remembering is acted on once the file is remembered.
+int createTemp(const char *path, char *tempName, mode_t mode) {
+    if (!tempNameFor(path, tempName, SAFE_NAME_SIZE)) return -1;
+    char *random = tempName + std::strlen(tempName) - TEMP_RANDOM;
+    int fd = -1;
+    creatingTemp = 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    for (int i = 0; i < TEMP_ATTEMPTS && fd < 0; i++) {
+        randomChars(random, TEMP_RANDOM);
+        fd = open(tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd >= 0 && !rememberTemp(tempName)) {
+        close(fd);
+        unlink(tempName);
+        fd = -1;
+    }
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    creatingTemp = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (deferredSignal != 0) removeTempFilesAndEnd(deferredSignal);
+    return fd;
 }
 
 void forgetTemp(const char *name) {
@@ -379,11 +413,6 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
     // Private until the model's attributes are in place; without a model,
     // what any new file gets (the umask, a default ACL).
     int fd = createTemp(path, sf->tempName, m.present ? 0600 : 0666);
-    if (fd >= 0 && !rememberTemp(sf->tempName)) {
-        close(fd);
-        unlink(sf->tempName);
-        fd = -1;
-    }
     if (fd >= 0 && (!m.present || giveAttributes(fd, m, &sf->lateMode) == 0))
         sf->stream = streamOnFd(fd, (flags & SAFE_TEXT) != 0 ? "w" : "wb");
     if (fd >= 0 && sf->stream == nullptr) {

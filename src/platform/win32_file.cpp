@@ -84,8 +84,14 @@ bool isAvoided(const FileIdentity &id, const FileIdentity *avoid, int avoidCount
 // deleted while open.
 constexpr int TEMP_SLOTS = 4;
 std::atomic<const char *> tempFiles[TEMP_SLOTS];
+// Set while a temporary file is created and not yet in tempFiles. The
+// handler runs on a thread of its own, so it waits for the file (a moment).
+std::atomic<bool> creatingTemp;
+constexpr int CREATION_WAIT_MS = 1000;
 
 void removeTempFilesAndEnd(int sig) {
+    for (int waited = 0; creatingTemp.load() && waited < CREATION_WAIT_MS; waited++)
+        Sleep(1);
     for (std::atomic<const char *> &slot : tempFiles) {
         const char *name = slot.load();
         if (name != nullptr) DeleteFileA(name);
@@ -234,14 +240,17 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
         int len = std::snprintf(sf->tempName, sizeof sf->tempName, "%s.%lu-%u.tmp", path,
                                 static_cast<unsigned long>(pid), counter++);
         if (len < 0 || static_cast<size_t>(len) >= sizeof sf->tempName) return -1;
+        creatingTemp.store(true);
         HANDLE h = CreateFileA(sf->tempName, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD error = GetLastError();
+        bool remembered = h != INVALID_HANDLE_VALUE && rememberTemp(sf->tempName);
+        creatingTemp.store(false);
         if (h == INVALID_HANDLE_VALUE) {
-            DWORD error = GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
             return -1;
         }
-        if (!rememberTemp(sf->tempName)) {
+        if (!remembered) {
             CloseHandle(h);
             DeleteFileA(sf->tempName);
             return -1;

@@ -111,11 +111,35 @@ void killHeld(const std::vector<std::string> &args, const Env &env, const std::s
     EXPECT_EQ(readFile(env / name), before);
 }
 
+// Which openat call of `command` (run in `dir`) creates its temporary file,
+// counted by strace; 0 when none does.
+int tempCreatingCall(const std::string &dir, const std::string &command) {
+    RunResult traced = runShell("strace -o trace.txt -e trace=openat " + command, dir);
+    EXPECT_EQ(traced.status, 0) << traced.err;
+    int call = 0;
+    for (const std::string &line : splitLines(readFile(dir + "/trace.txt"))) {
+        if (line.compare(0, 7, "openat(") != 0) continue;
+        call++;
+        if (line.find("O_EXCL") != std::string::npos) return call;
+    }
+    return 0;
+}
+
+// Runs `command` with SIGTERM sent the moment its openat call number `call`
+// returns, before the program can act on the result; the shell's status.
+int terminateAfterCall(const std::string &dir, const std::string &command, int call) {
+    return runShell("strace -o /dev/null -e trace=openat -e inject=openat:signal=SIGTERM:when=" +
+                        std::to_string(call) + " " + command,
+                    dir)
+        .status;
+}
+
 // What a row needs beyond the built programs.
 constexpr int NEEDS_NOTHING = 0;
 constexpr int NEEDS_ROOT = 1;         // to make files of another user
 constexpr int NEEDS_SECOND_USER = 2;  // root, and "nobody" able to run a copy of the tool
 constexpr int NEEDS_XATTRS = 3;       // setfacl, setfattr and a file system that keeps both
+constexpr int NEEDS_STRACE = 4;       // strace, allowed to trace here
 
 struct Row {
     const char *name;
@@ -343,6 +367,28 @@ const Row kRows[] = {
          writeFile(env / "back.csv", "old\n");
          killHeld({"-o", "back.csv", "plain.gif"}, env, EXTRACT_BIN, "back.csv", SIGTERM);
      }},
+    {"TerminateAsTheTemporaryFileIsCreated",
+     "emojitag -o and emojitag-extract -o: a SIGTERM in the moment between creating the "
+     "temporary file and noting it for removal still removes it",
+     NEEDS_STRACE,
+     [](const Env &env) {
+         writeFile(env / "list.csv", "pic.gif," + kText + "\n");
+         const std::string commands[] = {quoted(EMOJITAG_BIN) + " -o list.csv",
+                                         quoted(EXTRACT_BIN) + " -o back.csv pic.gif"};
+         for (const std::string &command : commands) {
+             writeFile(env / "pic.gif", taggedGif());  // so that the traced runs succeed
+             writeFile(env / "back.csv", "old\n");
+             int call = tempCreatingCall(env.dir, command);
+             ASSERT_GT(call, 0) << command;
+             writeFile(env / "pic.gif", testData("tiny.gif"));  // the traced run replaced it
+             writeFile(env / "back.csv", "old\n");
+             EXPECT_EQ(terminateAfterCall(env.dir, command, call), 128 + SIGTERM) << command;
+             EXPECT_FALSE(tempLeft(env.dir, "pic.gif")) << command;
+             EXPECT_FALSE(tempLeft(env.dir, "back.csv")) << command;
+             EXPECT_EQ(readFile(env / "pic.gif"), testData("tiny.gif")) << command;
+             EXPECT_EQ(readFile(env / "back.csv"), "old\n") << command;
+         }
+     }},
     {"HangupDuringTemplate",
      "emojitag -f, SIGHUP mid-walk: the temporary file goes, the old template stays", NEEDS_NOTHING,
      [](const Env &env) {
@@ -400,6 +446,10 @@ const Row kRows[] = {
 // Why a row cannot run here, or "" when it can.
 std::string whyNot(int needs, const ReachableCopy &tool) {
     if (needs == NEEDS_NOTHING || needs == NEEDS_XATTRS) return "";
+    if (needs == NEEDS_STRACE)
+        return haveProgram("strace") && runShell("strace -o /dev/null true").status == 0
+                   ? ""
+                   : "strace missing (Debian: strace) or not allowed to trace here";
     if (geteuid() != 0) return "only root can make files of another user";
     if (needs == NEEDS_ROOT) return "";
     Limits probe;
