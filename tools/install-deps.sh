@@ -13,7 +13,8 @@
 set -e
 BUILD_PACKAGES="make cmake g++"
 CHECK_PACKAGES="groff-base pkgconf libgtest-dev libgmock-dev libbenchmark-dev libicu-dev \
-libjpeg-turbo-progs giflib-tools gifsicle libimage-exiftool-perl clang libclang-rt-14-dev time hyperfine"
+libjpeg-turbo-progs giflib-tools gifsicle libimage-exiftool-perl clang libclang-rt-14-dev time hyperfine \
+acl attr strace"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64 wine64 wine locales zip groff-base"
 
 case "${1:-check}" in
