@@ -1,6 +1,7 @@
 // check_mode.cpp - --check: reads an emoji list as emojitag does and compares
 // the text each named image carries with the text the line would embed.
-// Findings go to standard output, one line each; matches print nothing.
+// Findings go to standard output, one line each, and matches print nothing;
+// or every line becomes a card of the sheet.
 #include <cstring>
 
 #include "driver.h"
@@ -25,16 +26,11 @@ bool isEmojiComment(size_t len, int imgType) {
 }
 
 // The finding for one line, or null when the image carries what the line
-// would embed.
-const char *compareLine(int imgType, bool outFiles) {
-    const char *path = resolveImgPath(imgFile);
-    if (outFiles) {
-        buildOutName(path);
-        path = outfname;
-    }
+// would embed; the image's text is left in emojiText.
+const char *compareLine(const char *path, int imgType, int &textResult) {
     size_t len = expectedTextLength(imgType);
     bool expected = isEmojiComment(len, imgType);
-    switch (readEmojiText(path, imgType)) {
+    switch (textResult = readEmojiText(path, imgType)) {
         case TEXT_CANNOT_OPEN:
             return "not found";
         case TEXT_MALFORMED:
@@ -50,25 +46,37 @@ const char *compareLine(int imgType, bool outFiles) {
     }
 }
 
+// What the line just read comes to; `imgType` is the reader's result.
+LineResult checkLine(int imgType, bool outFiles) {
+    LineResult r{lineNo, imgType, imgFile, imgFile, emojiUtf8, 0, TEXT_NONE, "refused"};
+    if (imgType == 0) return r;  // refused: the reader has printed its message
+    convertEmojiText();
+    r.listTextLen = std::strlen(emojiUtf8);
+    r.path = resolveImgPath(imgFile);
+    if (outFiles) {
+        buildOutName(r.path);
+        r.path = outfname;
+    }
+    r.finding = compareLine(r.path, imgType, r.textResult);
+    return r;
+}
+
 }  // namespace
 
-int checkList(const char *listPath, bool outFiles) {
+int checkList(const char *listPath, bool outFiles, HtmlSheet *sheet) {
     FILE *fp = openCsvList(listPath);  // the reader prints why not
-    if (fp == nullptr) return 1;
+    if (fp == nullptr) return -1;
     int findings = 0;
     lineNo = 0;
     for (int type; (type = nextCsvLine(fp)) != -1;) {
-        if (type == 0) {  // refused: the reader has printed its message
-            findings++;
-            continue;
-        }
-        convertEmojiText();
-        const char *finding = compareLine(type, outFiles);
-        if (finding != nullptr) {
-            std::printf("%d:", lineNo);
-            putShown(stdout, imgFile);
-            std::printf(": %s\n", finding);
-            findings++;
+        LineResult r = checkLine(type, outFiles);
+        if (r.finding != nullptr) findings++;
+        if (sheet != nullptr) {
+            writeLineCard(*sheet, r);
+        } else if (r.finding != nullptr && r.imgType != 0) {
+            std::printf("%d:", r.lineNo);
+            putShown(stdout, r.listName);
+            std::printf(": %s\n", r.finding);
         }
     }
     std::fclose(fp);

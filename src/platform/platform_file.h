@@ -66,15 +66,17 @@ struct SafeFile {
 // Flags of beginSafeFile.
 constexpr int SAFE_BINARY = 0;
 constexpr int SAFE_TEXT = 1;  // text mode: lines end as the platform's text files do
+// Open for reading too: a scratch file that the program reads back through
+// `stream` (after a seek) and then abandons; never reopened by name.
+constexpr int SAFE_READ_BACK = 2;
 
 // Begins a new file for `path`: created by the program itself (exclusively,
 // never through a link) in path's directory, open for writing in binary or
-// text mode (`flags`). Its attributes are those of `like`, an open file
-// described by *likeInfo (owner, group, mode, ACLs and extended attributes,
-// as far as the system lets the user keep them; a group that cannot be kept
-// takes the group bits with it). Without `like`, those of the regular file
-// that stands at `path` now, or, when there is none or only a symbolic link
-// (which the new file replaces; it is never followed), those of any new file.
+// text mode, and for reading too with SAFE_READ_BACK (`flags`). Its attributes are those of `like`,
+// an open file described by *likeInfo (owner, group, mode, ACLs and extended attributes, as far as
+// the system lets the user keep them; a group that cannot be kept takes the group bits with it).
+// Without `like`, those of the regular file that stands at `path` now, or, when there is none or
+// only a symbolic link (which the new file replaces; it is never followed), those of any new file.
 // A directory, FIFO, device or socket at `path` is refused before anything
 // is created. Until commit or abandon, a SIGINT, SIGTERM or SIGHUP removes
 // the temporary file before it ends the process. 0, or -1 with nothing left

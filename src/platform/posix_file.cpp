@@ -161,7 +161,7 @@ bool rememberTemp(const char *name) {
 // `path` and remembers it for removal: never an existing file, never through
 // a link. Its descriptor, or -1. A signal that comes between the creation
 // and the remembering is acted on once the file is remembered.
-int createTemp(const char *path, char *tempName, mode_t mode) {
+int createTemp(const char *path, char *tempName, int access, mode_t mode) {
     if (!tempNameFor(path, tempName, SAFE_NAME_SIZE)) return -1;
     char *random = tempName + std::strlen(tempName) - TEMP_RANDOM;
     int fd = -1;
@@ -169,7 +169,7 @@ int createTemp(const char *path, char *tempName, mode_t mode) {
     std::atomic_signal_fence(std::memory_order_seq_cst);
     for (int i = 0; i < TEMP_ATTEMPTS && fd < 0; i++) {
         randomChars(random, TEMP_RANDOM);
-        fd = open(tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        fd = open(tempName, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd >= 0 && !rememberTemp(tempName)) {
@@ -412,9 +412,11 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
     catchEndingSignals();
     // Private until the model's attributes are in place; without a model,
     // what any new file gets (the umask, a default ACL).
-    int fd = createTemp(path, sf->tempName, m.present ? 0600 : 0666);
+    bool readBack = (flags & SAFE_READ_BACK) != 0;
+    int fd = createTemp(path, sf->tempName, readBack ? O_RDWR : O_WRONLY, m.present ? 0600 : 0666);
     if (fd >= 0 && (!m.present || giveAttributes(fd, m, &sf->lateMode) == 0))
-        sf->stream = streamOnFd(fd, (flags & SAFE_TEXT) != 0 ? "w" : "wb");
+        sf->stream = streamOnFd(
+            fd, (flags & SAFE_TEXT) != 0 ? (readBack ? "w+" : "w") : (readBack ? "w+b" : "wb"));
     if (fd >= 0 && sf->stream == nullptr) {
         close(fd);
         unlink(sf->tempName);

@@ -59,16 +59,16 @@ DWORD keptAttributes(unsigned long mode) {
     return kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept;
 }
 
-// Wraps an open handle in a stream for writing (binary or text); closes the
-// handle and gives null on failure.
-FILE *streamOfHandle(HANDLE h, bool text) {
-    int fd =
-        _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
+// Wraps an open handle in a stream for writing (binary or text, and for
+// reading too with `readBack`); closes the handle and gives null on failure.
+FILE *streamOfHandle(HANDLE h, bool text, bool readBack = false) {
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h),
+                             (readBack ? _O_RDWR : _O_WRONLY) | (text ? _O_TEXT : _O_BINARY));
     if (fd == -1) {
         CloseHandle(h);
         return nullptr;
     }
-    FILE *f = _fdopen(fd, text ? "w" : "wb");
+    FILE *f = _fdopen(fd, text ? (readBack ? "w+" : "w") : (readBack ? "w+b" : "wb"));
     if (f == nullptr) _close(fd);
     return f;
 }
@@ -241,8 +241,10 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
                                 static_cast<unsigned long>(pid), counter++);
         if (len < 0 || static_cast<size_t>(len) >= sizeof sf->tempName) return -1;
         creatingTemp.store(true);
-        HANDLE h = CreateFileA(sf->tempName, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        bool readBack = (flags & SAFE_READ_BACK) != 0;
+        HANDLE h =
+            CreateFileA(sf->tempName, GENERIC_WRITE | (readBack ? GENERIC_READ : 0),
+                        FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD error = GetLastError();
         bool remembered = h != INVALID_HANDLE_VALUE && rememberTemp(sf->tempName);
         creatingTemp.store(false);
@@ -255,7 +257,7 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
             DeleteFileA(sf->tempName);
             return -1;
         }
-        sf->stream = streamOfHandle(h, (flags & SAFE_TEXT) != 0);
+        sf->stream = streamOfHandle(h, (flags & SAFE_TEXT) != 0, readBack);
         if (sf->stream != nullptr) return 0;
         DeleteFileA(sf->tempName);
         forgetTemp(sf->tempName);
