@@ -199,41 +199,46 @@ void forgetTemp(const char *name) {
 struct FdStream {
     int fd;
     FILE *stream;  // null while the entry is free
-    // Of a regular file opened for reading, the bytes its size at the open
-    // leaves to read, or -1: once they are read, the end of the file needs
-    // no read of its own.
-    off_t unread;
+    // Of a regular file opened for reading, its size at the open, or -1:
+    // once the stream stands there, the end of the file needs no read of
+    // its own.
+    off_t size;
+    off_t at;  // where the stream stands in the file
 };
 constexpr int FD_STREAMS = 8;
 FdStream fdStreams[FD_STREAMS];
 
 ssize_t readFd(void *cookie, char *buf, size_t size) {
     auto *entry = static_cast<FdStream *>(cookie);
-    if (entry->unread == 0) return 0;
+    if (entry->size >= 0 && entry->at >= entry->size) return 0;
     ssize_t n;
     do {
         n = read(entry->fd, buf, size);
     } while (n < 0 && errno == EINTR);
-    if (n > 0 && entry->unread > 0) entry->unread = n < entry->unread ? entry->unread - n : 0;
+    if (n > 0) entry->at += n;
     return n;
 }
 
 // A failed write returns the bytes written before it: fewer than asked for
 // is how the C library learns of an error from a stream of this kind.
 ssize_t writeFd(void *cookie, const char *buf, size_t size) {
+    auto *entry = static_cast<FdStream *>(cookie);
     size_t done = 0;
     while (done < size) {
-        ssize_t n = write(static_cast<FdStream *>(cookie)->fd, buf + done, size - done);
+        ssize_t n = write(entry->fd, buf + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
+    entry->at += static_cast<off_t>(done);
     return static_cast<ssize_t>(done);
 }
 
 int seekFd(void *cookie, off64_t *offset, int whence) {
-    off_t at = lseek(static_cast<FdStream *>(cookie)->fd, static_cast<off_t>(*offset), whence);
+    auto *entry = static_cast<FdStream *>(cookie);
+    off_t at = lseek(entry->fd, static_cast<off_t>(*offset), whence);
     if (at < 0) return -1;
+    entry->at = at;
     *offset = at;
     return 0;
 }
@@ -244,12 +249,14 @@ int closeFd(void *cookie) {
     return close(entry->fd);
 }
 
-// A stream on `fd` (closed with it), or null with `fd` left open.
-FILE *streamOnFd(int fd, const char *mode, off_t unread = -1) {
+// A stream on `fd` (closed with it), standing at its start, or null with
+// `fd` left open.
+FILE *streamOnFd(int fd, const char *mode, off_t size = -1) {
     for (FdStream &entry : fdStreams) {
         if (entry.stream != nullptr) continue;
         entry.fd = fd;
-        entry.unread = unread;
+        entry.size = size;
+        entry.at = 0;
         entry.stream = fopencookie(&entry, mode, {readFd, writeFd, seekFd, closeFd});
         return entry.stream;
     }
