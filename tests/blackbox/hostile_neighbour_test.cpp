@@ -351,6 +351,25 @@ const Row kRows[] = {
          EXPECT_EQ(r.status, 1);
          EXPECT_EQ(r.err, "emojitag-extract: back.csv: cannot write\n");
      }},
+    {"ExtractSheetNameIsALinkOrAFifo",
+     "emojitag-extract --html: a link at the sheet's name is replaced, never followed; a FIFO "
+     "there is refused at once (cannot write), no hang",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         writeFile(env / "pic.gif", taggedGif());
+         writeFile(env / "victim.txt", "secret");
+         ASSERT_EQ(symlink("victim.txt", (env / "s.html").c_str()), 0);
+         EXPECT_EQ(runExtract({"--html", "s.html", "pic.gif"}, env.dir).err, "");
+         EXPECT_TRUE(S_ISREG(statOf(env / "s.html").st_mode));
+         EXPECT_NE(readFile(env / "s.html").find("pic.gif"), std::string::npos);
+         EXPECT_EQ(readFile(env / "victim.txt"), "secret");
+         ASSERT_EQ(mkfifo((env / "f.html").c_str(), 0600), 0);
+         RunResult r =
+             runShell("timeout 20 " + quoted(EXTRACT_BIN) + " --html f.html pic.gif", env.dir);
+         EXPECT_EQ(r.status, 1);
+         EXPECT_EQ(r.err, "emojitag-extract: f.html: cannot write\n");
+         EXPECT_FALSE(tempLeft(env.dir, "f.html"));
+     }},
     {"InterruptDuringReplacement",
      "emojitag -o, SIGINT mid-write: the temporary file goes, the picture stays whole",
      NEEDS_NOTHING,
