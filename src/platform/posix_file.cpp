@@ -305,13 +305,21 @@ int modelAtName(const char *path, Model *m) {
 char xattrNames[65536];
 char xattrValue[65536];
 
-// Copies every extended attribute of `from` that the user may set onto `to`;
-// the access ACL (system.posix_acl_access) is one of them. Those the system
-// refuses are skipped.
-void copyExtendedAttributes(int from, int to) {
-    ssize_t len = flistxattr(from, xattrNames, sizeof xattrNames);
-    for (const char *name = xattrNames; len > 0 && name < xattrNames + len;
-         name += std::strlen(name) + 1) {
+// Lists the model's extended attributes in xattrNames: the list's length,
+// 0 when it has none (or its file system keeps none), -1 when they cannot be
+// known (no descriptor, a failed call).
+ssize_t listModelAttributes(const Model &m) {
+    if (m.fd < 0) return -1;
+    ssize_t len = flistxattr(m.fd, xattrNames, sizeof xattrNames);
+    return len >= 0 ? len : errno == ENOTSUP ? 0 : -1;
+}
+
+// Copies every extended attribute of `from` listed in the first `len` bytes
+// of xattrNames that the user may set onto `to`; the access ACL
+// (system.posix_acl_access) is one of them. Those the system refuses are
+// skipped.
+void copyExtendedAttributes(int from, int to, ssize_t len) {
+    for (const char *name = xattrNames; name < xattrNames + len; name += std::strlen(name) + 1) {
         ssize_t n = fgetxattr(from, name, xattrValue, sizeof xattrValue);
         if (n >= 0 && fsetxattr(to, name, xattrValue, static_cast<size_t>(n), 0) != 0) {
             // Not the user's to set (security.*, for one): the file goes without it.
@@ -319,20 +327,37 @@ void copyExtendedAttributes(int from, int to) {
     }
 }
 
-// Gives the new file `fd` the model's owner, group, extended attributes and
-// permission bits. Only a privileged user may give a file away; without the
-// owner the set-user-ID bit goes, and without the group the group bits and
-// the set-group-ID bit, which would otherwise open the file to the user's
-// own group. The mode comes after the ACL, whose mask it sets. Set-ID bits,
-// which writing clears, are left in *lateMode for the commit.
-int giveAttributes(int fd, const Model &m, unsigned long *lateMode) {
+// The mode a new file that takes the model's attributes is created with:
+// private (0600), or the model's own permission bits when the model has no
+// extended attributes (no ACL) and its bits give its group just what they
+// give everyone else. Whoever may open the new file before its owner and
+// group are set may then open the finished file too, and the mode needs no
+// second call in the usual case.
+mode_t creationMode(const Model &m, ssize_t xattrLen) {
+    mode_t bits = m.mode & 0777;
+    return xattrLen == 0 && ((bits >> 3) & 07) == (bits & 07) ? bits : 0600;
+}
+
+// Gives the new file `fd` the model's owner, group, extended attributes (the
+// first `xattrLen` bytes of xattrNames) and permission bits, each only where
+// the file does not have it yet. Only a privileged user may give a file
+// away; without the owner the set-user-ID bit goes, and without the group
+// the group bits and the set-group-ID bit, which would otherwise open the
+// file to the user's own group. The mode comes after the ACL, whose mask it
+// sets. Set-ID bits, which writing clears, are left in *lateMode for the
+// commit.
+int giveAttributes(int fd, const Model &m, ssize_t xattrLen, unsigned long *lateMode) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return -1;
     mode_t mode = m.mode;
-    if (fchown(fd, m.owner, m.group) != 0) {
-        if (m.owner != runner()) mode &= ~S_ISUID;
-        if (fchown(fd, static_cast<uid_t>(-1), m.group) != 0) mode &= ~(S_ISGID | 070);
+    if ((st.st_uid != m.owner || st.st_gid != m.group) && fchown(fd, m.owner, m.group) != 0) {
+        if (m.owner != st.st_uid) mode &= ~S_ISUID;
+        if (m.group != st.st_gid && fchown(fd, static_cast<uid_t>(-1), m.group) != 0)
+            mode &= ~(S_ISGID | 070);
     }
-    if (m.fd >= 0) copyExtendedAttributes(m.fd, fd);
-    if (fchmod(fd, mode & 0777) != 0) return -1;
+    if (xattrLen > 0) copyExtendedAttributes(m.fd, fd, xattrLen);
+    if ((xattrLen > 0 || (st.st_mode & 0777) != (mode & 0777)) && fchmod(fd, mode & 0777) != 0)
+        return -1;
     if ((mode & (S_ISUID | S_ISGID)) != 0) *lateMode = mode;
     return 0;
 }
@@ -417,11 +442,13 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
         return -1;
     }
     catchEndingSignals();
-    // Private until the model's attributes are in place; without a model,
-    // what any new file gets (the umask, a default ACL).
+    // No more open than the model until its attributes are in place; without
+    // a model, what any new file gets (the umask, a default ACL).
+    ssize_t xattrLen = m.present ? listModelAttributes(m) : 0;
     bool readBack = (flags & SAFE_READ_BACK) != 0;
-    int fd = createTemp(path, sf->tempName, readBack ? O_RDWR : O_WRONLY, m.present ? 0600 : 0666);
-    if (fd >= 0 && (!m.present || giveAttributes(fd, m, &sf->lateMode) == 0))
+    int fd = createTemp(path, sf->tempName, readBack ? O_RDWR : O_WRONLY,
+                        m.present ? creationMode(m, xattrLen) : 0666);
+    if (fd >= 0 && (!m.present || giveAttributes(fd, m, xattrLen, &sf->lateMode) == 0))
         sf->stream = streamOnFd(
             fd, (flags & SAFE_TEXT) != 0 ? (readBack ? "w+" : "w") : (readBack ? "w+b" : "wb"));
     if (fd >= 0 && sf->stream == nullptr) {

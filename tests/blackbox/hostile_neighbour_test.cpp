@@ -112,15 +112,19 @@ void killHeld(const std::vector<std::string> &args, const Env &env, const std::s
 }
 
 // Which openat call of `command` (run in `dir`) creates its temporary file,
-// counted by strace; 0 when none does.
-int tempCreatingCall(const std::string &dir, const std::string &command) {
+// counted by strace, and that call as strace shows it in *shown; 0 when
+// none does.
+int tempCreatingCall(const std::string &dir, const std::string &command,
+                     std::string *shown = nullptr) {
     RunResult traced = runShell("strace -o trace.txt -e trace=openat " + command, dir);
     EXPECT_EQ(traced.status, 0) << traced.err;
     int call = 0;
     for (const std::string &line : splitLines(readFile(dir + "/trace.txt"))) {
         if (line.compare(0, 7, "openat(") != 0) continue;
         call++;
-        if (line.find("O_EXCL") != std::string::npos) return call;
+        if (line.find("O_EXCL") == std::string::npos) continue;
+        if (shown != nullptr) *shown = line;
+        return call;
     }
     return 0;
 }
@@ -406,6 +410,26 @@ const Row kRows[] = {
              EXPECT_FALSE(tempLeft(env.dir, "back.csv")) << command;
              EXPECT_EQ(readFile(env / "pic.gif"), testData("tiny.gif")) << command;
              EXPECT_EQ(readFile(env / "back.csv"), "old\n") << command;
+         }
+     }},
+    {"NewFileIsCreatedNoMoreOpenThanThePicture",
+     "-o: the new file is created private unless the picture gives its group just what it "
+     "gives everyone (then with its bits), so no one opens it early who may not open it later",
+     NEEDS_STRACE,
+     [](const Env &env) {
+         writeFile(env / "list.csv", "pic.gif," + kText + "\n");
+         const struct {
+             mode_t picture;
+             const char *created;
+         } cases[] = {{0640, "0600)"}, {0604, "0600)"}, {0644, "0644)"}, {0600, "0600)"}};
+         for (const auto &c : cases) {
+             writeFile(env / "pic.gif", testData("tiny.gif"));
+             ASSERT_EQ(chmod((env / "pic.gif").c_str(), c.picture), 0);
+             std::string call;
+             ASSERT_GT(tempCreatingCall(env.dir, quoted(EMOJITAG_BIN) + " -o list.csv", &call), 0);
+             EXPECT_NE(call.find(std::string(", ") + c.created), std::string::npos)
+                 << std::oct << c.picture << ": " << call;
+             EXPECT_EQ(modeOf(env / "pic.gif"), c.picture);
          }
      }},
     {"HangupDuringTemplate",
