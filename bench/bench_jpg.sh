@@ -89,5 +89,5 @@ echo "baseline, progressive, with an old emoji comment)."
 echo
 echo "| set | emojitag (s) | cp (s) | emojitag MB/s | cp MB/s | result | target |"
 echo "|---|---|---|---|---|---|---|"
-echo "| large | $tool_large | $cp_large | $(mb "$large_bytes" "$tool_large") | $(mb "$large_bytes" "$cp_large") | throughput $(ratio "$cp_large" "$tool_large") of cp | at least 0.7 |"
+echo "| large | $tool_large | $cp_large | $(mb "$large_bytes" "$tool_large") | $(mb "$large_bytes" "$cp_large") | time $(ratio "$tool_large" "$cp_large") x cp | at most 1.4 |"
 echo "| small | $tool_small | $cp_small | $(mb "$small_bytes" "$tool_small") | $(mb "$small_bytes" "$cp_small") | time $(ratio "$tool_small" "$cp_small") x cp | at most 1.5 |"

@@ -2,7 +2,8 @@
 # What a user would otherwise pick for the same job: one comment into every
 # image of a set, each written to NAME-out.EXT, from one process where the
 # peer can do it from a list (exiftool), beside the tool and plain cp -r of
-# the same files; and "-o" over many small pictures beside cp -r of them. hyperfine runs them side by side; the ratio is to cp.
+# the same files. hyperfine runs them side by side; the ratio is to cp ("-o"
+# beside cp is timed by bench_small.sh).
 # Argument: the Release build directory. Prints one Markdown section.
 set -e
 build=${1:-build}
@@ -32,24 +33,6 @@ for kind in jpg gif; do
         printf '%s/img%d.%s,%s\n' "$kind" $i "$kind" "$text" >> "$kind.csv"
         i=$((i + 1))
     done
-done
-
-# Replacement: 3000 small pictures (half JPEG, half GIF, a few kB each) that
-# "-o" rewrites in place, against cp of the same files.
-small=3000
-awk 'BEGIN { srand(9); printf "P6 96 72 255\n";
-  for (i = 0; i < 96 * 72 * 3; i++) printf "%c", int(rand() * 256) }' > s.ppm
-cjpeg -quality 75 s.ppm > s.jpg
-djpeg -gif s.jpg > s.gif
-mkdir -p small
-: > small.csv
-i=0
-while [ $i -lt $small ]; do
-    kind=jpg
-    [ $((i % 2)) -eq 1 ] && kind=gif
-    cp "s.$kind" "small/s$i.$kind"
-    printf 'small/s%d.%s,%s\n' $i "$kind" "$text" >> small.csv
-    i=$((i + 1))
 done
 
 # The commands read the text from $T and run the tool as ./emojitag, so the
@@ -92,12 +75,6 @@ run "GIF" \
     "./emojitag gif.csv" \
     "exiftool -q \"-Comment=\$T\" -o %d%f-out.%e gif" \
     "for f in gif/*.gif; do gifsicle --no-warnings -c \"\$T\" \"\$f\" > \"\${f%.gif}-out.gif\"; done"
-# "-o" leaves the pictures tagged, so every later run replaces the comment it
-# wrote before: the same work each time.
-clean='rm -rf copy'
-run "Replacing the inputs (-o), $small small pictures ($(cat small/* | wc -c | tr -d ' ') bytes in all)" \
-    "cp -r small copy" \
-    "./emojitag -o small.csv"
 echo "Peers: exiftool in one process over the whole folder; wrjpgcom and gifsicle,"
 echo "which take one file each, in a shell loop."
 echo

@@ -4,17 +4,29 @@
 
 now() { date +%s%N; }
 
-# alternate ROUNDS TIMES_FILE CMD BASELINE: runs the two shell functions in
-# turns; writes one "cmd_ns baseline_ns" line a round.
-alternate() {
-    : > "$2"
-    r=0
-    while [ $r -lt "$1" ]; do
-        t0=$(now); $3; t1=$(now); $4; t2=$(now)
-        echo "$((t1 - t0)) $((t2 - t1))" >> "$2"
-        r=$((r + 1))
+# rotate ROUNDS TIMES_FILE CMD...: runs the shell functions in turns, each
+# round in the same order; writes one line of nanoseconds a round, a column
+# per command. A function named by ROTATE_PREPARE runs untimed before each
+# round (to remove what the round before made).
+rotate() {
+    _rounds=$1 _file=$2
+    shift 2
+    : > "$_file"
+    _r=0
+    while [ $_r -lt "$_rounds" ]; do
+        [ -z "${ROTATE_PREPARE:-}" ] || $ROTATE_PREPARE
+        _line=""
+        for _cmd in "$@"; do
+            t0=$(now); $_cmd; t1=$(now)
+            _line="$_line${_line:+ }$((t1 - t0))"
+        done
+        echo "$_line" >> "$_file"
+        _r=$((_r + 1))
     done
 }
+
+# alternate ROUNDS TIMES_FILE CMD BASELINE: rotate with two commands.
+alternate() { rotate "$@"; }
 
 # median_ms COLUMN TIMES_FILE: the median of a column, in milliseconds.
 median_ms() {

@@ -46,6 +46,8 @@ esac
 #   acl, attr   setfacl and setfattr give a test file an access list or an
 #               extended attribute, for the permission tests; without them
 #               those tests are skipped
+#   strace      stops a run the moment it creates a temporary file, for the
+#               tests of the clean-up on a signal; without it they are skipped
 #   browser     renders a contact sheet in the browser test; without one that
 #               test is skipped and says why
 #   fonts-ipafont-gothic  Japanese glyphs in the browser test's screenshots
@@ -75,6 +77,7 @@ check;want;time;/usr/bin/time, for make bench;file:/usr/bin/time
 check;want;hyperfine;hyperfine, for make bench;cmd:hyperfine
 check;want;acl;setfacl and getfacl, for the permission tests;cmd:setfacl cmd:getfacl
 check;want;attr;setfattr and getfattr, for the permission tests;cmd:setfattr cmd:getfattr
+check;want;strace;strace, for the tests that stop a run at a chosen system call;cmd:strace
 check;try;browser;a headless browser, for the contact sheet's browser test;cmd:chromium-headless-shell|cmd:chromium
 check;want;fonts-ipafont-gothic;a Japanese font, for the browser test's screenshots;file:/usr/share/fonts/opentype/ipafont-gothic/ipag*.ttf
 windows;need;g++-mingw-w64-x86-64;the mingw-w64 cross compiler for 64-bit Windows;cmd:x86_64-w64-mingw32-g++ cmd:x86_64-w64-mingw32-gcc

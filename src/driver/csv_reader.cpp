@@ -5,6 +5,7 @@
 #include "CP932.h"
 #include "driver.h"
 #include "job_context.h"
+#include "platform_file.h"
 #include "qz_cc_api.h"
 
 static char buf[LINE_BUF_SIZE];  // the current line (or piece of a long line)
@@ -41,15 +42,25 @@ FILE *openCsvList(const char *path) {
         std::fprintf(stderr, "Error: %s: not csv file\n", path);
         return nullptr;
     }
-    FILE *fp = std::fopen(path, "rb");
-    if (fp == nullptr) std::fprintf(stderr, "Error: %s: not found\n", path);
+    // Only a regular file is a list: a directory holds no lines, and a FIFO
+    // would keep the run waiting for a writer.
+    FileInfo info;
+    FILE *fp = openInputFile(path, &info);
+    if (fp != nullptr && info.kind != ENTRY_FILE) {
+        std::fclose(fp);
+        fp = nullptr;
+    }
+    if (fp == nullptr) {
+        std::fprintf(stderr, "Error: %s: not found\n", path);
+        return nullptr;
+    }
+    rememberListFile(info.id);
     return fp;
 }
 
 int openCsvFile(const char *path) {
     FILE *fp = openCsvList(path);
     if (fp == nullptr) return -1;
-    rememberListFile(fp);
     getCsvData(fp);
     std::fclose(fp);
     return 0;

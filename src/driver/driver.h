@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform_dir.h"
+
 // Line buffer of the emoji list: one read takes at most 32767 bytes plus NUL.
 constexpr int LINE_BUF_SIZE = 32768;
 // Output size handed to the converter, in bytes (it keeps 2 for the terminator).
@@ -26,7 +28,8 @@ constexpr int IMG_JPEG = 2;
 // Emoji list reader.
 int openCsvFile(const char *path);
 // Checks the list's name and opens it for reading; prints the message and
-// returns null when the name is refused or the file cannot be opened.
+// returns null when the name is refused or the file cannot be opened or is
+// not a regular file.
 FILE *openCsvList(const char *path);
 int getCsvData(FILE *fp);
 // Reads and checks the next line of the list, counting it in lineNo: -1 at
@@ -57,7 +60,7 @@ extern char outfname[OUTFNAME_SIZE];
 int openImgFile(const char *path, const char *text, int imgType);
 // Tells the image job which file is the list being read, so that no output
 // is ever written into it.
-void rememberListFile(FILE *list);
+void rememberListFile(const FileIdentity &list);
 // The path to open for a list name: the name itself when it names an existing
 // file; else, for a name with bytes of 0x80 or above that converts from CP932
 // to UTF-8 without substitution into the name of an existing file, that UTF-8

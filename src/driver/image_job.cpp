@@ -15,27 +15,26 @@ char outfname[OUTFNAME_SIZE];
 constexpr size_t STREAM_BUF_SIZE = 128 * 1024;
 static char inStreamBuf[STREAM_BUF_SIZE];
 static char outStreamBuf[STREAM_BUF_SIZE];
-// With "-o", the temporary output beside the input: the input's directory, a
-// name derived from the input's and a few random characters.
-static char tempName[OUTFNAME_SIZE + 16];
+// With "-o", the new file that takes the input's place.
+static SafeFile replacement;
 // Files an output must never be: the job's input and the list being read
 // (reached through a hard link at NAME-out.EXT, emptying it would lose them).
 static FileIdentity avoided[2];
 static int listAvoided;
 
-void rememberListFile(FILE *list) {
-    FileInfo info;
-    listAvoided = streamFileInfo(list, &info) == 0;
-    if (listAvoided) avoided[1] = info.id;
+void rememberListFile(const FileIdentity &list) {
+    avoided[1] = list;
+    listAvoided = 1;
 }
 
 // With "-o" the output is a new file of the tool's own, beside the input and
 // with its attributes, so that NAME-out.EXT, whatever it is, stays untouched
 // and two runs at once never write the same file. Without, NAME-out.EXT,
-// never reached through a link, never anything but a regular file, and never
-// the input itself.
-static FILE *openOutput(const char *src, const FileInfo &info) {
-    if (doOverWritefile) return createTempFile(src, &info, tempName, sizeof tempName);
+// when it is the tool's to write (see openOutputFile).
+static FILE *openOutput(const char *src, FILE *in, const FileInfo &info) {
+    if (doOverWritefile)
+        return beginSafeFile(&replacement, src, SAFE_BINARY, in, &info) == 0 ? replacement.stream
+                                                                             : nullptr;
     buildOutName(src);
     avoided[0] = info.id;
     return openOutputFile(outfname, &info, avoided, 1 + listAvoided);
@@ -48,26 +47,63 @@ static void reportOutput(const char *path, const char *problem) {
     std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, outfname, problem);
 }
 
-// The finished temporary output takes the input's place in one rename: at no
-// moment is the input's name missing. After any fault the temporary file goes
-// and the input stays as it was.
-static void finishReplacement(const char *src, const FileInfo &info, bool done) {
-    if (done && replaceFile(tempName, src, &info) == 0) return;
-    if (done) std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
-    removeFile(tempName);
+static void reportBadImage(int imgType) {
+    std::fprintf(
+        stderr,
+        imgType == IMG_GIF ? "Error: %d:%s: bad GIF file\n" : "Error: %d:%s: bad JPG file\n",
+        lineNo, imgFile);
+}
+
+// A rewrite that stopped at a failed write is a write error, not a bad image.
+static void reportFault(const char *path, FILE *out, int imgType) {
+    if (std::ferror(out))
+        reportOutput(path, "write error");
+    else
+        reportBadImage(imgType);
+}
+
+// The finished output takes the input's place in one rename: at no moment is
+// the input's name missing. After any fault the new file goes and the input
+// stays as it was.
+static void finishReplacement(const char *path, int fault, int imgType) {
+    if (fault != 0) {
+        reportFault(path, replacement.stream, imgType);
+        abandonSafeFile(&replacement);
+        return;
+    }
+    int placed = commitSafeFile(&replacement);
+    if (placed == SAFE_WRITE_FAILED) reportOutput(path, "write error");
+    if (placed == SAFE_NOT_PLACED)
+        std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
+}
+
+// Closing flushes the last buffered bytes: an output that could not be
+// written whole must never be reported as done.
+static void finishOutput(const char *path, FILE *out, int fault, int imgType) {
+    if (fault != 0) reportFault(path, out, imgType);
+    bool written = !std::ferror(out);
+    bool closed = std::fclose(out) == 0;
+    if (fault == 0 && !(written && closed)) reportOutput(path, "write error");
 }
 
 int openImgFile(const char *path, const char *text, int imgType) {
     doWriteEmoji = 0;
     const char *src = resolveImgPath(path);
 
-    FILE *in = openInputFile(src);
+    FileInfo info;
+    FILE *in = openInputFile(src, &info);  // a directory does not open
     if (in == nullptr) {
         std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
         return -1;
     }
-    FileInfo info;
-    FILE *out = streamFileInfo(in, &info) == 0 ? openOutput(src, info) : nullptr;
+    // A FIFO or device is no image: it is never read (it could wait or never
+    // end), and no output is made for it.
+    if (info.kind != ENTRY_FILE) {
+        reportBadImage(imgType);
+        std::fclose(in);
+        return -1;
+    }
+    FILE *out = openOutput(src, in, info);
     if (out == nullptr) {
         reportOutput(path, "file open error");
         std::fclose(in);
@@ -78,20 +114,9 @@ int openImgFile(const char *path, const char *text, int imgType) {
 
     int fault = imgType == IMG_GIF ? setGifData(in, out, text) : setJpgData(in, out, text);
     std::fclose(in);
-    // Closing flushes the last buffered bytes: an output that could not be
-    // written whole must never be reported as done or replace the input. A
-    // rewrite that stopped at a failed write is a write error, not a bad image.
-    bool written = !std::ferror(out);
-    bool closed = std::fclose(out) == 0 && written;
-    if (fault != 0 && written) {
-        std::fprintf(
-            stderr,
-            imgType == IMG_GIF ? "Error: %d:%s: bad GIF file\n" : "Error: %d:%s: bad JPG file\n",
-            lineNo, imgFile);
-    } else if (!closed) {
-        reportOutput(path, "write error");
-        fault = -1;
-    }
-    if (doOverWritefile) finishReplacement(src, info, fault == 0);
+    if (doOverWritefile)
+        finishReplacement(path, fault, imgType);
+    else
+        finishOutput(path, out, fault, imgType);
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "driver.h"
 #include "platform_dir.h"
+#include "platform_file.h"
 #include "visited_dirs.h"
 
 namespace {
@@ -20,6 +21,7 @@ char entryPath[ENTRY_PATH_SIZE];
 // met and leave the process in large blocks.
 constexpr size_t LIST_BUF_SIZE = 65536;
 char listBuf[LIST_BUF_SIZE];
+SafeFile templateFile;
 
 // Lines 2 to 7 of a template group; line 1 is the entry path and ",yomi1".
 const char GROUP_LINE1_TAIL[] = ",yomi1\n";
@@ -207,13 +209,16 @@ int startSearchGif(const char *dir, const char *listPath) {
         std::fprintf(stderr, "Error: %s: not csv file\n", listPath);
         return -1;
     }
-    FILE *list = std::fopen(listPath, "w");  // text mode
-    if (list == nullptr) {
+    // A new file, in text mode, that takes the list's name once it is
+    // complete: an old list stays whole until then, also when the walk is
+    // interrupted or the disk fills up.
+    if (beginSafeFile(&templateFile, listPath, SAFE_TEXT, nullptr, nullptr) != 0) {
         std::fprintf(stderr, "Error: %s: cannot write open\n", listPath);
         return -1;
     }
-    std::setvbuf(list, listBuf, _IOFBF, sizeof listBuf);
-    int result = searchGif(dir, list);
-    std::fclose(list);
+    std::setvbuf(templateFile.stream, listBuf, _IOFBF, sizeof listBuf);
+    int result = searchGif(dir, templateFile.stream);
+    if (commitSafeFile(&templateFile) != SAFE_DONE)
+        std::fprintf(stderr, "Error: %s: write error\n", listPath);
     return result;
 }

@@ -74,7 +74,9 @@ int checkList(const char *listPath, bool outFiles, HtmlSheet *sheet) {
         if (sheet != nullptr) {
             writeLineCard(*sheet, r);
         } else if (r.finding != nullptr && r.imgType != 0) {
-            std::printf("%d:%s: %s\n", r.lineNo, r.listName, r.finding);
+            std::printf("%d:", r.lineNo);
+            putShown(stdout, r.listName);
+            std::printf(": %s\n", r.finding);
         }
     }
     std::fclose(fp);

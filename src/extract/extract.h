@@ -30,8 +30,23 @@ int findGifEmojiText(FILE *in);
 int findJpgEmojiText(FILE *in);
 
 // "emojitag-extract: PATH: reason" on standard error; counts the problem.
+// Names are shown with every control byte as '?', so that a report stays
+// one line and sends nothing to the terminal.
 void report(const char *path, const char *reason);
 extern int problemCount;
+// Writes `name` to `out` as the reports show it.
+void putShown(FILE *out, const char *name);
+
+// "-o LIST.csv": why the name cannot take a list (it does not end in ".csv",
+// or it names a GIF or JPEG file), as the start of a usage error, or null.
+const char *listNameProblem(const char *path);
+// The list file's stream, or null (reported) when the name cannot be written.
+FILE *beginListFile(const char *path);
+// Puts the complete list in its place; an old list stays when nothing was
+// listed or a write failed (reported).
+void finishListFile(const char *path);
+// Lines written so far.
+extern int listedCount;
 
 // Writes the list line of the image at `path` whose text is in emojiText to
 // `out`, or reports why it cannot. With `cp932Names` the path is written in

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "extract.h"
-#include "platform_file.h"
 
 #ifndef EMOJITAG_VERSION
 #define EMOJITAG_VERSION "unknown"
@@ -35,9 +34,6 @@ const char HELP[] =
     "  --help           show this help\n"
     "  --version        show the version\n";
 
-// Where the list goes, and the list file's temporary name while it is written.
-constexpr size_t TEMP_NAME_SIZE = 4096 + 32;
-char tempName[TEMP_NAME_SIZE];
 // Output buffer: lines leave the process in large blocks.
 constexpr size_t OUT_BUF_SIZE = 64 * 1024;
 char outBuf[OUT_BUF_SIZE];
@@ -64,7 +60,9 @@ bool endsInHtml(const char *name) {
 }
 
 int usageError(const char *what, const char *arg) {
-    std::fprintf(stderr, "emojitag-extract: %s%s\n%s", what, arg, USAGE);
+    std::fprintf(stderr, "emojitag-extract: %s", what);
+    putShown(stderr, arg);
+    std::fprintf(stderr, "\n%s", USAGE);
     return EXIT_USAGE;
 }
 
@@ -107,30 +105,17 @@ int parseOptions(int argc, char **argv, Options &opt) {
     } else if (opt.pathCount == 0) {
         return usageError("no PATH given", "");
     }
-    return -1;
-}
-
-// Flushes and closes the list file and puts it in its place; on any failure
-// the temporary file goes and the old list stays.
-void finishListFile(FILE *out, const char *listPath) {
-    bool written = !std::ferror(out);
-    bool closed = std::fclose(out) == 0 && written;
-    if (!closed || replaceFile(tempName, listPath, nullptr) != 0) {
-        removeFile(tempName);
-        report(listPath, "cannot write");
-    }
+    const char *listProblem = opt.outList ? listNameProblem(opt.outList) : nullptr;
+    return listProblem ? usageError(listProblem, opt.outList) : -1;
 }
 
 void listAll(char **paths, const Options &opt) {
-    FILE *out = stdout;
-    if (opt.outList != nullptr) {
-        out = createTempFile(opt.outList, nullptr, tempName, sizeof tempName);
-        if (out == nullptr) return report(opt.outList, "cannot write");
-    }
+    FILE *out = opt.outList != nullptr ? beginListFile(opt.outList) : stdout;
+    if (out == nullptr) return;  // reported; nothing is walked
     std::setvbuf(out, outBuf, _IOFBF, sizeof outBuf);
     for (int i = 0; i < opt.pathCount; i++)
         listPath(ListTarget{out, opt.cp932Names, nullptr}, paths[i]);
-    if (opt.outList != nullptr) return finishListFile(out, opt.outList);
+    if (opt.outList != nullptr) return finishListFile(opt.outList);
     if (std::fflush(out) != 0 || std::ferror(out)) report("standard output", "cannot write");
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "extract.h"
+#include "platform_file.h"
 
 // html_text.cpp: text into HTML.
 
@@ -88,15 +89,12 @@ bool readPictureSize(const char *path, int imgType, unsigned &width, unsigned &h
 // while the pictures are read; when all are done the page is written, the
 // cards copied into it, and the page put in the sheet's place.
 
-// Room for a temporary name beside the sheet.
-constexpr size_t SHEET_TEMP_NAME_SIZE = 4096 + 32;
-
 struct SheetFiles {
     const char *path;  // the sheet's name
     FILE *page;        // the page, under a temporary name until finished
     FILE *cards;       // the cards, in a scratch file
-    char pageTemp[SHEET_TEMP_NAME_SIZE];
-    char cardsTemp[SHEET_TEMP_NAME_SIZE];
+    SafeFile pageFile;
+    SafeFile cardsFile;
 };
 
 // Creates the page and the scratch file beside `path`; false (nothing left

@@ -16,10 +16,14 @@ static char streamBuf[STREAM_BUF_SIZE];
 int readEmojiText(const char *path, int imgType) {
     emojiTextLen = 0;
     emojiText[0] = '\0';
-    FILE *in = openInputFile(path);  // a FIFO reads as malformed, never waits
+    FileInfo info;
+    FILE *in = openInputFile(path, &info);  // a directory does not open
     if (in == nullptr) return TEXT_CANNOT_OPEN;
     int result;
-    if (imgType == IMG_GIF) {
+    if (info.kind != ENTRY_FILE) {
+        // A FIFO or device is no image; it is never read, so never waited on.
+        result = TEXT_MALFORMED;
+    } else if (imgType == IMG_GIF) {
         std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
         result = findGifEmojiText(in);
     } else {

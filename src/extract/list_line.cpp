@@ -80,6 +80,8 @@ const char *listName(const char *path, bool cp932Names) {
 
 }  // namespace
 
+int listedCount;
+
 void writeListLine(FILE *out, const char *path, bool cp932Names) {
     const char *name = listName(path, cp932Names);
     if (name == nullptr) return;
@@ -102,6 +104,7 @@ void writeListLine(FILE *out, const char *path, bool cp932Names) {
     std::fputs(quoted ? ",\"" : ",", out);
     std::fwrite(cp932Text, 1, textLen, out);
     std::fputs(quoted ? "\"\n" : "\n", out);
+    listedCount++;
 
     // Written either way, so that the user sees what the list would embed.
     if (converted == QZ_CC_SUBSTITUTED) {

@@ -1,11 +1,49 @@
 // report.cpp - the one line per problem on standard error.
 #include <cstdio>
+#include <cstring>
 
 #include "extract.h"
 
 int problemCount;
 
+namespace {
+
+constexpr const char PREFIX[] = "emojitag-extract: ";
+// Room for a report of any path the walk makes, in one write.
+char message[8192];
+
+bool isControlByte(char c) {
+    auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F;
+}
+
+}  // namespace
+
+void putShown(FILE *out, const char *name) {
+    char chunk[256];
+    size_t n = 0;
+    for (; *name != '\0'; ++name) {
+        chunk[n++] = isControlByte(*name) ? '?' : *name;
+        if (n == sizeof chunk) {
+            std::fwrite(chunk, 1, n, out);
+            n = 0;
+        }
+    }
+    std::fwrite(chunk, 1, n, out);
+}
+
 void report(const char *path, const char *reason) {
-    std::fprintf(stderr, "emojitag-extract: %s: %s\n", path, reason);
     problemCount++;
+    int len = std::snprintf(message, sizeof message, "%s%s: %s\n", PREFIX, path, reason);
+    if (len < 0 || static_cast<size_t>(len) >= sizeof message) {
+        std::fputs(PREFIX, stderr);
+        putShown(stderr, path);
+        std::fprintf(stderr, ": %s\n", reason);
+        return;
+    }
+    char *shown = message + sizeof PREFIX - 1;
+    for (char *c = shown, *end = shown + std::strlen(path); c < end; ++c) {
+        if (isControlByte(*c)) *c = '?';
+    }
+    std::fwrite(message, 1, static_cast<size_t>(len), stderr);
 }

@@ -1,61 +1,48 @@
-// sheet_file.cpp - every file the sheet touches: the page under a temporary
-// name beside the sheet, a scratch file for the cards beside it, the copy of
-// the cards into the page, and the page put in the sheet's place.
-#include <cstring>
+// sheet_file.cpp - every file the sheet touches: the page, a new file beside
+// the sheet that takes its place once complete, and a scratch file for the
+// cards beside it, read back into the page through its own stream.
 
 #include "html_sheet.h"
-#include "platform_file.h"
 
 namespace {
 
-// The page and the cards leave the process in large blocks.
+// The page and the cards leave the process in large blocks, and the cards
+// come back through copyBuf.
 constexpr size_t SHEET_BUF_SIZE = 256 * 1024;
 char pageBuf[SHEET_BUF_SIZE];
 char cardsBuf[SHEET_BUF_SIZE];
+char copyBuf[64 * 1024];
 
-// Closes a stream that was written; false when anything failed to go out.
-bool closeWritten(FILE *f) {
-    bool written = !std::ferror(f);
-    return std::fclose(f) == 0 && written;
-}
-
-// Appends the file `path` to `out`.
-bool appendFile(FILE *out, const char *path) {
-    FILE *in = openInputFile(path);
-    if (in == nullptr) return false;
-    std::setvbuf(in, nullptr, _IONBF, 0);
-    // The cards' buffer is free now: the copy goes through it.
+// Appends the cards written so far to the page.
+bool appendCards(FILE *page, FILE *cards) {
+    if (std::fflush(cards) != 0 || std::ferror(cards) || std::fseek(cards, 0, SEEK_SET) != 0)
+        return false;
     size_t n;
-    while ((n = std::fread(cardsBuf, 1, sizeof cardsBuf, in)) > 0)
-        if (std::fwrite(cardsBuf, 1, n, out) != n) break;
-    bool ok = !std::ferror(in) && std::feof(in);
-    std::fclose(in);
-    return ok;
+    while ((n = std::fread(copyBuf, 1, sizeof copyBuf, cards)) > 0)
+        if (std::fwrite(copyBuf, 1, n, page) != n) return false;
+    return !std::ferror(cards) && std::feof(cards);
 }
 
 }  // namespace
 
 bool openSheetFiles(SheetFiles &f, const char *path) {
     f.path = path;
-    f.page = createTempFile(path, nullptr, f.pageTemp, sizeof f.pageTemp);
-    if (f.page == nullptr) return false;
-    f.cards = createTempFile(path, nullptr, f.cardsTemp, sizeof f.cardsTemp);
-    if (f.cards == nullptr) {
-        std::fclose(f.page);
-        removeFile(f.pageTemp);
+    if (beginSafeFile(&f.pageFile, path, SAFE_BINARY, nullptr, nullptr) != 0) return false;
+    if (beginSafeFile(&f.cardsFile, path, SAFE_BINARY | SAFE_READ_BACK, nullptr, nullptr) != 0) {
+        abandonSafeFile(&f.pageFile);
         return false;
     }
+    f.page = f.pageFile.stream;
+    f.cards = f.cardsFile.stream;
     std::setvbuf(f.page, pageBuf, _IOFBF, sizeof pageBuf);
     std::setvbuf(f.cards, cardsBuf, _IOFBF, sizeof cardsBuf);
     return true;
 }
 
 bool finishSheetFiles(SheetFiles &f, bool keep) {
-    bool ok = closeWritten(f.cards) && keep;
-    ok = ok && appendFile(f.page, f.cardsTemp);
-    removeFile(f.cardsTemp);
-    ok = closeWritten(f.page) && ok;
-    if (ok && replaceFile(f.pageTemp, f.path, nullptr) == 0) return true;
-    removeFile(f.pageTemp);
+    bool ok = keep && appendCards(f.page, f.cards);
+    abandonSafeFile(&f.cardsFile);
+    if (ok) return commitSafeFile(&f.pageFile) == SAFE_DONE;
+    abandonSafeFile(&f.pageFile);
     return false;
 }

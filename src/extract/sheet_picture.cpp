@@ -85,8 +85,12 @@ bool readSize(FILE *in, int imgType, unsigned &width, unsigned &height) {
     return width > 0;
 }
 
-FILE *openPicture(const char *path) {
-    FILE *in = openInputFile(path);  // a FIFO reads as malformed, never waits
+// The open picture, or null. A FIFO or device, which is no picture (it
+// could wait or never end), opens but is never read: `regular` is false.
+FILE *openPicture(const char *path, bool &regular) {
+    FileInfo info;
+    FILE *in = openInputFile(path, &info);  // a directory does not open
+    regular = in != nullptr && info.kind == ENTRY_FILE;
     if (in != nullptr) std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
     return in;
 }
@@ -96,13 +100,13 @@ FILE *openPicture(const char *path) {
 int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &height) {
     emojiTextLen = 0;
     emojiText[0] = '\0';
-    FILE *in = openPicture(path);
+    bool regular;
+    FILE *in = openPicture(path, regular);
     width = height = 0;
     if (in == nullptr) return TEXT_CANNOT_OPEN;
-    readSize(in, imgType, width, height);
-    // Back to the start for the walk, from the buffer of a small picture;
-    // a stream that cannot go back (a FIFO) is no picture.
-    bool rewound = std::fseek(in, 0, SEEK_SET) == 0;
+    if (regular) readSize(in, imgType, width, height);
+    // Back to the start for the walk, from the buffer of a small picture.
+    bool rewound = regular && std::fseek(in, 0, SEEK_SET) == 0;
     std::clearerr(in);
     int result = TEXT_MALFORMED;
     if (rewound) result = imgType == IMG_GIF ? findGifEmojiText(in) : findJpgEmojiText(in);
@@ -114,9 +118,10 @@ int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &h
 
 bool readPictureSize(const char *path, int imgType, unsigned &width, unsigned &height) {
     width = height = 0;
-    FILE *in = openPicture(path);
+    bool regular;
+    FILE *in = openPicture(path, regular);
     if (in == nullptr) return false;
-    bool ok = readSize(in, imgType, width, height);
+    bool ok = regular && readSize(in, imgType, width, height);
     std::fclose(in);
     return ok;
 }

@@ -41,10 +41,6 @@ const char *readDirectory(PlatformDir *dir);
 // status cannot be read (a dangling link, an entry that has gone).
 int currentEntryKind(PlatformDir *dir, int *kind);
 
-// The identity of the entry that readDirectory returned last (links
-// followed); 0, or -1 when it cannot be read.
-int currentEntryIdentity(PlatformDir *dir, FileIdentity *id);
-
 void closeDirectory(PlatformDir *dir);
 
 // Sets *kind for the path (links followed); 0, or -1 when its status cannot

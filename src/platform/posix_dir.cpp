@@ -67,13 +67,6 @@ int currentEntryKind(PlatformDir *dir, int *kind) {
     return 0;
 }
 
-int currentEntryIdentity(PlatformDir *dir, FileIdentity *id) {
-    struct stat st;
-    if (fstatat(dirfd(dir->dir), dir->entry->d_name, &st, 0) != 0) return -1;
-    *id = identityOf(st);
-    return 0;
-}
-
 void closeDirectory(PlatformDir *dir) {
     closedir(dir->dir);
     std::free(dir);

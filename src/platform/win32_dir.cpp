@@ -134,13 +134,6 @@ int currentEntryKind(PlatformDir *dir, int *kind) {
     return 0;
 }
 
-int currentEntryIdentity(PlatformDir *dir, FileIdentity *id) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (entryInformation(dir, &info) != 0) return -1;
-    *id = identityOf(info);
-    return 0;
-}
-
 void closeDirectory(PlatformDir *dir) {
     if (dir->find != INVALID_HANDLE_VALUE) FindClose(dir->find);
     std::free(dir);

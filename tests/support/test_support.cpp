@@ -17,9 +17,15 @@
 
 namespace testsupport {
 
-TempDir::TempDir() {
+static std::string temporaryArea() {
     const char *base = std::getenv("TMPDIR");
-    std::string templ = std::string(base && *base ? base : "/tmp") + "/emojitag-test-XXXXXX";
+    return base && *base ? base : "/tmp";
+}
+
+TempDir::TempDir() : TempDir(temporaryArea()) {}
+
+TempDir::TempDir(const std::string &base) {
+    std::string templ = base + "/emojitag-test-XXXXXX";
     std::vector<char> name(templ.begin(), templ.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -30,6 +36,22 @@ TempDir::~TempDir() {
     // Restore permissions first so that directories a test made unreadable go too.
     std::string cmd = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
     if (std::system(cmd.c_str()) != 0) {
+        // Nothing more can be done in a destructor.
+    }
+}
+
+ReachableCopy::ReachableCopy(const std::string &program) {
+    char dir[] = "/tmp/emojitag-tool-XXXXXX";
+    if (mkdtemp(dir) == nullptr || chmod(dir, 0755) != 0) return;
+    dir_ = dir;
+    path_ = dir_ + "/" + program.substr(program.rfind('/') + 1);
+    writeFile(path_, readFile(program));
+    if (chmod(path_.c_str(), 0755) != 0) path_.clear();
+}
+
+ReachableCopy::~ReachableCopy() {
+    std::string cmd = "rm -rf '" + dir_ + "'";
+    if (!dir_.empty() && std::system(cmd.c_str()) != 0) {
         // Nothing more can be done in a destructor.
     }
 }
@@ -132,6 +154,15 @@ constexpr uid_t kNobody = 65534;
 Child startTool(const std::vector<std::string> &args, const std::string &cwd, const Limits &lim) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    size_t filler = 0;
+    if (lim.stallMessages) {
+        static const char block[4096] = {};
+        fcntl(fds[1], F_SETFL, O_NONBLOCK);
+        ssize_t n;
+        while ((n = write(fds[1], block, sizeof block)) > 0)
+            filler += static_cast<size_t>(n);
+        fcntl(fds[1], F_SETFL, 0);
+    }
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
@@ -156,7 +187,7 @@ Child startTool(const std::vector<std::string> &args, const std::string &cwd, co
         _exit(127);
     }
     close(fds[1]);
-    return {pid, fds[0]};
+    return {pid, fds[0], filler};
 }
 
 RunResult finishTool(const Child &c) {
@@ -166,6 +197,7 @@ RunResult finishTool(const Child &c) {
     while ((n = read(c.errFd, buf, sizeof buf)) > 0)
         r.err.append(buf, static_cast<size_t>(n));
     close(c.errFd);
+    r.err.erase(0, std::min(c.filler, r.err.size()));
     int ws = 0;
     waitpid(c.pid, &ws, 0);
     r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;

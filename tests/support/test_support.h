@@ -15,6 +15,8 @@ namespace testsupport {
 class TempDir {
    public:
     TempDir();
+    // Under `base` instead of the temporary area.
+    explicit TempDir(const std::string &base);
     ~TempDir();
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
@@ -52,11 +54,15 @@ struct Limits {
     long long fileSize = -1;             // RLIMIT_FSIZE in bytes, -1 for none
     bool asNobody = false;               // drop root's rights before exec
     std::string program = EMOJITAG_BIN;  // what runs
+    // Standard error starts full: the program's first message waits until
+    // finishTool reads, which holds it at a known point without any timing.
+    bool stallMessages = false;
 };
 
 struct Child {
     int pid;
-    int errFd;  // the child's standard error
+    int errFd;      // the child's standard error
+    size_t filler;  // bytes put in front of its messages (stallMessages)
 };
 
 // Starts a program (the built tool unless `lim` names another) in `cwd` with
@@ -71,6 +77,22 @@ RunResult runLimited(const std::vector<std::string> &args, const std::string &cw
 // (EFBIG), as on a full disk.
 RunResult runToolWithFileLimit(const std::vector<std::string> &args, const std::string &cwd,
                                long long bytes);
+// A copy of a built program that every user may run: the build tree may lie
+// under a directory only its owner may enter (a home directory of mode 0700,
+// anything under `mktemp -d`). It sits in a fresh directory of mode 0755.
+class ReachableCopy {
+   public:
+    explicit ReachableCopy(const std::string &program);
+    ~ReachableCopy();
+    ReachableCopy(const ReachableCopy &) = delete;
+    ReachableCopy &operator=(const ReachableCopy &) = delete;
+    // Empty when no copy could be made.
+    const std::string &path() const { return path_; }
+
+   private:
+    std::string dir_, path_;
+};
+
 // Runs any command through /bin/sh in `cwd`; returns the exit status and output.
 RunResult runShell(const std::string &command, const std::string &cwd = ".");
 // True when `program` is on the PATH.

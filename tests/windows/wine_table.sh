@@ -125,6 +125,36 @@ for name in $images; do
 done
 row "-o: no -out file is left" no_out_left
 
+# What a copy keeps, as on POSIX: a read-only picture gives a read-only
+# NAME-out.EXT (its attributes, as the permission bits on POSIX); a read-only
+# template list is replaced and stays read-only (ReplaceFileA keeps the old
+# list's attributes and security); a directory named in the list makes no
+# output and is not found.
+for side in posix windows; do
+    d="$work/keep-$side"
+    mkdir -p "$d/dir.gif" "$d/t"
+    : >"$d/t/a.gif"
+    cp "$root/tests/data/tiny.gif" "$d/ro.gif"
+    printf 'old\n' >"$d/t.csv"
+    chmod a-w "$d/ro.gif" "$d/t.csv"
+    printf 'ro.gif,<emoji><a>1</a></emoji>\r\ndir.gif,<emoji><a>1</a></emoji>\r\n' >"$d/list.csv"
+done
+run_posix keep-posix list.csv 2>"$work/keep-posix.err"
+run_posix keep-posix -f t t.csv
+run_windows keep-windows list.csv 2>"$work/keep-windows.err"
+run_windows keep-windows -f t t.csv
+same_mode() { [ "$(stat -c %a "$work/keep-posix/$1")" = "$(stat -c %a "$work/keep-windows/$1")" ]; }
+replaced_read_only() {
+    [ "$(no_crlf "$work/keep-windows/t.csv")" = "$(cat "$work/keep-posix/t.csv")" ] && same_mode t.csv
+}
+not_found_no_output() {
+    same_messages "$work/keep-posix.err" "$work/keep-windows.err" &&
+        grep -q 'dir.gif: not found' "$work/keep-posix.err" && [ ! -e "$work/keep-windows/dir-out.gif" ]
+}
+row "plain run: a read-only picture gives a read-only -out file" same_mode ro-out.gif
+row "template list: a read-only list is replaced and stays read-only" replaced_read_only
+row "a directory named in the list: not found, no output" not_found_no_output
+
 # emojitag-extract: the texts of the replaced pictures come back as the same
 # CP932 list (names as the ANSI interface gives them on Windows, converted
 # from UTF-8 on POSIX; order is by the names' bytes, so compared sorted), and
