@@ -1,0 +1,22 @@
+// list_modes.h - the three runs of emojitag-list: a filled-in template to
+// the emoji list, a list back to a template, and the check of a list.
+#ifndef EMOJITAG_LIST_MODES_H
+#define EMOJITAG_LIST_MODES_H
+
+#include "output_file.h"
+
+constexpr int EXIT_DONE = 0;     // everything was written (or found good)
+constexpr int EXIT_PROBLEM = 1;  // something was refused, left out or found
+constexpr int EXIT_USAGE = 2;
+
+// Writes the emoji list of the template at `path` (encoding `from`, see
+// template_source.h) to `outPath`, or standard output for null.
+int listFromTemplate(const char *path, int from, const char *outPath);
+// Writes the filled-in template of the list at `path` ("-": standard input),
+// in CP932 or with `utf8` in UTF-8.
+int templateFromList(const char *path, bool utf8, const char *outPath);
+// Reports on standard output every line of the list that emojitag would
+// store otherwise than it says.
+int checkListFile(const char *path);
+
+#endif
