@@ -1,40 +1,32 @@
 // check_mode.cpp - --check: reads an emoji list as emojitag does and compares
-// the text each named image carries with the text the line would embed.
-// Findings go to standard output, one line each; matches print nothing.
+// the text each named image carries with the whole text of its line; with
+// them, what the list check finds in the line itself. Findings go to
+// standard output, one line each; matches print nothing.
 #include <cstring>
 
 #include "driver.h"
-#include "embed.h"
 #include "emoji_comment.h"
 #include "extract.h"
-#include "job_context.h"
+#include "line_findings.h"
+#include "reader_bridge.h"
 
 namespace {
 
-// The text the comment writer would store for this line's image, and its
-// length: all of it in a JPEG, the pieces the GIF writer keeps in a GIF.
-size_t expectedTextLength(int imgType) {
-    return imgType == IMG_GIF ? gifCommentTextLength(emojiUtf8) : std::strlen(emojiUtf8);
+// Whether the line's text is an emoji comment at all: one that the rewriters
+// (and this reader) classify as such.
+bool isEmojiComment(const char *text, size_t len, int imgType) {
+    size_t min = imgType == PICTURE_GIF ? GIF_EXAMINED_COMMENT_MIN : JPG_EXAMINED_COMMENT_MIN;
+    return len >= min && isEmojiTag(text);
 }
 
-// Whether the stored text would be an emoji comment at all: one that the
-// rewriters (and this reader) classify as such.
-bool isEmojiComment(size_t len, int imgType) {
-    size_t min = imgType == IMG_GIF ? GIF_EXAMINED_COMMENT_MIN : JPG_EXAMINED_COMMENT_MIN;
-    return len >= min && isEmojiTag(emojiUtf8);
-}
-
-// The finding for one line, or null when the image carries what the line
-// would embed.
-const char *compareLine(int imgType, bool outFiles) {
-    const char *path = resolveImgPath(imgFile);
-    if (outFiles) {
-        buildOutName(path);
-        path = outfname;
-    }
-    size_t len = expectedTextLength(imgType);
-    bool expected = isEmojiComment(len, imgType);
-    switch (readEmojiText(path, imgType)) {
+// The finding for the line's image, or null when the image carries the
+// line's whole text (a GIF that kept only part of it differs).
+const char *compareLine(const ReaderLine &line, bool outFiles) {
+    const char *path = readerImagePath(line.name);
+    if (outFiles) path = readerOutName(path);
+    size_t len = std::strlen(line.utf8);
+    bool expected = isEmojiComment(line.utf8, len, line.type);
+    switch (readEmojiText(path, line.type)) {
         case TEXT_CANNOT_OPEN:
             return "not found";
         case TEXT_MALFORMED:
@@ -45,9 +37,18 @@ const char *compareLine(int imgType, bool outFiles) {
             return "differs";
         default:
             bool same =
-                expected && emojiTextLen == len && std::memcmp(emojiText, emojiUtf8, len) == 0;
+                expected && emojiTextLen == len && std::memcmp(emojiText, line.utf8, len) == 0;
             return same ? nullptr : "differs";
     }
+}
+
+// Everything found for one line: the list's own findings, then the image's.
+void findCheckFindings(ReaderLine *line, int lineNo, bool outFiles, LineFindings *findings) {
+    if (line->type != PICTURE_NONE) readerConvert(line);
+    findLineFindings(*line, lineNo, false, findings);
+    if (line->type == PICTURE_NONE) return;
+    const char *finding = compareLine(*line, outFiles);
+    if (finding != nullptr) addFinding(findings, finding);
 }
 
 }  // namespace
@@ -55,20 +56,15 @@ const char *compareLine(int imgType, bool outFiles) {
 int checkList(const char *listPath, bool outFiles) {
     FILE *fp = openCsvList(listPath);  // the reader prints why not
     if (fp == nullptr) return 1;
-    int findings = 0;
-    lineNo = 0;
-    for (int type; (type = nextCsvLine(fp)) != -1;) {
-        if (type == 0) {  // refused: the reader has printed its message
-            findings++;
-            continue;
-        }
-        convertEmojiText();
-        const char *finding = compareLine(type, outFiles);
-        if (finding != nullptr) {
-            std::printf("%d:%s: %s\n", lineNo, imgFile, finding);
-            findings++;
-        }
+    int found = 0;
+    int lineNo = 0;
+    ReaderLine line;
+    while (readerNextLine(fp, &line)) {
+        LineFindings findings;
+        findCheckFindings(&line, ++lineNo, outFiles, &findings);
+        printFindings(stdout, lineNo, line, findings);
+        found += findings.count;
     }
     std::fclose(fp);
-    return findings == 0 ? 0 : 1;
+    return found == 0 ? 0 : 1;
 }

@@ -153,21 +153,26 @@ TEST(Extract, ReportsEachProblem) {
         {"usage: --out without --check", "", "", {"--out", "a.gif"}, 2, "", ""},
         {"usage: --check with a PATH", "", "", {"--check", "l.csv", "a.gif"}, 2, "", ""},
         {"version", "", "", {"--version"}, 0, "emojitag-extract 1.0.0\n", ""},
-        {"check: refused line", "l.csv", "a.png,\"x\"\n", {"--check", "l.csv"}, 1, "",
-         "Error: 1:a.png: sfx not supported.\n"},
-        {"check: missing image", "l.csv", "n.gif,\"x\"\n", {"--check", "l.csv"}, 1,
-         "1:n.gif: not found\n", ""},
-        {"check: malformed image", "l.csv", "l.csv.gif,\"x\"\n", {"--check", "l.csv"}, 1,
-         "1:l.csv.gif: malformed\n", ""},
+        {"check: refused line, on standard output", "l.csv", "a.png,\"x\"\n", {"--check", "l.csv"},
+         1, "1:a.png: skipped: not a .gif, .jpg or .jpeg name\n", ""},
+        {"check: missing image", "l.csv", "n.gif,\"<emoji><a>x</a></emoji>\"\n",
+         {"--check", "l.csv"}, 1, "1:n.gif: not found\n", ""},
+        {"check: malformed image", "l.csv", "l.csv.gif,\"<emoji><a>x</a></emoji>\"\n",
+         {"--check", "l.csv"}, 1, "1:l.csv.gif: malformed\n", ""},
         {"check: no emoji text", "l.csv", "tiny.gif,\"<emoji><a/></emoji>\"\n", {"--check", "l.csv"}, 1,
          "1:tiny.gif: no emoji text\n", ""},
-        {"check: a text the writer does not store matches none", "l.csv", "tiny.gif,\"no tag\"\n",
+        {"check: a text that is no emoji comment matches none", "l.csv", "tiny.jpg,\"no tag\"\n",
          {"--check", "l.csv"}, 0, "", ""},
+        {"check: a text the GIF writer cannot keep", "l.csv", "tiny.gif,\"no tag\"\n",
+         {"--check", "l.csv"}, 1,
+         "1:tiny.gif: a GIF comment cannot keep the whole text: each piece between tag ends "
+         "must fit in 255 bytes\n", ""},
     };
     // clang-format on
     for (const ExtractCase &c : cases) {
         TempDir dir;
         writeFile(dir / "tiny.gif", gif);
+        writeFile(dir / "tiny.jpg", testData("tiny.jpg"));
         writeFile(dir / "l.csv.gif", "GIF89a");
         if (!c.file.empty()) writeFile(dir / c.file, c.data);
         RunResult r = runExtract(c.args, dir.path());
