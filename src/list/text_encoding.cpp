@@ -66,8 +66,7 @@ size_t decodeUtf8Char(const char *s, size_t len, uint32_t *cp) {
 }
 
 bool isUtf8(const char *s, size_t len) {
-    Utf8Scan scan{};
-    scan.valid = true;
+    Utf8Scan scan = startUtf8Scan();
     scanUtf8(&scan, s, len);
     return scanEndsValid(scan);
 }
@@ -83,23 +82,46 @@ size_t cp932CharLength(const char *s, size_t len) {
     return pair ? 2 : 1;
 }
 
+Utf8Scan startUtf8Scan() {
+    Utf8Scan scan{};
+    scan.valid = true;
+    scan.line = 1;
+    return scan;
+}
+
+// The character so far is no character: its bytes count as faulty.
+static void breakCharacter(Utf8Scan *scan) {
+    if (scan->valid) scan->badLine = scan->line;
+    scan->valid = false;
+    scan->badHigh += static_cast<size_t>(scan->taken);
+    scan->pending = 0;
+    scan->taken = 0;
+}
+
 void scanUtf8(Utf8Scan *scan, const char *s, size_t len) {
-    for (size_t i = 0; i < len && scan->valid; i++) {
+    for (size_t i = 0; i < len; i++) {
         auto b = static_cast<unsigned char>(s[i]);
+        if (b == '\n') scan->line++;
         if (b >= 0x80) scan->highBytes = true;
-        if (scan->pending > 0) {
-            if (!isContinuation(b)) {
-                scan->valid = false;
-                break;
-            }
+        if (scan->pending > 0 && isContinuation(b)) {
             scan->cp = scan->cp << 6 | (b & 0x3Fu);
-            if (--scan->pending == 0 && !isScalar(scan->cp, scan->min)) scan->valid = false;
+            scan->taken++;
+            if (--scan->pending > 0) continue;
+            if (isScalar(scan->cp, scan->min)) {
+                scan->goodHigh += static_cast<size_t>(scan->taken);
+                scan->taken = 0;
+            } else {
+                breakCharacter(scan);
+            }
             continue;
         }
+        if (scan->pending > 0) breakCharacter(scan);  // b may begin the next one
         Lead lead;
-        if (!leadOf(b, &lead)) {
-            scan->valid = false;
-            break;
+        if (b < 0x80) continue;
+        scan->taken = 1;
+        if (!leadOf(b, &lead) || lead.more == 0) {
+            breakCharacter(scan);
+            continue;
         }
         scan->pending = lead.more;
         scan->cp = lead.bits;

@@ -27,14 +27,23 @@ bool hasHighBytes(const char *s, size_t len);
 // other byte takes the next one with it (unless that is a NUL).
 size_t cp932CharLength(const char *s, size_t len);
 
-// Whole-file UTF-8 validation, one block after another.
+// Whole-file UTF-8 validation, one block after another. After a fault the
+// scan goes on from the next byte, counting the bytes of 0x80 and above that
+// belong to well-formed characters and those that do not.
 struct Utf8Scan {
-    int pending;     // continuation bytes still due
-    uint32_t cp;     // the code point so far
-    uint32_t min;    // the least code point its length may hold
-    bool valid;      // no fault so far
-    bool highBytes;  // a byte of 0x80 or above was seen
+    int pending;      // continuation bytes still due
+    int taken;        // bytes of the character so far
+    uint32_t cp;      // the code point so far
+    uint32_t min;     // the least code point its length may hold
+    bool valid;       // no fault so far
+    bool highBytes;   // a byte of 0x80 or above was seen
+    size_t goodHigh;  // such bytes in well-formed characters
+    size_t badHigh;   // and in anything else
+    long line;        // the line being scanned, from 1
+    long badLine;     // the line of the first fault
 };
+// A scan at the start of a file.
+Utf8Scan startUtf8Scan();
 void scanUtf8(Utf8Scan *scan, const char *s, size_t len);
 // Valid UTF-8 also at the end (no character left open).
 bool scanEndsValid(const Utf8Scan &scan);
