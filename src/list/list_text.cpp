@@ -24,7 +24,8 @@ constexpr size_t TEXT_UTF8_SIZE = 3 * READER_LINE_MAX + 1;
 char textUtf8[TEXT_UTF8_SIZE];
 char textCp932[TEXT_CP932_SIZE];
 size_t utf8Len;
-size_t cp932Len;  // counted on beyond the buffer
+size_t cp932Len;     // counted on beyond the buffer
+bool cp932HasQuote;  // the CP932 text holds a double quote
 char listName[READER_LINE_MAX + 1];
 
 // One value on its way: escaped, in CP932, and CP932 read back.
@@ -39,6 +40,7 @@ char proofBuf[READER_LINE_MAX + 2];
 void appendBoth(const char *utf8, size_t utf8Size, const char *cp932, size_t cp932Size) {
     if (utf8Len + utf8Size < TEXT_UTF8_SIZE) std::memcpy(textUtf8 + utf8Len, utf8, utf8Size);
     if (cp932Len + cp932Size < TEXT_CP932_SIZE) std::memcpy(textCp932 + cp932Len, cp932, cp932Size);
+    if (std::memchr(cp932, '"', cp932Size) != nullptr) cp932HasQuote = true;
     utf8Len += utf8Size;
     cp932Len += cp932Size;
 }
@@ -104,7 +106,7 @@ void reportCharacters(const PictureLine *p, int line, const char *element, const
 // The list line: the name, a comma and the text, in double quotes unless it
 // holds one (the reader then takes it to the end of the line).
 size_t buildLine() {
-    bool quoted = std::memchr(textCp932, '"', cp932Len) == nullptr;
+    bool quoted = !cp932HasQuote;
     size_t n = std::strlen(listName);
     std::memcpy(lineBuf, listName, n);
     lineBuf[n++] = ',';
@@ -157,6 +159,7 @@ void beginPicture(PictureLine *p, const char *source, int line, int type, const 
     copyBounded(listName, sizeof listName, name);
     utf8Len = 0;
     cp932Len = 0;
+    cp932HasQuote = false;
     appendAscii(EMOJI_OPEN);
 }
 
@@ -196,7 +199,7 @@ int endPicture(PictureLine *p, FILE *out) {
     if (p->refused) return -1;
     if (p->fields == 0) return 0;
     appendAscii(EMOJI_CLOSE);
-    bool quoted = cp932Len < TEXT_CP932_SIZE && std::memchr(textCp932, '"', cp932Len) == nullptr;
+    bool quoted = !cp932HasQuote;
     size_t lineLen = std::strlen(listName) + 1 + cp932Len + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_LINE_MAX) {
         reportAt(p->source, p->line,

@@ -2,8 +2,8 @@
 // list, read as emojitag reads them, become the groups of a filled-in
 // template. The seven fields of `emojitag -f` come in their order, empty
 // where the text has none; further elements keep their place in the text
-// (after the seven when the text has them last). Only a text that comes back
-// the same from the template is written.
+// (after the seven when the text has them after its last standard field).
+// Only a text that comes back the same from the template is written.
 #include <cstring>
 
 #include "emoji_elements.h"
@@ -87,35 +87,33 @@ bool putLine(const TemplateOut &t, GroupWriter &g, const char *name, const char 
     return true;
 }
 
-// The standard field after which the text has no more standard fields
-// before element i: the index of the next standard field from i on, or 7.
-int nextStandardFrom(int i, int count) {
-    for (; i < count; i++) {
-        int k = standardFieldIndex(elements[i].name, elements[i].nameLen);
-        if (k >= 0) return k;
-    }
-    return STANDARD_FIELD_COUNT;
-}
-
-// The lines of the group: before each element, the standard fields the text
-// lacks that come before the next standard field it has.
+// The lines of the group, in the text's order. A standard field the text
+// lacks goes right before the first standard field after it that the text
+// has, or else right after the last one it has (or first of all when it has
+// none), so that further elements stay where the text has them.
 bool putGroup(const TemplateOut &t, GroupWriter &g, const char *name, int count) {
     bool present[STANDARD_FIELD_COUNT] = {};
+    int last = -1;  // the element that is the text's last standard field
     for (int i = 0; i < count; i++) {
         int k = standardFieldIndex(elements[i].name, elements[i].nameLen);
         if (k >= 0) present[k] = true;
+        if (k >= 0) last = i;
     }
-    int emptyNext = 0;  // standard fields below this one are placed
-    bool exact = true;
-    for (int i = 0; i <= count; i++) {
-        int upTo = i < count ? nextStandardFrom(i, count) : STANDARD_FIELD_COUNT;
-        for (; emptyNext < upTo; emptyNext++) {
-            const char *f = STANDARD_FIELDS[emptyNext];
-            if (!present[emptyNext]) putLine(t, g, name, f, std::strlen(f), "", 0);
+    int placed = 0;  // standard fields below this one are placed
+    auto placeEmptyBelow = [&](int upTo) {
+        for (; placed < upTo; placed++) {
+            const char *f = STANDARD_FIELDS[placed];
+            if (!present[placed]) putLine(t, g, name, f, std::strlen(f), "", 0);
         }
-        if (i == count) break;
+    };
+    if (last < 0) placeEmptyBelow(STANDARD_FIELD_COUNT);
+    bool exact = true;
+    for (int i = 0; i < count; i++) {
         const Element &e = elements[i];
+        int k = standardFieldIndex(e.name, e.nameLen);
+        if (k > placed) placeEmptyBelow(k);
         exact = putLine(t, g, name, e.name, e.nameLen, e.value, e.valueLen) && exact;
+        if (i == last) placeEmptyBelow(STANDARD_FIELD_COUNT);
     }
     return exact;
 }

@@ -18,12 +18,14 @@
 
 namespace {
 
-// A value longer than this cannot be in a list line whatever its encoding.
-constexpr size_t VALUE_MAX = READER_LINE_MAX;
+// A value longer than this cannot be in a list line: in CP932 as it is, in
+// UTF-8 three times as long at most.
+constexpr size_t CP932_VALUE_MAX = READER_LINE_MAX;
+constexpr size_t UTF8_VALUE_MAX = 3 * READER_LINE_MAX;
 
 // A name or value decoded to UTF-8: three bytes at most for each byte of a
 // CP932 text.
-char decoded[3 * VALUE_MAX + 1];
+char decoded[UTF8_VALUE_MAX + 1];
 char nameCp932[READER_LINE_MAX + 1];
 char elementName[RECORD_MAX + 1];
 
@@ -36,6 +38,10 @@ struct TemplateRun {
     int refused;  // pictures refused, and lines that belong to none
 };
 
+size_t valueMax(const TemplateRun &run) {
+    return run.encoding == FROM_UTF8 ? UTF8_VALUE_MAX : CP932_VALUE_MAX;
+}
+
 bool holdsNul(const CsvField &f) {
     return std::strlen(f.bytes) < f.length;
 }
@@ -43,7 +49,7 @@ bool holdsNul(const CsvField &f) {
 // The field decoded to UTF-8 in `decoded`; false when its bytes are not in
 // the template's encoding.
 bool decodeField(const TemplateRun &run, const CsvField &f) {
-    if (f.length > VALUE_MAX) return false;
+    if (f.length > valueMax(run)) return false;
     if (run.encoding == FROM_UTF8) {
         if (!isUtf8(f.bytes, f.length)) return false;
         std::memcpy(decoded, f.bytes, f.length + 1);
@@ -182,7 +188,7 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     char bytes[16];
     if (holdsNul(value)) {
         problem = "the value holds a zero byte";
-    } else if (value.length > VALUE_MAX) {
+    } else if (value.length > valueMax(run)) {
         problem = "the value is too long for a list line";
     } else if (!decodeField(run, value)) {
         reportAt(run.source, rec.line, "%s: bytes that are not %s: %s", elementName,
