@@ -3,6 +3,8 @@
 #ifndef EMOJITAG_LIST_MODES_H
 #define EMOJITAG_LIST_MODES_H
 
+#include <cstdio>
+
 #include "output_file.h"
 
 constexpr int EXIT_DONE = 0;     // everything was written (or found good)
@@ -12,6 +14,9 @@ constexpr int EXIT_USAGE = 2;
 // Writes the emoji list of the template at `path` (encoding `from`, see
 // template_source.h) to `outPath`, or standard output for null.
 int listFromTemplate(const char *path, int from, const char *outPath);
+// The lines of the template open as `in` (encoding FROM_CP932 or FROM_UTF8,
+// at its first record) to `out`; how many pictures and lines were refused.
+int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out);
 // Writes the filled-in template of the list at `path` ("-": standard input),
 // in CP932 or with `utf8` in UTF-8.
 int templateFromList(const char *path, bool utf8, const char *outPath);

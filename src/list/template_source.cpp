@@ -52,7 +52,8 @@ int templateEncoding(FILE *in, const char *path, int from) {
     }
     if (from == FROM_BYTES)
         encoding = bom || (scanEndsValid(scan) && scan.highBytes) ? FROM_UTF8 : FROM_CP932;
-    long skip = encoding == FROM_UTF8 && bom ? static_cast<long>(UTF8_BOM_SIZE) : 0;
+    // The mark is no text in either encoding.
+    long skip = bom ? static_cast<long>(UTF8_BOM_SIZE) : 0;
     if (std::ferror(in) || std::fseek(in, skip, SEEK_SET) != 0) {
         reportFile(path, "cannot read");
         return -1;

@@ -11,8 +11,9 @@ constexpr int FROM_CP932 = 1;
 constexpr int FROM_UTF8 = 2;
 
 // The encoding of the template open as `in` (named `path`): `from` unless
-// that is FROM_BYTES. Leaves `in` at the first record, past a byte-order
-// mark. -1, reported, when the file cannot be read or is in UTF-16.
+// that is FROM_BYTES. Leaves `in` at the first record, past a UTF-8
+// byte-order mark (also when CP932 is asked for). -1, reported, when the file cannot be read or is
+// in UTF-16.
 int templateEncoding(FILE *in, const char *path, int from);
 
 #endif

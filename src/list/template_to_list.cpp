@@ -147,6 +147,10 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
     if (holdsNul(rec.name) || std::strpbrk(raw, ",\r\n") != nullptr ||
         isSpaceByte(static_cast<unsigned char>(raw[0]))) {
         problem = "a list line cannot hold this name (a comma, a line break or a leading blank)";
+    } else if (std::strncmp(raw, UTF8_BOM, UTF8_BOM_SIZE) == 0) {
+        // A mark where the text begins (inside quotes, say) is no part of a
+        // name, and in a list line it reads as a mark on the list.
+        problem = "the name begins with a byte-order mark";
     } else if (rec.name.length > READER_LINE_MAX) {
         problem = "the name is too long for a list line";
     } else if (type == PICTURE_NONE) {
@@ -237,6 +241,16 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
 
 }  // namespace
 
+int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out) {
+    TemplateRun run{source, encoding, out, false, {}, 0};
+    CsvReader reader{in, 1};
+    CsvRecord rec;
+    while (readCsvRecord(&reader, &rec))
+        handleRecord(run, rec);
+    endGroup(run);
+    return run.refused;
+}
+
 int listFromTemplate(const char *path, int from, const char *outPath) {
     FILE *in = openInputFile(path);  // never waits on a FIFO
     if (in == nullptr) {
@@ -249,16 +263,11 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
         std::fclose(in);
         return EXIT_PROBLEM;
     }
-    TemplateRun run{path, encoding, out.stream, false, {}, 0};
-    CsvReader reader{in, 1};
-    CsvRecord rec;
-    while (readCsvRecord(&reader, &rec))
-        handleRecord(run, rec);
-    endGroup(run);
+    int refused = listTemplateRecords(in, path, encoding, out.stream);
     bool readOk = !std::ferror(in);
     std::fclose(in);
     if (!readOk) reportFile(path, "cannot read");
     // A template that could not be read whole leaves an old list as it was.
     bool written = finishOutput(&out, readOk);
-    return readOk && written && run.refused == 0 ? EXIT_DONE : EXIT_PROBLEM;
+    return readOk && written && refused == 0 ? EXIT_DONE : EXIT_PROBLEM;
 }

@@ -213,6 +213,8 @@ TEST(List, EachValueTheListCannotCarryIsRefusedWithItsLineAndField) {
          e + "1: a field before the first picture's name\n"},
         {"not a picture's name", "a.png,yomi1,x\n", plain, 1, "",
          e + "1: a.png: not a .gif, .jpg or .jpeg name\n"},
+        {"a byte-order mark inside the first name", "\"\xef\xbb\xbf" "a.jpg\",yomi1,x\n", plain, 1,
+         "", e + "1: \xef\xbb\xbf" "a.jpg: the name begins with a byte-order mark\n"},
         {"a comma in the name", "\"a,b.jpg\",yomi1,x\n", plain, 1, "",
          e + "1: a,b.jpg: a list line cannot hold this name (a comma, a line break or a leading blank)\n"},
         {"text after a closing quote", "a.jpg,tag1,\"a\"b\n", plain, 1, "",
