@@ -25,6 +25,7 @@ char group[GROUP_MAX];
 // A value made characters again, and in CP932.
 char value[3 * READER_LINE_MAX + 1];
 char valueCp932[3 * READER_LINE_MAX + 1];
+char readBack[3 * READER_LINE_MAX + 1];
 char nameUtf8[3 * READER_LINE_MAX + 1];
 Element elements[ELEMENTS_MAX];
 
@@ -77,7 +78,11 @@ bool putLine(const TemplateOut &t, GroupWriter &g, const char *name, const char 
     size_t n = unescapeValue(value, escaped, escapedLen);
     const char *bytes = value;
     if (!t.utf8) {
+        // Values come from CP932, so each has its exact form; still, only
+        // one that reads back the same is written.
         if (utf8ToCp932(valueCp932, n + 1, value) < 0) return false;
+        if (cp932ToUtf8(readBack, n + 1, valueCp932) < 0 || std::strcmp(readBack, value) != 0)
+            return false;
         bytes = valueCp932;
         n = std::strlen(valueCp932);
     }
