@@ -21,7 +21,7 @@ WINDOWS_ZIP := $(WINDOWS_BUILD)/emojitag-windows-x86_64.zip
 WINDOWS_FLAGS ?=
 
 .PHONY: all build build-deps demo check test test-build test-asan deps bench format clean install check-man check-consumer fuzz-build fuzz fuzz-smoke \
-	windows-deps windows dist-windows test-windows
+	windows-deps windows dist-windows test-windows screenshots
 
 all: build
 
@@ -84,6 +84,11 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DEMOJITAG_BENCH=ON -DEMOJITAG_TESTS=OFF $(DEV_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	sh bench/run.sh $(BENCH_BUILD)
+
+# The contact sheet's screenshots in docs/, taken by its browser test.
+screenshots: test-build
+	python3 tests/sheet/sheet_browser_test.py $(CURDIR)/$(TEST_BUILD)/bin/emojitag \
+		$(CURDIR)/$(TEST_BUILD)/bin/emojitag-extract $(CURDIR)/tests/data $(CURDIR)/examples/images docs
 
 format:
 	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' -o -name '*.c' | xargs clang-format -i

@@ -14,7 +14,9 @@
 // Promises checked on every call: the result is a byte count or -1, -2, -3;
 // -3 exactly for rejected arguments; the output is always terminated and
 // nothing is written past the count; a smaller buffer gives a prefix of what
-// a large one gets; UTF-16BE and UTF-8 agree with each other.
+// a large one gets; UTF-16BE and UTF-8 agree with each other; convert_tbl,
+// which the converter reads through its direct index, converts exactly as
+// the same table laid out further into its image, which it walks.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -193,6 +195,35 @@ void checkForms(const Call &c, const std::vector<uint8_t> &text) {
     }
 }
 
+// convert_tbl with filler bytes after its 26-byte header and every section
+// position moved with them: the same mapping in a layout that no direct
+// index belongs to.
+const uint8_t *walkedCp932() {
+    constexpr size_t HEADER = 26, SHIFT = 8;
+    static std::vector<uint8_t> table;
+    if (table.empty()) {
+        table.assign(convert_tbl, convert_tbl + CP932_TABLE_SIZE);
+        table.insert(table.begin() + HEADER, SHIFT, 0xEE);
+        for (size_t at = 2; at < HEADER; at += 4) {
+            uint32_t pos = (uint32_t{table[at]} << 24 | uint32_t{table[at + 1]} << 16 |
+                            uint32_t{table[at + 2]} << 8 | table[at + 3]) +
+                           SHIFT;
+            for (size_t i = 0; i < 4; i++)
+                table[at + i] = static_cast<uint8_t>(pos >> (24 - 8 * i));
+        }
+    }
+    return table.data();
+}
+
+// The index and the walk give the same result and the same bytes.
+void checkWalk(const Call &c, const std::vector<uint8_t> &text, const Result &indexed) {
+    Call walked = c;
+    walked.table = walkedCp932();
+    Result r = convert(walked, text, c.outSize);
+    require(r.code == indexed.code && r.out == indexed.out,
+            "convert_tbl converts as the same table in another layout");
+}
+
 #ifdef EMOJITAG_HAVE_TABLE_BUILDER
 using tablebuilder::BlockChoice;
 using tablebuilder::Pair;
@@ -348,6 +379,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     Result r = convert(c, text, c.outSize);
     checkOne(c, text, r, c.outSize);
+    if (tableSel == TABLE_CP932) checkWalk(c, text, r);
     if (argumentsValid(c)) {
         uint32_t room = static_cast<uint32_t>(4 * text.size() + 8);
         uint32_t largeSize = room > c.outSize ? room : c.outSize;

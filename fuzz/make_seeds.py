@@ -142,6 +142,22 @@ for tname, text in TEXTS.items():
 for limit in (0, 2, 3, 25, 200):
     write("jpg", "limit%d" % limit, rewrite_seed(EMOJI, JPGS["ordinary_after"], limit))
 
+# --- finders: every image of both kinds, and what only the finders meet -----
+LONG_ELEMENT = b"<a>" + b"x" * 200 + b"</a>"
+LONG_TEXT = b"<emoji>" + LONG_ELEMENT * 316 + b"</emoji>"
+LONG_TEXT = LONG_TEXT[:-12] + b"y" * (0xFFFF - len(LONG_TEXT)) + LONG_TEXT[-12:]
+FIND_GIFS = {
+    "joined": HDR + comment(b"<emoji><a>" + b"j" * 600 + b"</a></emoji>") + IMG + TRAILER,
+    "toolong_comment": HDR + IMG + comment(b"<emoji>" + b"x" * 65600) + TRAILER,
+}
+for name, img in list(GIFS.items()) + list(FIND_GIFS.items()):
+    write("find", "gif_" + name, rewrite_seed(EMOJI, img))
+for name, img in JPGS.items():
+    write("find", "jpg_" + name, rewrite_seed(EMOJI, img))
+for tname, text in list(TEXTS.items()) + [("tag7", b"<emoji>"), ("long", LONG_TEXT)]:
+    write("find", "gif_text_" + tname, rewrite_seed(text, GIFS["emoji_before"]))
+    write("find", "jpg_text_" + tname, rewrite_seed(text, JPGS["emoji_before"]))
+
 # --- list lines ------------------------------------------------------------
 LINES = {
     "gif": b"icons/smile.gif,\"<emoji><yomi>\x82\xa0</yomi></emoji>\"\r\n",

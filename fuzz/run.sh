@@ -24,13 +24,14 @@ smoke_runs() {
     jpg) echo 30000 ;;
     csv_line) echo 300000 ;;
     convert) echo 8000 ;;
+    find) echo 20000 ;;
     template) echo 20000 ;;
     esac
 }
 
 mkdir -p "$build/artifacts" "$build/corpus"
 status=0
-for name in gif jpg csv_line convert template; do
+for name in gif jpg csv_line convert find template; do
     bin="$build/fuzz_$name"
     seeds="$here/corpus/$name"
     regressions="$here/regressions/$name"

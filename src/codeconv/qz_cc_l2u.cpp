@@ -1,11 +1,11 @@
 // qz_cc_l2u.cpp - local text to UTF-16BE or UTF-8: the per-character rules
 // by table type, the double-byte, four-byte and single-byte lookups, and
-// the writing of code units with their terminator reserve.
+// the writing of code units with their terminator reserve; for a table with
+// a direct index, the same conversion read from the index.
 #include <string.h>
 
-#include "CP932.h"
-#include "CP932_index.h"
 #include "qz_cc_internal.h"
+#include "qz_cc_walk.h"
 
 namespace {
 
@@ -68,16 +68,15 @@ inline int lookupInBlock(const uint8_t *local, uint8_t *unit, const qz_cc_contex
     return qz_cc_lookup_fbu(local, unit, fallback);
 }
 
-// kDirect: the table is convert_tbl (type 22), and the double-byte lookup
-// reads the direct index of CP932_index.h instead of walking the table.
-template <bool kUtf8, bool kDirect>
-int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *table) {
+// The conversion through the table, for any table.
+template <bool kUtf8>
+int32_t convertWalking(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *table) {
     // A private copy of the header fields: the output is written through a
     // byte pointer that could alias the caller's context, and the copy keeps
     // the compiler from reading the fields again after every store.
     const qz_cc_context header = *table;
     const qz_cc_context *ctx = &header;
-    const uint16_t type = kDirect ? QZ_CC_TYPE_KANA : ctx->type_code;
+    const uint16_t type = ctx->type_code;
     const bool single = type >= QZ_CC_TYPE_SINGLE;
     const bool euro = type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B;
     const bool kana = type == QZ_CC_TYPE_KANA_YEN || type == QZ_CC_TYPE_KANA;
@@ -131,15 +130,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
             p += 1;
         } else {
             uint8_t t = p[1];
-            if (t >= kTrailFirst && kDirect) {
-                // The answer of the walk below, read from the direct index.
-                uint16_t value = qz_cc_cp932_l2u[(b - QZ_CC_CP932_LEAD_FIRST) * QZ_CC_CP932_TRAILS +
-                                                 (t - QZ_CC_CP932_TRAIL_FIRST)];
-                ok = value != 0;
-                unit[0] = static_cast<uint8_t>(value >> 8);
-                unit[1] = static_cast<uint8_t>(value);
-                p += 2;
-            } else if (t >= kTrailFirst) {
+            if (t >= kTrailFirst) {
                 uint32_t &lead = leads[b - kHighByte];
                 if (lead == QZ_CC_BLOCK_UNKNOWN) lead = findLeadBlock(b, ctx);
                 ok = lookupInBlock(p, unit, ctx, lead, memo, table);
@@ -186,51 +177,106 @@ inline void storeUnit(uint8_t *o, uint32_t unit) {
     memcpy(o, &pair, sizeof pair);
 }
 
-// CP932 to UTF-16BE with convert_tbl. ASCII is stored as it comes; any
-// other byte is looked up in the direct index, which says what the byte is
-// on its own under the rules of type 22 (half-width katakana, the
-// unconvertible 0x80) or that it is a lead byte, and answers the double-byte
-// lookup. The conditions left decide how far the input moves: as branches
+// One character of local text that is not ASCII, read from the direct
+// index: its code unit, or 0 for no conversion. Moves `p` past it: a byte
+// that is a character on its own, or a lead byte with its trail byte; a
+// lead byte without one is one substitution for both bytes, but a zero
+// ends the text and is not consumed.
+inline uint32_t indexedChar(const uint8_t *&p, uint32_t b, const qz_cc_index *index) {
+    uint32_t unit = index->l2u_byte[b];
+    if (unit != QZ_CC_INDEX_LEAD) {
+        p += 1;
+    } else {
+        uint32_t t = p[1];
+        if (t >= kTrailFirst) {
+            unit = index->l2u[(b - QZ_CC_INDEX_LEAD_FIRST) * QZ_CC_INDEX_TRAILS +
+                              (t - QZ_CC_INDEX_TRAIL_FIRST)];
+            p += 2;
+        } else {
+            unit = 0;
+            p += t != 0 ? 2 : 1;
+        }
+    }
+    return unit;
+}
+
+// Writes a code unit as UTF-8 (1 to 3 bytes); returns its length.
+inline uint32_t putUtf8(uint8_t *o, uint32_t unit) {
+    if (unit < 0x80) {
+        o[0] = static_cast<uint8_t>(unit);
+        return 1;
+    }
+    if (unit < 0x800) {
+        o[0] = static_cast<uint8_t>(0xC0 | unit >> 6);
+        o[1] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
+        return 2;
+    }
+    o[0] = static_cast<uint8_t>(0xE0 | unit >> 12);
+    o[1] = static_cast<uint8_t>(0x80 | (unit >> 6 & 0x3F));
+    o[2] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
+    return 3;
+}
+
+// The conversion read from the direct index of a recognised table, which
+// answers the rules of its type and the lookups alike (ASCII stands for
+// itself). The conditions left decide how far the input moves: as branches
 // they are predicted, and the next character starts before this one's loads
 // are back. The room is checked once for a stretch of characters that fits
-// with its terminator reserve.
-int32_t convertCp932Bytes(uint8_t *out, const uint8_t *p, uint32_t size) {
+// with the terminator reserve even if each takes the most bytes; where not
+// even one surely fits, the exact rule decides that one character. Every
+// character is read only after the one before it was written, as the walk
+// reads them (input and output may overlap).
+template <bool kUtf8>
+int32_t convertIndexed(uint8_t *out, const uint8_t *p, uint32_t size, const qz_cc_index *shared) {
+    // A private copy of the array pointers: the output is written through a
+    // byte pointer that could alias the index, and the copy keeps the
+    // compiler from reading them again after every store.
+    const qz_cc_index copy = *shared;
+    const qz_cc_index *index = &copy;
+    constexpr size_t kMost = kUtf8 ? 3 : 2;  // bytes of one character
+    constexpr size_t kReserve = kUtf8 ? 1 : 2;
     uint8_t *o = out;
     uint8_t *const end = out + size;
     uint32_t missed = 0;  // non-zero once a character had no conversion
     do {
-        // Every character writes 2 bytes and needs 2 more free behind them.
         size_t room = static_cast<size_t>(end - o);
-        if (room < 4) return QZ_CC_OUTPUT_FULL;
-        size_t sure = (room - 2) / 2;
+        size_t sure = room < kReserve ? 0 : (room - kReserve) / kMost;
+        if (sure == 0) {
+            if (!kUtf8) return QZ_CC_OUTPUT_FULL;  // every character takes 2 bytes
+            uint32_t unit = p[0];
+            if (unit < kHighByte)
+                p += 1;
+            else
+                unit = indexedChar(p, unit, index);
+            missed |= unit == 0;
+            unit = unit == 0 ? QZ_CC_SUBST : unit;
+            uint32_t length = unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+            if (length + kReserve > room) return QZ_CC_OUTPUT_FULL;
+            o += putUtf8(o, unit);
+            continue;
+        }
         do {
             uint32_t b = p[0];
             if (b < kHighByte) {
-                // ASCII: the high byte 0x00 is already in the cleared buffer.
-                o[1] = static_cast<uint8_t>(b);
-                o += 2;
+                if (kUtf8) {
+                    *o++ = static_cast<uint8_t>(b);
+                } else {
+                    // The high byte 0x00 is already in the cleared buffer.
+                    o[1] = static_cast<uint8_t>(b);
+                    o += 2;
+                }
                 p += 1;
                 continue;
             }
-            uint32_t unit = qz_cc_cp932_l2u_byte[b];
-            if (unit != QZ_CC_CP932_LEAD) {
-                p += 1;
-            } else {
-                uint32_t t = p[1];
-                if (t >= kTrailFirst) {
-                    unit = qz_cc_cp932_l2u[(b - QZ_CC_CP932_LEAD_FIRST) * QZ_CC_CP932_TRAILS +
-                                           (t - QZ_CC_CP932_TRAIL_FIRST)];
-                    p += 2;
-                } else {
-                    // No trail byte: both bytes become one substitution,
-                    // but a zero ends the text and is not consumed.
-                    unit = 0;
-                    p += t != 0 ? 2 : 1;
-                }
-            }
+            uint32_t unit = indexedChar(p, b, index);
             missed |= unit == 0;
-            storeUnit(o, unit == 0 ? QZ_CC_SUBST : unit);
-            o += 2;
+            unit = unit == 0 ? QZ_CC_SUBST : unit;
+            if (kUtf8) {
+                o += putUtf8(o, unit);
+            } else {
+                storeUnit(o, unit);
+                o += 2;
+            }
         } while (*p != 0 && --sure != 0);
     } while (*p != 0);
     return missed ? QZ_CC_SUBSTITUTED : static_cast<int32_t>(o - out);
@@ -259,7 +305,7 @@ extern "C" int qz_cc_lookup_8859_l2u(uint8_t byte, uint8_t *unit, const qz_cc_co
     uint8_t key = byte;
     uint8_t count = qz_cc_get8(ctx, ctx->data_8859_pos - 1u);
     const uint8_t *run = qz_cc_bsearch(&key, ctx->table + ctx->data_8859_pos, count,
-                                       QZ_CC_RANGE_RECORD, qz_cc_compare_data_8859);
+                                       QZ_CC_RANGE_RECORD, qz_cc_compare_range);
     if (run == nullptr) return 0;
     uint16_t value = static_cast<uint16_t>(qz_cc_rec16(run + 1) + (byte - run[0]));
     unit[0] = static_cast<uint8_t>(value >> 8);
@@ -270,12 +316,10 @@ extern "C" int qz_cc_lookup_8859_l2u(uint8_t byte, uint8_t *unit, const qz_cc_co
 extern "C" int32_t qz_cc_convert_l2u(uint8_t *output, const uint8_t *input, uint32_t output_size,
                                      const qz_cc_context *ctx, uint16_t unicode_form) {
     if (input[0] == 0) return 0;
-    // Only the linked CP932 table itself has the direct index; any other
-    // table, a copy of it included, is walked.
-    bool direct = ctx->table == convert_tbl && ctx->type_code == QZ_CC_TYPE_KANA;
-    if (unicode_form == QZ_CC_UTF8)
-        return direct ? convert<true, true>(output, input, output_size, ctx)
-                      : convert<true, false>(output, input, output_size, ctx);
-    return direct ? convertCp932Bytes(output, input, output_size)
-                  : convert<false, false>(output, input, output_size, ctx);
+    bool utf8 = unicode_form == QZ_CC_UTF8;
+    if (ctx->index != nullptr)
+        return utf8 ? convertIndexed<true>(output, input, output_size, ctx->index)
+                    : convertIndexed<false>(output, input, output_size, ctx->index);
+    return utf8 ? convertWalking<true>(output, input, output_size, ctx)
+                : convertWalking<false>(output, input, output_size, ctx);
 }

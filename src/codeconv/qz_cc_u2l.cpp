@@ -1,11 +1,11 @@
 // qz_cc_u2l.cpp - UTF-16BE or UTF-8 text to local text: the decoders, the
 // per-character rules by table type, the double-byte, four-byte and
-// single-byte lookups, and the writing rule that keeps one byte free.
+// single-byte lookups, and the writing rule that keeps one byte free; for a
+// table with a direct index, the same conversion read from the index.
 #include <string.h>
 
-#include "CP932.h"
-#include "CP932_index.h"
 #include "qz_cc_internal.h"
+#include "qz_cc_walk.h"
 
 namespace {
 
@@ -125,19 +125,7 @@ inline uint32_t lookupTwoBytes(const uint8_t *unit, uint8_t *stage, CallState &c
 
 // Converts one unit into 1, 2 or 4 staging bytes; 0 means substitute.
 // The first rule that applies decides.
-// kDirect: the table is convert_tbl (type 22), and the double-byte lookup
-// reads the direct index of CP932_index.h instead of walking the table.
-template <bool kDirect>
 inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call) {
-    if (kDirect) {
-        // The index holds the answer of all the rules below for type 22,
-        // its bytes in writing order.
-        uint16_t bytes = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[unit[0]]][unit[1]];
-        if (bytes == 0) return 0;
-        stage[0] = static_cast<uint8_t>(bytes);
-        stage[1] = static_cast<uint8_t>(bytes >> 8);
-        return bytes > 0xFF ? 2 : 1;
-    }
     const uint16_t type = call.header.type_code;
     const uint16_t u = static_cast<uint16_t>(unit[0] << 8 | unit[1]);
     if ((type == QZ_CC_TYPE_EURO_A || type == QZ_CC_TYPE_EURO_B) && u == kEuro) {
@@ -199,15 +187,14 @@ inline uint32_t convertUnit(const uint8_t *unit, uint8_t *stage, CallState &call
     return lookupTwoBytes(unit, stage, call);
 }
 
-template <bool kUtf8, bool kDirect>
-int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
+// The conversion through the table, for any table.
+template <bool kUtf8>
+int32_t convertWalking(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_context *ctx) {
     CallState call;
     call.header = *ctx;
     call.table = ctx;
-    if (!kDirect) {
-        for (uint32_t &high : call.highs)
-            high = QZ_CC_BLOCK_UNKNOWN;
-    }
+    for (uint32_t &high : call.highs)
+        high = QZ_CC_BLOCK_UNKNOWN;
     call.memo = qz_cc_range_memo{0, nullptr};
     // U+0001-U+007F become their own byte with every type but 21 and 23
     // (rule 5 comes before every table rule that could claim them).
@@ -240,7 +227,7 @@ int32_t convert(uint8_t *out, const uint8_t *in, uint32_t size, const qz_cc_cont
             p += 2;
         }
         uint8_t stage[4];
-        uint32_t n = malformed ? 0 : convertUnit<kDirect>(unit, stage, call);
+        uint32_t n = malformed ? 0 : convertUnit(unit, stage, call);
         if (n == 0) {
             stage[0] = QZ_CC_SUBST;
             n = 1;
@@ -265,43 +252,79 @@ inline void storeBytePair(uint8_t *o, uint32_t bytes) {
     memcpy(o, &pair, sizeof pair);
 }
 
-// UTF-16BE to local with convert_tbl. The direct index answers every rule
-// of type 22, so a unit costs one page and one entry, and nothing depends
-// on the kind of character (it changes every few units in Japanese text,
-// and branches on it would mispredict). The room is checked once for a
-// stretch of units that fits even if each of them takes two bytes, which
-// the exact rule (room for the character and one free byte) then allows
-// for every one of them.
-int32_t convertCp932Units(uint8_t *out, const uint8_t *p, uint32_t size) {
+// One character of Unicode text read from the direct index: the local
+// bytes in writing order (qz_cc_index.h), or 0 for no conversion. Moves `p`
+// past the character as the decoders do.
+template <bool kUtf8>
+inline uint32_t indexedChar(const uint8_t *&p, const qz_cc_index *index) {
+    uint32_t high, low;
+    if (!kUtf8) {
+        // Each unit stands alone: surrogates are not paired.
+        high = p[0];
+        low = p[1];
+        p += 2;
+    } else if (p[0] < kCont) {
+        high = 0;
+        low = p[0];
+        p += 1;
+    } else {
+        uint8_t unit[2];
+        bool malformed = false;
+        p += decodeUtf8(p, unit, malformed);
+        if (malformed) return 0;
+        high = unit[0];
+        low = unit[1];
+    }
+    return index->u2l[index->u2l_page[high]][low];
+}
+
+// True when the text goes on at `p`.
+template <bool kUtf8>
+inline bool goesOn(const uint8_t *p) {
+    return kUtf8 ? p[0] != 0 : (p[0] | p[1]) != 0;
+}
+
+// The conversion read from the direct index of a recognised table, which
+// answers the rules of its type and the lookups alike, so a character costs
+// one page and one entry, and nothing depends on the kind of character (it
+// changes every few characters in Japanese text, and branches on it would
+// mispredict). The room is checked once for a stretch of characters that
+// fits even if each of them takes two bytes, which the exact rule (room for
+// the character and one free byte) then allows for every one of them; where
+// not even one surely fits, the exact rule decides that one character.
+template <bool kUtf8>
+int32_t convertIndexed(uint8_t *out, const uint8_t *p, uint32_t size, const qz_cc_index *shared) {
+    // A private copy of the array pointers: the output is written through a
+    // byte pointer that could alias the index, and the copy keeps the
+    // compiler from reading them again after every store.
+    const qz_cc_index copy = *shared;
+    const qz_cc_index *index = &copy;
     uint8_t *o = out;
     uint8_t *const end = out + size;
-    uint32_t missed = 0;  // non-zero once a unit had no conversion
-    uint32_t high = p[0], low = p[1];
+    uint32_t missed = 0;  // non-zero once a character had no conversion
     do {
         size_t room = static_cast<size_t>(end - o);  // at least 1: a byte stays free
-        size_t sure = (room - 1) / 2;                // units of 2 bytes that fit
+        size_t sure = (room - 1) / 2;                // characters of 2 bytes that fit
         if (sure == 0) {
-            // Room for one byte at most: the exact rule decides this unit.
-            uint32_t bytes = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[high]][low];
+            // Room for one byte at most: the exact rule decides this character.
+            const uint8_t *next = p;
+            uint32_t bytes = indexedChar<kUtf8>(next, index);
             if (room < 2 || bytes > 0xFF) return QZ_CC_OUTPUT_FULL;
             sure = 1;  // a single byte or the substitution fits
         }
         do {
-            uint32_t bytes = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[high]][low];
-            p += 2;
+            uint32_t bytes = indexedChar<kUtf8>(p, index);
             missed |= bytes == 0;
             bytes = bytes == 0 ? QZ_CC_SUBST : bytes;
             // Both bytes are stored: lead and trail byte, or the single byte
             // and the zero that the cleared buffer already holds after it
-            // (the room counted above covers the second store).
+            // (the room counted above covers the second store). The next
+            // character is read only after the store, as the walk reads
+            // them (input and output may overlap).
             storeBytePair(o, bytes);
             o += bytes > 0xFF ? 2 : 1;
-            // The next unit is read only now, after the store, as the
-            // character-by-character order has it (input and output may overlap).
-            high = p[0];
-            low = p[1];
-        } while ((high | low) != 0 && --sure != 0);
-    } while ((high | low) != 0);
+        } while (goesOn<kUtf8>(p) && --sure != 0);
+    } while (goesOn<kUtf8>(p));
     return missed ? QZ_CC_SUBSTITUTED : static_cast<int32_t>(o - out);
 }
 
@@ -350,15 +373,11 @@ extern "C" int qz_cc_lookup_8859_u2l(const uint8_t *unit, uint8_t *byte, const q
 
 extern "C" int32_t qz_cc_convert_u2l(uint8_t *output, const uint8_t *input, uint32_t output_size,
                                      const qz_cc_context *ctx, uint16_t unicode_form) {
-    // Only the linked CP932 table itself has the direct index; any other
-    // table, a copy of it included, is walked.
-    bool direct = ctx->table == convert_tbl && ctx->type_code == QZ_CC_TYPE_KANA;
-    if (unicode_form == QZ_CC_UTF8) {
-        if (input[0] == 0) return 0;
-        return direct ? convert<true, true>(output, input, output_size, ctx)
-                      : convert<true, false>(output, input, output_size, ctx);
-    }
-    if (input[0] == 0 && input[1] == 0) return 0;
-    return direct ? convertCp932Units(output, input, output_size)
-                  : convert<false, false>(output, input, output_size, ctx);
+    bool utf8 = unicode_form == QZ_CC_UTF8;
+    if (utf8 ? input[0] == 0 : input[0] == 0 && input[1] == 0) return 0;
+    if (ctx->index != nullptr)
+        return utf8 ? convertIndexed<true>(output, input, output_size, ctx->index)
+                    : convertIndexed<false>(output, input, output_size, ctx->index);
+    return utf8 ? convertWalking<true>(output, input, output_size, ctx)
+                : convertWalking<false>(output, input, output_size, ctx);
 }

@@ -46,6 +46,22 @@ inline void writeUnchecked(FILE *out, const void *buf, size_t n) {
     }
 }
 
+// The readers pass what they read on to a second stream, the rewriter's
+// copy, or to none (a null `to`: the finder, or a comment being removed).
+// Each call site says whether its copy is tested; with no stream, nothing
+// is written and nothing fails.
+inline bool forwardChecked(FILE *to, const void *buf, size_t n) {
+    return to == nullptr || writeChecked(to, buf, n);
+}
+
+inline bool forwardByteChecked(FILE *to, unsigned char b) {
+    return to == nullptr || writeByteChecked(to, b);
+}
+
+inline void forwardUnchecked(FILE *to, const void *buf, size_t n) {
+    if (to != nullptr) writeUnchecked(to, buf, n);
+}
+
 // Copies everything left in `in` to `out` through `buf`, every write tested;
 // false on a failed write or a read error.
 inline bool copyRest(FILE *in, FILE *out, void *buf, size_t size) {

@@ -1,7 +1,8 @@
 // check_mode.cpp - --check: reads an emoji list as emojitag does and compares
 // the text each named image carries with the whole text of its line; with
 // them, what the list check finds in the line itself. Findings go to
-// standard output, one line each; matches print nothing.
+// standard output, one line each, and matches print nothing; or every line
+// becomes a card of the sheet.
 #include <cstring>
 
 #include "driver.h"
@@ -20,13 +21,12 @@ bool isEmojiComment(const char *text, size_t len, int imgType) {
 }
 
 // The finding for the line's image, or null when the image carries the
-// line's whole text (a GIF that kept only part of it differs).
-const char *compareLine(const ReaderLine &line, bool outFiles) {
-    const char *path = readerImagePath(line.name);
-    if (outFiles) path = readerOutName(path);
-    size_t len = std::strlen(line.utf8);
-    bool expected = isEmojiComment(line.utf8, len, line.type);
-    switch (readEmojiText(path, line.type)) {
+// line's whole text (a GIF that kept only part of it differs); the image's
+// text is left in emojiText.
+const char *compareLine(const char *path, const char *text, int imgType, int &textResult) {
+    size_t len = std::strlen(text);
+    bool expected = isEmojiComment(text, len, imgType);
+    switch (textResult = readEmojiText(path, imgType)) {
         case TEXT_CANNOT_OPEN:
             return "not found";
         case TEXT_MALFORMED:
@@ -36,34 +36,44 @@ const char *compareLine(const ReaderLine &line, bool outFiles) {
         case TEXT_TOO_LONG:
             return "differs";
         default:
-            bool same =
-                expected && emojiTextLen == len && std::memcmp(emojiText, line.utf8, len) == 0;
+            bool same = expected && emojiTextLen == len && std::memcmp(emojiText, text, len) == 0;
             return same ? nullptr : "differs";
     }
 }
 
-// Everything found for one line: the list's own findings, then the image's.
-void findCheckFindings(ReaderLine *line, int lineNo, bool outFiles, LineFindings *findings) {
-    if (line->type != PICTURE_NONE) readerConvert(line);
-    findLineFindings(*line, lineNo, false, findings);
-    if (line->type == PICTURE_NONE) return;
-    const char *finding = compareLine(*line, outFiles);
-    if (finding != nullptr) addFinding(findings, finding);
+// What the line just read comes to: the list's own findings, then the
+// image's, all in `findings`.
+LineResult checkLine(ReaderLine &line, int lineNo, bool outFiles, LineFindings &findings) {
+    LineResult r{lineNo, line.type, line.name, line.name, "", 0, TEXT_NONE, "refused", &findings};
+    if (line.type != PICTURE_NONE) readerConvert(&line);
+    findLineFindings(line, lineNo, false, &findings);
+    if (line.type == PICTURE_NONE) return r;
+    r.listText = line.utf8;
+    r.listTextLen = std::strlen(line.utf8);
+    r.path = readerImagePath(line.name);
+    if (outFiles) r.path = readerOutName(r.path);
+    r.finding = compareLine(r.path, line.utf8, line.type, r.textResult);
+    if (r.finding != nullptr) addFinding(&findings, r.finding);
+    return r;
 }
 
 }  // namespace
 
-int checkList(const char *listPath, bool outFiles) {
+int checkList(const char *listPath, bool outFiles, HtmlSheet *sheet) {
     FILE *fp = openCsvList(listPath);  // the reader prints why not
-    if (fp == nullptr) return 1;
+    if (fp == nullptr) return -1;
     int found = 0;
     int lineNo = 0;
     ReaderLine line;
     while (readerNextLine(fp, &line)) {
         LineFindings findings;
-        findCheckFindings(&line, ++lineNo, outFiles, &findings);
-        printFindings(stdout, lineNo, line, findings);
-        found += findings.count;
+        LineResult r = checkLine(line, ++lineNo, outFiles, findings);
+        if (findings.count > 0) found++;
+        if (sheet != nullptr) {
+            writeLineCard(*sheet, r);
+        } else {
+            printFindings(stdout, lineNo, line, findings);
+        }
     }
     std::fclose(fp);
     return found == 0 ? 0 : 1;

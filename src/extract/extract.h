@@ -38,11 +38,53 @@ extern int problemCount;
 // CP932.
 void writeListLine(FILE *out, const char *path, bool cp932Names);
 
+// A contact sheet being written (html_sheet.h).
+struct HtmlSheet;
+
+// Where the images go: list lines to `out` (the paths in CP932 with
+// `cp932Names`), or, with a `sheet`, cards of the sheet.
+struct ListTarget {
+    FILE *out;
+    bool cp932Names;
+    HtmlSheet *sheet;
+};
+
 // Lists the image or the directory tree named by a command-line PATH.
-void listPath(FILE *out, const char *path, bool cp932Names);
+void listPath(const ListTarget &to, const char *path);
+
+// What emojitag would do with a list line other than what it says
+// (line_findings.h).
+struct LineFindings;
+
+// What one line of a checked list comes to.
+struct LineResult {
+    int lineNo;
+    int imgType;           // 0 for a line the reader refused (it has said why)
+    const char *listName;  // the image's name as the list writes it
+    const char *path;      // the file compared
+    const char *listText;  // the text the line would embed, UTF-8
+    size_t listTextLen;
+    int textResult;       // readEmojiText's result; the image's text is in emojiText
+    const char *finding;  // null when the image carries the line's text
+    // Every finding of the line: the list's own, then the image's.
+    const LineFindings *findings;
+};
 
 // --check: compares each line of the list with its image (its -out file with
-// `outFiles`); returns the exit status.
-int checkList(const char *listPath, bool outFiles);
+// `outFiles`); each finding goes to standard output, or each line to the
+// `sheet` as a card. Returns the exit status, or -1 when the list cannot be
+// read (the reader has said why).
+int checkList(const char *listPath, bool outFiles, HtmlSheet *sheet);
+
+// The sheet's cards. A listed image's card: the image is read for it (its
+// text left in emojiText as readEmojiText leaves it, whose result is
+// returned). A checked line's card.
+int writePictureCard(HtmlSheet &sheet, const char *path, int imgType);
+void writeLineCard(HtmlSheet &sheet, const LineResult &line);
+
+// --html: writes the contact sheet of the PATHs, or of the lines of the list
+// `checkListPath`, to `sheetPath`; returns the exit status.
+int writeSheet(const char *sheetPath, char *const *paths, int pathCount, const char *checkListPath,
+               bool outFiles);
 
 #endif

@@ -19,6 +19,7 @@ constexpr int EXIT_USAGE = 2;
 const char USAGE[] =
     "usage: emojitag-extract [--raw-names] [-o LIST.csv] PATH...\n"
     "       emojitag-extract --check LIST.csv [--out]\n"
+    "       emojitag-extract --html SHEET.html PATH... | --check LIST.csv [--out]\n"
     "       emojitag-extract --help | --version\n";
 
 const char HELP[] =
@@ -29,6 +30,8 @@ const char HELP[] =
     "  --raw-names      write the paths as the file system has them, not in CP932\n"
     "  --check LIST.csv compare each image named in the list with its text\n"
     "  --out            with --check, look at each image's NAME-out.EXT\n"
+    "  --html SHEET.html\n"
+    "                   write a page of the pictures and their texts instead\n"
     "  --help           show this help\n"
     "  --version        show the version\n";
 
@@ -42,11 +45,24 @@ char outBuf[OUT_BUF_SIZE];
 struct Options {
     const char *checkList = nullptr;  // --check LIST.csv
     const char *outList = nullptr;    // -o LIST.csv
+    const char *sheet = nullptr;      // --html SHEET.html
     bool outFiles = false;            // --out
     bool cp932Names = true;           // false with --raw-names
     bool namesGiven = false;          // --raw-names or --cp932-names
     int pathCount = 0;                // PATHs, gathered at the front of argv
 };
+
+// Whether the sheet's name ends in ".html" (in any case).
+bool endsInHtml(const char *name) {
+    const char sfx[] = ".html";
+    size_t len = std::strlen(name), n = sizeof sfx - 1;
+    if (len <= n) return false;
+    for (size_t i = 0; i < n; i++) {
+        char c = name[len - n + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != sfx[i]) return false;
+    }
+    return true;
+}
 
 int usageError(const char *what, const char *arg) {
     std::fprintf(stderr, "emojitag-extract: %s%s\n%s", what, arg, USAGE);
@@ -75,13 +91,16 @@ int parseOptions(int argc, char **argv, Options &opt) {
             opt.namesGiven = true;
         } else if (std::strcmp(a, "--out") == 0) {
             opt.outFiles = true;
-        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--check") == 0) {
+        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--check") == 0 ||
+                   std::strcmp(a, "--html") == 0) {
             if (i + 1 == argc) return usageError(a, " needs a file name");
-            (a[1] == 'o' ? opt.outList : opt.checkList) = argv[++i];
+            (a[1] == 'o' ? opt.outList : a[2] == 'c' ? opt.checkList : opt.sheet) = argv[++i];
         } else {
             return usageError("unknown option ", a);
         }
     }
+    if (opt.sheet != nullptr && (!endsInHtml(opt.sheet) || opt.outList || opt.namesGiven))
+        return usageError("--html needs a name ending in .html, and no -o or --raw-names", "");
     if (opt.checkList != nullptr) {
         if (opt.pathCount > 0 || opt.outList != nullptr || opt.namesGiven)
             return usageError("--check takes no PATH, -o or --raw-names", "");
@@ -112,7 +131,7 @@ void listAll(char **paths, const Options &opt) {
     }
     std::setvbuf(out, outBuf, _IOFBF, sizeof outBuf);
     for (int i = 0; i < opt.pathCount; i++)
-        listPath(out, paths[i], opt.cp932Names);
+        listPath(ListTarget{out, opt.cp932Names, nullptr}, paths[i]);
     if (opt.outList != nullptr) return finishListFile(out, opt.outList);
     if (std::fflush(out) != 0 || std::ferror(out)) report("standard output", "cannot write");
 }
@@ -123,9 +142,11 @@ int main(int argc, char **argv) {
     Options opt;
     int status = parseOptions(argc, argv, opt);
     if (status >= 0) return status;
+    if (opt.sheet != nullptr)
+        return writeSheet(opt.sheet, argv, opt.pathCount, opt.checkList, opt.outFiles);
     if (opt.checkList != nullptr) {
-        status = checkList(opt.checkList, opt.outFiles);
-        if (std::fflush(stdout) != 0) status = EXIT_PROBLEM;
+        status = checkList(opt.checkList, opt.outFiles, nullptr);
+        if (status < 0 || std::fflush(stdout) != 0) status = EXIT_PROBLEM;
         return status;
     }
     listAll(argv, opt);

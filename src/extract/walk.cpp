@@ -23,11 +23,15 @@ char pathBuf[PATH_BUF_SIZE];
 // same directory named twice, is walked once.
 std::set<std::pair<uint64_t, uint64_t>> walkedDirs;
 
-// Reads the image's emoji text and writes its line, or reports why not.
-void listImage(FILE *out, const char *path, int imgType, bool cp932Names) {
-    switch (readEmojiText(path, imgType)) {
+// Reads the image's emoji text and writes its line (or its card), or
+// reports why not.
+void listImage(const ListTarget &to, const char *path, int imgType) {
+    int result = to.sheet != nullptr ? writePictureCard(*to.sheet, path, imgType)
+                                     : readEmojiText(path, imgType);
+    switch (result) {
         case TEXT_FOUND:
-            return writeListLine(out, path, cp932Names);
+            if (to.sheet == nullptr) writeListLine(to.out, path, to.cp932Names);
+            return;
         case TEXT_NONE:
             return report(path, "no emoji text");
         case TEXT_TOO_LONG:
@@ -67,7 +71,7 @@ std::vector<Entry> sortedEntries(PlatformDir *d) {
 
 // Walks the directory whose path (pathLen bytes) is in pathBuf. Files that
 // are not GIF or JPEG are passed over without a word.
-void walkDir(FILE *out, size_t pathLen, bool cp932Names) {
+void walkDir(const ListTarget &to, size_t pathLen) {
     PlatformDir *d = openDirectory(pathBuf);
     FileIdentity id;
     if (d == nullptr || directoryIdentity(d, &id) != 0) {
@@ -93,9 +97,9 @@ void walkDir(FILE *out, size_t pathLen, bool cp932Names) {
         if (e.kind == -1) {
             if (imgType != 0) report(pathBuf, "cannot open");
         } else if (e.kind == ENTRY_DIR) {
-            walkDir(out, len, cp932Names);
+            walkDir(to, len);
         } else if (e.kind == ENTRY_FILE && imgType != 0) {
-            listImage(out, pathBuf, imgType, cp932Names);
+            listImage(to, pathBuf, imgType);
         }
     }
     pathBuf[pathLen] = '\0';
@@ -103,15 +107,15 @@ void walkDir(FILE *out, size_t pathLen, bool cp932Names) {
 
 }  // namespace
 
-void listPath(FILE *out, const char *path, bool cp932Names) {
+void listPath(const ListTarget &to, const char *path) {
     int kind = ENTRY_OTHER;
     if (pathEntryKind(path, &kind) == 0 && kind == ENTRY_DIR) {
         size_t len = std::strlen(path);
         if (len >= PATH_BUF_SIZE) return report(path, "name too long");
         std::memcpy(pathBuf, path, len + 1);
-        return walkDir(out, len, cp932Names);
+        return walkDir(to, len);
     }
     int imgType = imageTypeOfName(path);
     if (imgType == 0) return report(path, "not a GIF or JPEG file");
-    listImage(out, path, imgType, cp932Names);
+    listImage(to, path, imgType);
 }

@@ -1,8 +1,9 @@
 // The direct index of convert_tbl (CP932_index.h) against the table walk it
-// stands in for: key by key against the walking lookups, and through
-// qz_code_convert for every two-byte text and every code unit, where
-// convert_tbl itself takes the index and a copy of it (another address)
-// takes the walk. Any difference in result or output bytes fails.
+// stands in for: which tables are recognised as having it; key by key
+// against the walking lookups; and through qz_code_convert for every
+// two-byte text and every code unit, where convert_tbl takes the index and
+// the same table laid out further into its image (no index belongs to that
+// layout) takes the walk. Any difference in result or output bytes fails.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -18,9 +19,42 @@
 
 namespace {
 
-const uint8_t *walkedCopy() {
-    static const std::vector<uint8_t> copy(convert_tbl, convert_tbl + CP932_TABLE_SIZE);
-    return copy.data();
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kHeader = 26;  // type code and six uint32 positions
+
+uint32_t u32(const Bytes &t, size_t at) {
+    return uint32_t{t[at]} << 24 | uint32_t{t[at + 1]} << 16 | uint32_t{t[at + 2]} << 8 | t[at + 3];
+}
+
+void setU16(Bytes &t, size_t at, unsigned v) {
+    t[at] = static_cast<uint8_t>(v >> 8);
+    t[at + 1] = static_cast<uint8_t>(v);
+}
+
+void setU32(Bytes &t, size_t at, uint32_t v) {
+    setU16(t, at, v >> 16);
+    setU16(t, at + 2, v & 0xFFFF);
+}
+
+Bytes copyOfTable() {
+    return Bytes(convert_tbl, convert_tbl + CP932_TABLE_SIZE);
+}
+
+// convert_tbl with `shift` filler bytes after its header and every section
+// position moved with them: the same mapping in another layout (block
+// positions count within their areas and stay as they are).
+Bytes relaid(size_t shift) {
+    Bytes t = copyOfTable();
+    t.insert(t.begin() + kHeader, shift, 0xEE);
+    for (size_t at = 2; at < kHeader; at += 4)
+        setU32(t, at, u32(t, at) + static_cast<uint32_t>(shift));
+    return t;
+}
+
+const uint8_t *walkedTable() {
+    static const Bytes table = relaid(16);
+    return table.data();
 }
 
 qz_cc_context context() {
@@ -35,6 +69,45 @@ std::string hexKey(unsigned key) {
     return text;
 }
 
+TEST(Cp932Index, RecognisedByItsBytes) {
+    struct Case {
+        const char *why;
+        Bytes table;
+        bool indexed;
+    };
+    Bytes fewerFbu = copyOfTable(), fewerFub = copyOfTable(), type21 = copyOfTable();
+    setU16(fewerFbu, u32(fewerFbu, 22) - 1, 397);
+    setU16(fewerFub, u32(fewerFub, 18) - 1, 82);
+    setU16(type21, 0, 21);
+    // A table of the same layout that maps one character otherwise: the
+    // index would answer with convert_tbl's mapping.
+    Bytes otherMapping = copyOfTable();
+    otherMapping[u32(otherMapping, 6) + 40] ^= 0x01;
+    const Case cases[] = {
+        {"a copy at another address: the content decides", copyOfTable(), true},
+        {"the same mapping laid out further: other positions", relaid(16), false},
+        {"one byte further is enough", relaid(1), false},
+        {"the same header, one fbu record fewer", fewerFbu, false},
+        {"the same header, one fub record fewer", fewerFub, false},
+        {"type 21 has other rules than the index holds", type21, false},
+        {"the same header and counts, one data byte otherwise", otherMapping, false},
+        {"the same header and counts, the last byte otherwise",
+         [] {
+             Bytes t = copyOfTable();
+             t.back() ^= 0x01;
+             return t;
+         }(),
+         false},
+    };
+    qz_cc_context ctx;
+    qz_cc_read_context(&ctx, convert_tbl);
+    EXPECT_EQ(ctx.index, &qz_cc_cp932_index) << "convert_tbl itself";
+    for (const Case &c : cases) {
+        qz_cc_read_context(&ctx, c.table.data());
+        EXPECT_EQ(ctx.index, c.indexed ? &qz_cc_cp932_index : nullptr) << c.why;
+    }
+}
+
 TEST(Cp932Index, EveryDoubleByteKeyAnswersAsTheWalk) {
     qz_cc_context ctx = context();
     int differences = 0;
@@ -47,8 +120,8 @@ TEST(Cp932Index, EveryDoubleByteKeyAnswersAsTheWalk) {
             // 0 marks "not found" in the index, so no found value may be 0.
             EXPECT_TRUE(!found || walked != 0) << hexKey(lead << 8 | trail);
             unsigned indexed =
-                qz_cc_cp932_l2u[(lead - QZ_CC_CP932_LEAD_FIRST) * QZ_CC_CP932_TRAILS +
-                                (trail - QZ_CC_CP932_TRAIL_FIRST)];
+                qz_cc_cp932_index.l2u[(lead - QZ_CC_INDEX_LEAD_FIRST) * QZ_CC_INDEX_TRAILS +
+                                      (trail - QZ_CC_INDEX_TRAIL_FIRST)];
             if (indexed != walked && ++differences <= 10)
                 ADD_FAILURE() << hexKey(lead << 8 | trail) << ": index " << hexKey(indexed)
                               << ", walk " << hexKey(walked);
@@ -79,12 +152,17 @@ TEST(Cp932Index, EveryByteAloneAnswersAsTheRules) {
     for (const Range &r : ranges) {
         ASSERT_EQ(r.first, next) << r.why;  // the ranges cover every byte once
         for (unsigned b = r.first; b <= r.last; b++) {
-            unsigned want = r.lead ? QZ_CC_CP932_LEAD : (r.unit == 0 ? 0 : r.unit + (b - r.first));
-            EXPECT_EQ(qz_cc_cp932_l2u_byte[b], want) << r.why << ", byte " << hexKey(b);
+            unsigned want = r.lead ? QZ_CC_INDEX_LEAD : (r.unit == 0 ? 0 : r.unit + (b - r.first));
+            EXPECT_EQ(qz_cc_cp932_index.l2u_byte[b], want) << r.why << ", byte " << hexKey(b);
         }
         next = r.last + 1;
     }
     EXPECT_EQ(next, 0x100u);
+}
+
+// The index entry of a code unit.
+unsigned unitEntry(unsigned u) {
+    return qz_cc_cp932_index.u2l[qz_cc_cp932_index.u2l_page[u >> 8]][u & 0xFF];
 }
 
 // The whole conversion of one code unit with convert_tbl, as the rules of
@@ -107,7 +185,7 @@ TEST(Cp932Index, EveryCodeUnitAnswersAsTheRulesAndTheWalk) {
     int differences = 0;
     for (unsigned u = 0; u <= 0xFFFF; u++) {
         unsigned walked = walkedUnit(u, ctx);
-        unsigned indexed = qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[u >> 8]][u & 0xFF];
+        unsigned indexed = unitEntry(u);
         if (indexed != walked && ++differences <= 10)
             ADD_FAILURE() << "U+" << hexKey(u) << ": index " << hexKey(indexed) << ", walk "
                           << hexKey(walked);
@@ -131,16 +209,15 @@ TEST(Cp932Index, EntriesHoldTheirBytesInWritingOrder) {
         {"U+0000 has no conversion", 0x0000, 0x0000},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(qz_cc_cp932_u2l[qz_cc_cp932_u2l_page[c.unit >> 8]][c.unit & 0xFF], c.entry)
-            << c.why;
+        EXPECT_EQ(unitEntry(c.unit), c.entry) << c.why;
 }
 
 TEST(Cp932Index, EmptyPageHoldsOnlyZeros) {
     for (unsigned low = 0; low < 256; low++)
-        EXPECT_EQ(qz_cc_cp932_u2l[0][low], 0) << low;
+        EXPECT_EQ(qz_cc_cp932_index.u2l[0][low], 0) << low;
 }
 
-// One call with convert_tbl and one with the copy; both results and both
+// One call with convert_tbl and one with the walked layout; both results and both
 // whole output buffers must be equal. Returns false after a difference.
 bool sameConversion(const uint8_t *input, uint32_t size, uint16_t form, uint16_t direction,
                     const std::string &what) {
@@ -148,7 +225,7 @@ bool sameConversion(const uint8_t *input, uint32_t size, uint16_t form, uint16_t
     std::memset(direct, 0xAA, sizeof direct);
     std::memset(walked, 0x55, sizeof walked);
     int32_t a = qz_code_convert(direct, input, size, convert_tbl, form, direction);
-    int32_t b = qz_code_convert(walked, input, size, walkedCopy(), form, direction);
+    int32_t b = qz_code_convert(walked, input, size, walkedTable(), form, direction);
     if (a == b && std::memcmp(direct, walked, size) == 0) return true;
     ADD_FAILURE() << what << ": results " << a << " and " << b << " or the outputs differ";
     return false;
@@ -243,7 +320,7 @@ TEST(Cp932Index, EveryCodeUnitConvertsAsWithTheWalk) {
 }
 
 // A text that walks through every kind of character in one call, where the
-// direct path must keep its per-call state straight.
+// index loops must keep its per-call state straight.
 TEST(Cp932Index, MixedTextsConvertAsWithTheWalk) {
     struct Text {
         const char *why;
@@ -279,7 +356,7 @@ TEST(Cp932Index, MixedTextsConvertAsWithTheWalk) {
 
 // Input that runs into the output: the clearing comes first, and every
 // character is read only after the one before it was written, so the
-// conversion goes on over what it wrote itself. The direct loops must keep
+// conversion goes on over what it wrote itself. The index loops must keep
 // that order exactly as the walk does.
 TEST(Cp932Index, InputRunningIntoTheOutputConvertsAsWithTheWalk) {
     struct Text {
@@ -310,7 +387,7 @@ TEST(Cp932Index, InputRunningIntoTheOutputConvertsAsWithTheWalk) {
                 std::memcpy(walked, t.bytes.data(), t.bytes.size());
                 int32_t a = qz_code_convert(direct + offset, direct, size, convert_tbl, t.form,
                                             t.direction);
-                int32_t b = qz_code_convert(walked + offset, walked, size, walkedCopy(), t.form,
+                int32_t b = qz_code_convert(walked + offset, walked, size, walkedTable(), t.form,
                                             t.direction);
                 EXPECT_TRUE(a == b && std::memcmp(direct, walked, sizeof direct) == 0)
                     << t.why << ", output at " << offset << ", size " << size << ": results " << a
@@ -321,7 +398,7 @@ TEST(Cp932Index, InputRunningIntoTheOutputConvertsAsWithTheWalk) {
 }
 
 // Seeded texts of up to 60 characters drawn from every kind of character,
-// converted at every output size from 1 to beyond their length: the direct
+// converted at every output size from 1 to beyond their length: the index
 // loops check the room once for a stretch of characters, and these texts
 // end such stretches at every place.
 struct Lcg {

@@ -177,6 +177,23 @@ same_groups() { [ -s "$1" ] && [ "$(groups "$1")" = "$(groups "$2")" ]; }
 row "emojitag-list --template: the texts come back as the POSIX build's template" \
     same_groups "$work/list-posix/back.csv" "$work/list-windows/back.csv"
 
+# emojitag-extract --html: the contact sheet of the same pictures, in a
+# folder beside theirs, is the POSIX build's page byte for byte but for the
+# separators of the paths it shows (the Windows run is given backslashes):
+# the CP932 names shown and linked in UTF-8, the links relative.
+for side in posix windows; do
+    mkdir -p "$work/sheet-$side/pics" "$work/sheet-$side/out"
+    for name in $images; do cp "$work/$side-o/$name" "$work/sheet-$side/pics/"; done
+done
+(cd "$work/sheet-posix" && "$extract_posix" --html out/sheet.html ./pics)
+(cd "$work/sheet-windows" && wine "$extract_windows" --html 'out\sheet.html' '.\pics') 2>/dev/null
+same_sheet() {
+    [ -s "$1" ] && grep -q '<article class="card ok"' "$1" &&
+        tr '\\' / <"$2" | cmp -s "$1" -
+}
+row "extract --html: the POSIX build's sheet but for separators" same_sheet \
+    "$work/sheet-posix/out/sheet.html" "$work/sheet-windows/out/sheet.html"
+
 # Template list: the same groups as the POSIX build (the order of entries is
 # the platform's), CR LF line ends, "." and ".." skipped, subdirectories
 # walked (a directory named like a picture too), a link back to an ancestor

@@ -1,0 +1,208 @@
+// jpg_reader.cpp - the JPEG marker walk: a block buffer over the input, the
+// length fields, the entropy-coded data and the markers passed on the way.
+#include "jpg_reader.h"
+
+#include <cstring>
+
+#include "emoji_comment.h"
+#include "stream_io.h"
+
+namespace {
+
+// The input is read in blocks; entropy-coded data is passed straight from the
+// block, and what a block holds past a run's end serves the marker walk.
+constexpr size_t BLOCK_SIZE = 128 * 1024;
+unsigned char block[BLOCK_SIZE];
+unsigned char segment[JPG_MAX_SEGMENT_DATA];  // data of one segment or comment
+unsigned char commentHead[EMOJI_TAG_SIZE];    // first bytes of an examined comment
+
+bool fillBlock(JpgReader &r) {
+    r.blockPos = 0;
+    r.blockEnd = std::fread(block, 1, BLOCK_SIZE, r.in);
+    return r.blockEnd > 0;
+}
+
+bool pullByte(JpgReader &r, unsigned char &b) {
+    if (r.blockPos == r.blockEnd && !fillBlock(r)) return false;
+    b = block[r.blockPos++];
+    return true;
+}
+
+// Reads `n` bytes into `dest`, or passes over them when `dest` is null.
+bool pullExact(JpgReader &r, unsigned char *dest, size_t n) {
+    while (n > 0) {
+        if (r.blockPos == r.blockEnd && !fillBlock(r)) return false;
+        size_t held = r.blockEnd - r.blockPos;
+        size_t take = held < n ? held : n;
+        if (dest != nullptr) {
+            std::memcpy(dest, block + r.blockPos, take);
+            dest += take;
+        }
+        r.blockPos += take;
+        n -= take;
+    }
+    return true;
+}
+
+// Reads a length field; a length below 2 cannot count its own field and
+// fails, so nothing is read past it.
+bool pullLength(JpgReader &r, unsigned char *field, size_t &dataSize) {
+    if (!pullExact(r, field, JPG_LENGTH_SIZE)) return false;
+    size_t length = static_cast<size_t>(field[0]) << 8 | field[1];
+    if (length < JPG_LENGTH_SIZE) return false;
+    dataSize = length - JPG_LENGTH_SIZE;
+    return true;
+}
+
+// `n` data bytes, passed on untested (read into the segment buffer only when
+// they go somewhere).
+bool passData(JpgReader &r, size_t n, FILE *to) {
+    if (to == nullptr) return pullExact(r, nullptr, n);
+    if (!pullExact(r, segment, n)) return false;
+    writeUnchecked(to, segment, n);
+    return true;
+}
+
+// Length field and data of a segment, passed on untested.
+bool passSegmentBody(JpgReader &r, FILE *to) {
+    unsigned char field[JPG_LENGTH_SIZE];
+    size_t n;
+    if (!pullLength(r, field, n)) return false;
+    forwardUnchecked(to, field, sizeof field);
+    return passData(r, n, to);
+}
+
+// A 0xFF followed by this code stays inside entropy-coded data (a stuffed
+// zero or a restart marker).
+bool continuesData(unsigned char code) {
+    return code == M_STUFF || (code >= M_RST0 && code <= M_RST7);
+}
+
+// The 0xFF in [p, end) that ends a run of entropy-coded data: the first one
+// not followed by a stuffed zero or a restart marker, or one in the last byte
+// (its code lies beyond `end`, and the marker walk takes it from there). Null
+// when the whole range is data. memchr finds each 0xFF, so a whole block is
+// passed over in few calls.
+const unsigned char *findRunEnd(const unsigned char *p, const unsigned char *end) {
+    while (p < end) {
+        const auto *ff = static_cast<const unsigned char *>(
+            std::memchr(p, M_PREFIX, static_cast<size_t>(end - p)));
+        if (ff == nullptr) return nullptr;
+        if (ff + 1 == end || !continuesData(ff[1])) return ff;
+        p = ff + 2;
+    }
+    return nullptr;
+}
+
+// Entropy-coded bytes up to the next 0xFF that begins a marker, each run
+// passed on in one tested write; that 0xFF is read but not passed on. A
+// stuffed zero or a restart marker after a 0xFF is data and stays in the run.
+bool passEntropy(JpgReader &r, FILE *to) {
+    for (;;) {
+        if (r.blockPos == r.blockEnd && !fillBlock(r)) return false;
+        const unsigned char *start = block + r.blockPos;
+        const unsigned char *ff = findRunEnd(start, block + r.blockEnd);
+        size_t run = static_cast<size_t>((ff ? ff : block + r.blockEnd) - start);
+        if (run > 0 && !forwardChecked(to, start, run)) return false;
+        r.blockPos += run;
+        if (ff) {
+            r.blockPos++;
+            r.step = JPG_AT_PREFIX;
+            return true;
+        }
+    }
+}
+
+// The 0xFF of the next marker, passed on (tested), and its code. After a
+// segment the next byte must be that 0xFF.
+bool pullMarkerCode(JpgReader &r, FILE *to, unsigned char &code) {
+    if (r.step == JPG_AFTER_SEGMENT && (!pullByte(r, code) || code != M_PREFIX)) return false;
+    if (r.step != JPG_AT_CODE && !forwardByteChecked(to, M_PREFIX)) return false;
+    r.step = JPG_AFTER_SEGMENT;
+    return pullByte(r, code);
+}
+
+// A marker the walk passes on its own; false on a fault.
+bool passMarker(JpgReader &r, unsigned char code, FILE *to) {
+    if (code == M_PREFIX) {  // fill byte: extra 0xFFs may pad before a marker's code
+        r.step = JPG_AT_PREFIX;
+        return true;
+    }
+    if (!forwardByteChecked(to, code)) return false;
+    // A stuffed zero or a restart marker lies inside entropy-coded data,
+    // which goes on after it.
+    if (continuesData(code)) return passEntropy(r, to);
+    if (code == M_TEM) return true;  // temporary marker: no length field
+    return passSegmentBody(r, to);   // any other marker segment is passed whole
+}
+
+}  // namespace
+
+JpgReader startJpgReader(FILE *in) {
+    JpgReader r{};
+    r.in = in;
+    r.step = JPG_AFTER_SEGMENT;
+    r.head = commentHead;
+    return r;
+}
+
+bool passJpgStart(JpgReader &r, FILE *to) {
+    unsigned char start[2];
+    if (!pullExact(r, start, sizeof start)) return false;
+    forwardUnchecked(to, start, sizeof start);
+    if (start[0] != M_PREFIX || start[1] != M_SOI) return false;
+    if (!pullByte(r, start[0])) return false;
+    forwardUnchecked(to, start, 1);
+    r.step = JPG_AT_CODE;
+    return start[0] == M_PREFIX;
+}
+
+int nextJpgMarker(JpgReader &r, FILE *to) {
+    for (;;) {
+        unsigned char code;
+        if (!pullMarkerCode(r, to, code)) return JPG_MARKER_FAULT;
+        switch (code) {
+            case M_EOI:  // end of image
+                return JPG_MARKER_END;
+            case M_SOS:  // scan: header, then entropy-coded data
+                return JPG_MARKER_SCAN;
+            case M_COM:  // comment
+                return JPG_MARKER_COMMENT;
+            default:
+                if (!passMarker(r, code, to)) return JPG_MARKER_FAULT;
+        }
+    }
+}
+
+bool passJpgScan(JpgReader &r, FILE *to) {
+    return passSegmentBody(r, to) && passEntropy(r, to);
+}
+
+// Examination starts one byte past the tag: a comment that is just "<emoji>"
+// is short.
+int readJpgCommentStart(JpgReader &r) {
+    size_t n;
+    if (!pullLength(r, r.lengthField, n)) return JPG_COMMENT_FAULT;
+    r.commentRest = n;
+    if (n < JPG_EXAMINED_COMMENT_MIN) return JPG_COMMENT_SHORT;
+    if (!pullExact(r, commentHead, EMOJI_TAG_SIZE)) return JPG_COMMENT_FAULT;
+    r.commentRest = n - EMOJI_TAG_SIZE;
+    return isEmojiTag(commentHead) ? JPG_COMMENT_EMOJI : JPG_COMMENT_EXAMINED;
+}
+
+bool passJpgCommentRest(JpgReader &r, FILE *to) {
+    return passData(r, r.commentRest, to);
+}
+
+bool pullJpgCommentRest(JpgReader &r, unsigned char *dest) {
+    return pullExact(r, dest, r.commentRest);
+}
+
+// Whatever follows EOI (a motion photo's video, a second picture) is copied
+// as it is: first what the block holds, then the rest of the stream.
+bool copyJpgRest(JpgReader &r, FILE *out) {
+    size_t held = r.blockEnd - r.blockPos;
+    if (held > 0 && !writeChecked(out, block + r.blockPos, held)) return false;
+    r.blockPos = r.blockEnd;
+    return copyRest(r.in, out, block, BLOCK_SIZE);
+}

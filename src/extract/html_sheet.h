@@ -1,0 +1,140 @@
+// html_sheet.h - the contact sheet's own pieces: text and URLs into HTML,
+// the names of pictures as the page shows and links them, the elements of an
+// emoji text, a picture's size, the page's files and the page itself.
+#ifndef EMOJITAG_HTML_SHEET_H
+#define EMOJITAG_HTML_SHEET_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "extract.h"
+
+// html_text.cpp: text into HTML.
+
+// With this flag the three references "&amp;", "&lt;" and "&gt;" show as the
+// characters they stand for (the values of an emoji text are written so).
+constexpr int HTML_KEEP_ENTITIES = 1;
+
+// Writes `n` bytes of UTF-8 as HTML text, fit for an attribute value too:
+// & < > " ' as references, control characters as their visible pictures
+// (U+2400 on), every byte that is not part of a UTF-8 character as U+FFFD.
+void writeHtmlText(FILE *out, const char *s, size_t n, int flags = 0);
+void writeHtmlText(FILE *out, const char *s);
+// True when the `n` bytes are UTF-8 throughout.
+bool isUtf8Text(const char *s, size_t n);
+// Puts the bytes of a URL path into `dst` (capacity `cap`, three bytes for
+// each at most): '/' and the unreserved characters (letters, digits, - . _ ~)
+// as they are, every other byte as %XX. The length, or `cap` when it does
+// not fit.
+size_t encodeUrlPath(char *dst, size_t cap, const char *s, size_t n);
+
+// sheet_names.cpp: the names of pictures as the page shows and links them.
+
+// Longest name handled, in UTF-8 (three bytes for each CP932 byte at most).
+constexpr size_t SHEET_NAME_MAX = 3 * 8192;
+
+struct SheetNames {
+    // The sheet's directory, absolute and in UTF-8, "." and ".." resolved,
+    // '/' between names, its root taking the first baseRoot bytes; empty
+    // when it cannot be found (the pictures are then linked as named).
+    char base[SHEET_NAME_MAX];
+    size_t baseRoot;
+    char full[SHEET_NAME_MAX];     // scratch: a picture's absolute path
+    char utf8[SHEET_NAME_MAX];     // scratch: a name in UTF-8
+    char url[3 * SHEET_NAME_MAX];  // the last picture's URL, percent-encoded
+};
+
+// Finds the directory of the sheet at `sheetPath`, against which the
+// pictures are linked.
+void setSheetBase(SheetNames &n, const char *sheetPath);
+// The URL of the picture at `path` (a name as the system takes it) into
+// n.url, NUL-terminated: relative to the sheet's directory, or absolute
+// ("file:") when the two share no root; false when it cannot be made.
+bool makePictureUrl(SheetNames &n, const char *path);
+// Writes a name as the page shows it: UTF-8 as it is, CP932 converted
+// (`cp932`), HTML-escaped; a name that is neither is followed by a marker.
+void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932);
+
+// emoji_elements.cpp: the elements of a simple emoji text.
+
+struct EmojiElement {
+    const char *name;
+    size_t nameLen;
+    const char *value;  // as written: "&amp;", "&lt;", "&gt;" not yet resolved
+    size_t valueLen;
+};
+// At most this many elements are shown as a table; a text with more is shown
+// as it is.
+constexpr int EMOJI_ELEMENTS_MAX = 64;
+
+// Splits a text "<emoji><NAME>VALUE</NAME>...</emoji>" (or <EMOJI>) into its
+// elements, in the order they are shown: yomi1, hyoki1, hinsi1, category1,
+// type, tag1, tagcont first, any others after them as they come. The count,
+// or -1 when the text is not such simple mark-up.
+int splitEmojiElements(const char *text, size_t len, EmojiElement *out);
+
+// sheet_picture.cpp: a picture's text and the size it is shown at.
+
+// Reads the picture's emoji text into emojiText as readEmojiText does, and
+// its width and height (left 0 when they cannot be read), in one opening of
+// the file. Returns readEmojiText's result.
+int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &height);
+// Reads only the width and height; false when they cannot be read.
+bool readPictureSize(const char *path, int imgType, unsigned &width, unsigned &height);
+
+// sheet_file.cpp: the page's files. The cards are written to a scratch file
+// while the pictures are read; when all are done the page is written, the
+// cards copied into it, and the page put in the sheet's place.
+
+// Room for a temporary name beside the sheet.
+constexpr size_t SHEET_TEMP_NAME_SIZE = 4096 + 32;
+
+struct SheetFiles {
+    const char *path;  // the sheet's name
+    FILE *page;        // the page, under a temporary name until finished
+    FILE *cards;       // the cards, in a scratch file
+    char pageTemp[SHEET_TEMP_NAME_SIZE];
+    char cardsTemp[SHEET_TEMP_NAME_SIZE];
+};
+
+// Creates the page and the scratch file beside `path`; false (nothing left
+// behind) when they cannot be made.
+bool openSheetFiles(SheetFiles &f, const char *path);
+// With `keep`: appends the cards to the page and puts the page in the
+// sheet's place; false when that fails. Either way every temporary file goes
+// and an old sheet stays as it was unless replaced.
+bool finishSheetFiles(SheetFiles &f, bool keep);
+
+// html_sheet.cpp: the page.
+
+// How many cards of each kind there were: by what the card says about the
+// picture's text when listing, by finding when checking a list.
+constexpr int SHEET_KINDS_MAX = 16;
+struct SheetKind {
+    const char *label;
+    int count;
+};
+
+// An entry of the problem list: the card it links to, the name it shows and
+// what is wrong. Kept until the page is written, ahead of the cards.
+struct SheetProblem {
+    int card;          // the card's number, or the list line's
+    std::string name;  // as the system (or, with cp932, the list) spells it
+    bool cp932;
+    std::string flag;
+};
+
+struct HtmlSheet {
+    SheetFiles files;
+    SheetNames names;
+    const char *checkedList;  // the list whose lines are the cards, or null
+    bool outFiles;            // ... compared with the -out copies
+    int cards;                // cards written
+    SheetKind kinds[SHEET_KINDS_MAX];
+    int kindCount;
+    std::vector<SheetProblem> problems;
+};
+
+#endif

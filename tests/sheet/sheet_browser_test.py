@@ -1,0 +1,251 @@
+"""The contact sheet in a real browser: headless Chromium renders a sheet of
+a dozen pictures (Japanese names, an animated GIF, one without text, a
+broken one) and the check of a list with a line that differs, and a sheet
+of 2,000 pictures. A probe added to a copy of each page writes into the
+DOM, after the pictures have loaded, each picture's natural size and each
+card's rendered text, and whether the page's own filter script ran under
+its policy; the DOM is then dumped and read back. Screenshots of the two
+small sheets are taken of the pages themselves.
+
+usage: sheet_browser_test.py EMOJITAG EMOJITAG_EXTRACT TEST_DATA_DIR EXAMPLES_DIR [SCREENSHOT_DIR]
+
+Exits 77 (skipped) when no browser is installed.
+"""
+
+import html
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import sheet_page  # noqa: E402
+import sheet_pictures  # noqa: E402
+
+SKIPPED = 77
+BROWSERS = ["chromium-headless-shell", "chromium"]
+# The network is never needed: everything a browser might fetch by itself
+# is turned off, and each run gets a fresh profile.
+QUIET_FLAGS = ["--headless", "--disable-gpu", "--disable-quic", "--no-first-run",
+               "--disable-background-networking", "--disable-component-update",
+               "--disable-sync", "--hide-scrollbars", "--mute-audio"]
+
+# Written into a copy of the page just before </body>. It waits for every
+# picture (made eager where asked, so that a long page loads all of them),
+# then records what the browser shows.
+PROBE = """
+(() => {
+  const eager = %s;
+  const images = [...document.querySelectorAll(".card img")];
+  if (eager) for (const i of images) i.loading = "eager";
+  let recorded = false;
+  const record = () => {
+    if (recorded) return;
+    recorded = true;
+    for (const i of images) {
+      i.dataset.naturalWidth = i.naturalWidth;
+      i.dataset.naturalHeight = i.naturalHeight;
+    }
+    if (!eager)
+      for (const c of document.querySelectorAll(".card")) c.dataset.shown = c.innerText;
+    document.body.dataset.filterShown = !document.getElementById("filter").hidden;
+    document.body.dataset.probed = images.length;
+  };
+  Promise.all(images.map(i => i.decode().catch(() => {}))).then(record);
+  setTimeout(record, 20000);
+})();
+"""
+
+failures = []
+
+
+def check(ok, what):
+    print(("ok      " if ok else "FAILED  ") + what)
+    if not ok:
+        failures.append(what)
+
+
+def find_browser():
+    for name in BROWSERS:
+        path = shutil.which(name)
+        if path:
+            return path
+    return None
+
+
+def run_browser(browser, work, args, timeout=180):
+    profile = tempfile.mkdtemp(dir=work)
+    flags = QUIET_FLAGS + ["--user-data-dir=" + profile]
+    if os.geteuid() == 0:
+        flags.append("--no-sandbox")  # the sandbox refuses to run as root
+    env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS="disabled:", HOME=profile)
+    r = subprocess.run([browser] + flags + args, capture_output=True, timeout=timeout, env=env)
+    shutil.rmtree(profile, ignore_errors=True)
+    return r
+
+
+def probe_copy(sheet, eager):
+    """A copy of the page beside it with the probe, allowed by its hash."""
+    with open(sheet, encoding="utf-8") as f:
+        page = f.read()
+    script = PROBE % ("true" if eager else "false")
+    page = page.replace("script-src ", "script-src 'sha256-%s' " % sheet_page.hash_of(script), 1)
+    page = page.replace("</body>", "<script>%s</script>\n</body>" % script, 1)
+    probe = sheet[:-len(".html")] + "-probe.html"
+    with open(probe, "w", encoding="utf-8") as f:
+        f.write(page)
+    return probe
+
+
+def dump_dom(browser, work, sheet, eager=False, height=1600):
+    probe = probe_copy(sheet, eager)
+    r = run_browser(browser, work, ["--window-size=1200,%d" % height,
+                                    "--virtual-time-budget=30000", "--dump-dom",
+                                    "file://" + os.path.abspath(probe)])
+    os.remove(probe)
+    if r.returncode != 0:
+        print(r.stderr.decode(errors="replace")[-2000:])
+    return sheet_page.parse(r.stdout), r.stdout.decode("utf-8", errors="replace")
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n":
+        return None
+    return struct.unpack(">II", head[16:24])
+
+
+def screenshot(browser, work, sheet, png, size=(1200, 820)):
+    r = run_browser(browser, work, ["--window-size=%d,%d" % size, "--virtual-time-budget=5000",
+                                    "--screenshot=" + png, "file://" + os.path.abspath(sheet)])
+    check(r.returncode == 0 and png_size(png) == size and os.path.getsize(png) > 20000,
+          "screenshot of %s: %dx%d PNG" % (os.path.basename(sheet), *size))
+
+
+def natural_sizes(source_dir):
+    """Each source picture's own size, as its file's head gives it."""
+    sizes = {}
+    for name in os.listdir(source_dir):
+        with open(os.path.join(source_dir, name), "rb") as f:
+            data = f.read()
+        if name.endswith(".gif"):
+            sizes[name] = struct.unpack("<HH", data[6:10])
+        elif name.endswith(".jpg"):
+            m = re.search(rb"\xff[\xc0\xc1\xc2](..).(..)(..)", data, re.S)
+            sizes[name] = (struct.unpack(">H", m.group(3))[0], struct.unpack(">H", m.group(2))[0])
+    return sizes
+
+
+def check_dozen(browser, work, extract, emojitag, data_dir, examples_dir, shots):
+    src = sheet_pictures.make_sources(work, data_dir, examples_dir)
+    pics = os.path.join(work, "pics")
+    os.makedirs(pics)
+    texts = sheet_pictures.make_tree(pics, src, emojitag)
+    sizes = natural_sizes(src)
+    frames = subprocess.run(["gifsicle", "--info", os.path.join(pics, "動き", "走る.gif")],
+                            capture_output=True).stdout.decode()
+    check("2 images" in frames, "the animated GIF has two frames")
+
+    subprocess.run([extract, "--html", "sheet.html", "pics"], cwd=work, capture_output=True)
+    page, dom = dump_dom(browser, work, os.path.join(work, "sheet.html"))
+    check(dom.count("data-probed=") == 1, "listing: the probe ran after the pictures loaded")
+    check(len(page.cards) == len(sheet_pictures.PICTURES),
+          "listing: a card for each of the %d pictures" % len(sheet_pictures.PICTURES))
+    for card in page.cards:
+        path = os.path.relpath(card.heading, "pics")
+        source = next(p[2] for p in sheet_pictures.PICTURES if p[1] == path)
+        got = (card.img.get("data-natural-width"), card.img.get("data-natural-height"))
+        want = ("0", "0") if source is None else tuple(str(v) for v in sizes[source])
+        check(got == want, "listing: %s loads, %s x %s" % (path, *want) if source else
+              "listing: %s, broken, shows no picture" % path)
+        # The name and every value (or the raw text, or what is wrong).
+        text = texts[path]
+        shown = [card.heading]
+        if text is None:
+            shown.append("no emoji text" if source else "malformed GIF")
+        else:
+            shown += [v for _n, v in sheet_page.elements(text) or [("", text)] if v]
+        visible = rendered_text(dom, card.id) or ""
+        check(all(w in visible for w in shown), "listing: %s shows %s" % (path, shown[1:]))
+    check('data-filter-shown="true"' in dom, "listing: the filter script runs under the policy")
+
+    with open(os.path.join(work, "check.csv"), "wb") as f:
+        lines = ["pics/" + p + ',"' + t + '"' for p, t in texts.items() if t and '"' not in t]
+        lines[0] = lines[0].replace("<yomi1>ねこ", "<yomi1>いぬ")
+        lines.append('pics/missing.gif,"<emoji><yomi1>ない</yomi1></emoji>"')
+        f.write("".join(l + "\n" for l in lines).encode("cp932"))
+    subprocess.run([extract, "--html", "check.html", "--check", "check.csv"], cwd=work,
+                   capture_output=True)
+    page, dom = dump_dom(browser, work, os.path.join(work, "check.html"))
+    differs = [c for c in page.cards if "differs" in c.flags]
+    check(len(differs) == 1 and "いぬ" in (rendered_text(dom, differs[0].id) or "") and
+          "ねこ" in (rendered_text(dom, differs[0].id) or ""),
+          "check: the differing line shows both texts")
+    loaded = [c.img.get("data-natural-width") not in (None, "0") for c in page.cards if c.img]
+    check(len(loaded) == len(lines) - 1 and all(loaded), "check: every picture found loaded")
+
+    for page_name, png in (("sheet.html", "sheet.png"), ("check.html", "sheet-check.png")):
+        screenshot(browser, work, os.path.join(work, page_name), os.path.join(shots or work, png))
+
+
+def rendered_text(dom, card_id):
+    """The text the browser rendered for a card, as the probe wrote it."""
+    m = re.search(r'<article[^>]*\bid="%s"[^>]*>' % re.escape(card_id), dom)
+    if m is None:
+        return None
+    a = re.search(r'data-shown="([^"]*)"', m.group(0))
+    if a is None:
+        return None
+    return html.unescape(a.group(1))
+
+
+def check_large(browser, work, extract, emojitag, data_dir, count=2000):
+    """2,000 pictures in 20 folders: every card there, every picture loads."""
+    root = os.path.join(work, "large")
+    sources = [os.path.join(data_dir, n) for n in ("tiny.gif", "tiny.jpg")]
+    lines = []
+    for i in range(count):
+        name = "%02d/絵%04d.%s" % (i // 100, i, ("gif", "jpg")[i % 2])
+        os.makedirs(os.path.join(root, os.path.dirname(name)), exist_ok=True)
+        shutil.copy(sources[i % 2], os.path.join(root, name))
+        lines.append('%s,"<emoji><yomi1>え%d</yomi1><hyoki1>絵</hyoki1></emoji>"\n' % (name, i))
+    with open(os.path.join(work, "large.csv"), "wb") as f:
+        f.write("".join(lines).encode("cp932"))
+    subprocess.run([emojitag, "-o", "../large.csv"], cwd=root, check=True, capture_output=True)
+    r = subprocess.run([extract, "--html", "large.html", "large"], cwd=work, capture_output=True)
+    check(r.returncode == 0, "2,000 pictures: listed without a problem")
+    page, dom = dump_dom(browser, work, os.path.join(work, "large.html"), eager=True, height=900)
+    widths = [c.img.get("data-natural-width") for c in page.cards]
+    check(len(page.cards) == count, "2,000 pictures: a card for each")
+    check(widths.count("0") == 0 and None not in widths,
+          "2,000 pictures: every picture loaded (%d not)" % (len(widths) - sum(
+              1 for w in widths if w not in (None, "0"))))
+    check(page.summary and page.summary.get("data-with-text") == str(count),
+          "2,000 pictures: the summary counts them all")
+
+
+def main():
+    emojitag, extract, data_dir, examples_dir = sys.argv[1:5]
+    shots = os.path.abspath(sys.argv[5]) if len(sys.argv) > 5 else None
+    browser = find_browser()
+    if browser is None:
+        print("skipped: no browser installed (%s on PATH)" % " or ".join(BROWSERS))
+        return SKIPPED
+    print("browser: " + browser)
+    work = tempfile.mkdtemp()
+    try:
+        check_dozen(browser, work, extract, emojitag, data_dir, examples_dir, shots)
+        check_large(browser, work, extract, emojitag, data_dir)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
