@@ -2,7 +2,9 @@
 // (encoding, CSV records, groups, values, names) to the emoji list, without
 // opening any picture. Input: one byte for the encoding asked for (its value
 // mod 3: from the bytes, CP932, UTF-8), then the template's bytes. Every
-// line written must be one that emojitag stores exactly as it says.
+// line written must be one that emojitag stores exactly as it says, and the
+// list must come back byte for byte through its template (--template, CP932)
+// and emojitag-list again.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,40 @@ static void checkList(char *list, size_t size) {
     }
 }
 
+// The list through --template and back: the same list.
+static void checkRoundTrip(char *list, size_t size) {
+    FILE *in = fmemopen(list, size, "rb");
+    char *tmpl = nullptr;
+    size_t tmplSize = 0;
+    FILE *out = open_memstream(&tmpl, &tmplSize);
+    require(in != nullptr && out != nullptr, "memory streams");
+    int left;
+    {
+        fuzzquiet::Quiet quiet;
+        left = templateLinesOf(in, "l.csv", false, out);
+    }
+    std::fclose(in);
+    std::fclose(out);
+    require(left == 0, "every line of the list goes into the template");
+    char *again = nullptr;
+    size_t againSize = 0;
+    in = fmemopen(tmpl, tmplSize, "rb");
+    out = open_memstream(&again, &againSize);
+    require(in != nullptr && out != nullptr, "memory streams");
+    int refused;
+    {
+        fuzzquiet::Quiet quiet;
+        refused = listTemplateRecords(in, "t.csv", FROM_CP932, out);
+    }
+    std::fclose(in);
+    std::fclose(out);
+    require(refused == 0, "nothing of the template is refused");
+    require(againSize == size && std::memcmp(again, list, size) == 0,
+            "the template gives the same list");
+    std::free(tmpl);
+    std::free(again);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 2) return 0;
     const int froms[] = {FROM_BYTES, FROM_CP932, FROM_UTF8};
@@ -59,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::fclose(in);
     std::fclose(out);
     checkList(list, listSize);
+    if (listSize > 0) checkRoundTrip(list, listSize);
     std::free(list);
     return 0;
 }

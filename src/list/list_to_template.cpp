@@ -160,6 +160,23 @@ void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
 
 }  // namespace
 
+int templateLinesOf(FILE *in, const char *source, bool utf8, FILE *out) {
+    // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
+    if (utf8) std::fputs(UTF8_BOM, out);
+    TemplateOut t{source, utf8, 0};
+    ReaderLine line;
+    int lineNo = 0;
+    while (readerNextLine(in, &line)) {
+        if (line.type == PICTURE_NONE) {
+            reportAt(source, ++lineNo, "%s", refusalFinding(line.refusal));
+            t.left++;
+            continue;
+        }
+        writeGroup(t, out, ++lineNo, line);
+    }
+    return t.left;
+}
+
 int templateFromList(const char *path, bool utf8, const char *outPath) {
     bool standardInput = std::strcmp(path, "-") == 0;
     const char *source = standardInput ? "standard input" : path;
@@ -173,22 +190,10 @@ int templateFromList(const char *path, bool utf8, const char *outPath) {
         if (!standardInput) std::fclose(in);
         return EXIT_PROBLEM;
     }
-    // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
-    if (utf8) std::fputs(UTF8_BOM, out.stream);
-    TemplateOut t{source, utf8, 0};
-    ReaderLine line;
-    int lineNo = 0;
-    while (readerNextLine(in, &line)) {
-        if (line.type == PICTURE_NONE) {
-            reportAt(source, ++lineNo, "%s", refusalFinding(line.refusal));
-            t.left++;
-            continue;
-        }
-        writeGroup(t, out.stream, ++lineNo, line);
-    }
+    int left = templateLinesOf(in, source, utf8, out.stream);
     bool readOk = !std::ferror(in);
     if (!standardInput) std::fclose(in);
     if (!readOk) reportFile(source, "cannot read");
     bool written = finishOutput(&out, readOk);
-    return readOk && written && t.left == 0 ? EXIT_DONE : EXIT_PROBLEM;
+    return readOk && written && left == 0 ? EXIT_DONE : EXIT_PROBLEM;
 }
