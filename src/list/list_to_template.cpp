@@ -10,6 +10,7 @@
 #include "line_findings.h"
 #include "list_modes.h"
 #include "list_report.h"
+#include "platform_console.h"
 #include "platform_file.h"
 #include "qz_cc_api.h"
 #include "reader_bridge.h"
@@ -180,6 +181,7 @@ int templateLinesOf(FILE *in, const char *source, bool utf8, FILE *out) {
 int templateFromList(const char *path, bool utf8, const char *outPath) {
     bool standardInput = std::strcmp(path, "-") == 0;
     const char *source = standardInput ? "standard input" : path;
+    if (standardInput) readStandardInputAsBytes();
     FILE *in = standardInput ? stdin : openInputFile(path);
     if (in == nullptr) {
         reportFile(path, "cannot open");

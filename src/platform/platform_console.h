@@ -13,4 +13,9 @@ constexpr int CONSOLE_LOCAL = 1;
 // CONSOLE_UTF8 or CONSOLE_LOCAL.
 int consoleEncoding();
 
+// Makes standard input deliver its bytes as they come, as a list file is
+// read: Windows otherwise turns CR LF into LF and ends the input at a
+// Ctrl-Z byte.
+void readStandardInputAsBytes();
+
 #endif

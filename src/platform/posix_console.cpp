@@ -5,3 +5,5 @@
 int consoleEncoding() {
     return CONSOLE_UTF8;
 }
+
+void readStandardInputAsBytes() {}

@@ -3,7 +3,11 @@
 // the one in which the program also gets its file names and arguments.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "platform_console.h"
 
@@ -11,4 +15,8 @@ int consoleEncoding() {
     UINT page = GetConsoleOutputCP();
     if (page == 0) page = GetACP();  // no console
     return page == CP_UTF8 ? CONSOLE_UTF8 : CONSOLE_LOCAL;
+}
+
+void readStandardInputAsBytes() {
+    _setmode(_fileno(stdin), _O_BINARY);
 }

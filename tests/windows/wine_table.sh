@@ -176,6 +176,14 @@ groups() { paste -d '|' - - - - - - - <"$1" | sort; }
 same_groups() { [ -s "$1" ] && [ "$(groups "$1")" = "$(groups "$2")" ]; }
 row "emojitag-list --template: the texts come back as the POSIX build's template" \
     same_groups "$work/list-posix/back.csv" "$work/list-windows/back.csv"
+# Standard input is read as a list file is, byte for byte: a Ctrl-Z in a
+# text and a CR before the line end do not end or change anything.
+printf 'a.jpg,"<emoji><a>1\0322</a></emoji>"\r\nb.gif,"<emoji><b>x</b></emoji>"\r\n' >"$work/stdin.csv"
+"$list_posix" --template --utf-8 - <"$work/stdin.csv" >"$work/stdin-posix.csv"
+wine "$list_windows" --template --utf-8 - <"$work/stdin.csv" >"$work/stdin-windows.csv" 2>/dev/null
+same_stdin() { [ -s "$1" ] && no_crlf "$2" | cmp -s "$1" -; }
+row "emojitag-list --template -: standard input as the POSIX build reads it" \
+    same_stdin "$work/stdin-posix.csv" "$work/stdin-windows.csv"
 
 # emojitag-extract --html: the contact sheet of the same pictures, in a
 # folder beside theirs, is the POSIX build's page byte for byte but for the
