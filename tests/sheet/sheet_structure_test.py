@@ -227,6 +227,7 @@ class SheetTest(unittest.TestCase):
             ("not named .html", ["--html", "old.htm", "a.gif"], 2),
             ("with -o", ["--html", "old.html", "-o", "l.csv", "a.gif"], 2),
             ("with --cp932-names", ["--html", "old.html", "--cp932-names", "a.gif"], 2),
+            ("with --raw-names", ["--html", "old.html", "--raw-names", "a.gif"], 2),
             ("no PATH", ["--html", "old.html"], 2),
             ("a list that cannot be read", ["--html", "old.html", "--check", "none.csv"], 1),
         ]
