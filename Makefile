@@ -54,7 +54,7 @@ check: test test-asan check-man check-consumer fuzz-smoke test-windows
 
 # The manual pages must render without a single groff warning.
 check-man: deps
-	@for page in docs/emojitag.1 docs/emojitag-extract.1; do \
+	@for page in docs/emojitag.1 docs/emojitag-extract.1 docs/emojitag-list.1; do \
 	out=$$(LC_ALL=C groff -man -Tutf8 -ww -z $$page 2>&1); \
 	if [ -n "$$out" ]; then echo "$$out"; echo "$$page: groff warnings"; exit 1; fi; \
 	done

@@ -226,3 +226,20 @@ for i, t in enumerate([11, 12, 13, 21, 22, 23, 30, 50, 77]):
                   call(2 + i, form, direction, (i % 4) << 2, 64, extra + text))
 for name, c in CALLS.items():
     write("convert", name, c)
+
+# Templates: one byte for the encoding asked for (0 from the bytes, 1 CP932,
+# 2 UTF-8), then a filled-in template as spreadsheets and editors save it.
+GROUP = ("pics/\u732b.gif,yomi1,\u306d\u3053\r\n,hyoki1,\"\u732b,\"\"x\"\"\"\r\n,hinsi1,\r\n"
+         ",tag1,a&b<c>\r\n,yomi2,\uff88\uff7a\r\n")
+TEMPLATES = {
+    "excel_cp932": b"\x00" + GROUP.encode("cp932"),
+    "excel_utf8": b"\x00\xef\xbb\xbf" + GROUP.encode("utf-8"),
+    "quote_all": b"\x00" + b'"a.jpg","yomi1","x"\n"","tag1","y"\n',
+    "forced_utf8": b"\x02a.gif,yomi1,\x82\xa0\n",
+    "forced_cp932": b"\x01\xef\xbb\xbfa.jpg,tag1,\x85\x40\xed\x40\n",
+    "long_gif": b"\x00a.gif,yomi1," + "\u3042".encode("utf-8") * 78 + b"\n",
+    "faults": b"\x00,x,y\na.png,yomi1,x\na.jpg,tag1,\"a\"b\nb.jpg,tag1,\"a\",b\nc.jpg,,v\nd.jpg,t,\"open",
+    "utf16": b"\x00\xff\xfea\x00",
+}
+for name, t in TEMPLATES.items():
+    write("template", name, t)

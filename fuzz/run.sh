@@ -25,12 +25,13 @@ smoke_runs() {
     csv_line) echo 300000 ;;
     convert) echo 8000 ;;
     find) echo 20000 ;;
+    template) echo 20000 ;;
     esac
 }
 
 mkdir -p "$build/artifacts" "$build/corpus"
 status=0
-for name in gif jpg csv_line convert find; do
+for name in gif jpg csv_line convert find template; do
     bin="$build/fuzz_$name"
     seeds="$here/corpus/$name"
     regressions="$here/regressions/$name"

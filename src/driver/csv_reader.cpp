@@ -36,9 +36,13 @@ int trimStr(char *s) {
     return 0;
 }
 
-FILE *openCsvList(const char *path) {
+bool isCsvListName(const char *path) {
     const char *dot = std::strrchr(path, '.');
-    if (dot == nullptr || std::strcmp(dot, ".csv") != 0) {
+    return dot != nullptr && std::strcmp(dot, ".csv") == 0;
+}
+
+FILE *openCsvList(const char *path) {
+    if (!isCsvListName(path)) {
         std::fprintf(stderr, "Error: %s: not csv file\n", path);
         return nullptr;
     }
@@ -108,46 +112,53 @@ static bool takeTextField(const char *field) {
     return true;
 }
 
-int checkCsvLine(char *line) {
+static int refuse(int *refusal, int why) {
+    *refusal = why;
+    return 0;
+}
+
+int takeCsvLine(char *line, int *refusal) {
     char *start = skipSpace(line);
-    if (*start == '\0') {
-        std::fprintf(stderr, "Error: %d: input error\n", lineNo);
-        return 0;
-    }
+    if (*start == '\0') return refuse(refusal, CSV_BLANK);
     char *comma = findComma(start);
-    if (comma == nullptr) {
-        std::fprintf(stderr, "Error: %d: input error\n", lineNo);
-        return 0;
-    }
+    if (comma == nullptr) return refuse(refusal, CSV_NO_COMMA);
     size_t nameLen = static_cast<size_t>(comma - start);
     std::memcpy(imgFile, start, nameLen);
     imgFile[nameLen] = '\0';
 
     const char *dot = std::strrchr(imgFile, '.');
-    if (dot == nullptr) {
-        std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
-        return 0;
-    }
+    if (dot == nullptr) return refuse(refusal, CSV_NO_DOT);
     lowerSuffix(dot);
     int type = imageTypeOf(sfx);
-    if (type == 0) {
-        std::fprintf(stderr, "Error: %d:%s: sfx not supported.\n", lineNo, imgFile);
-        return 0;
-    }
+    if (type == 0) return refuse(refusal, CSV_BAD_SUFFIX);
     const char *field = comma + 1;
-    if (*field == '\0' || !takeTextField(field)) {
+    if (*field == '\0') return refuse(refusal, CSV_NO_TEXT);
+    if (!takeTextField(field)) return refuse(refusal, CSV_OPEN_QUOTE);
+    *refusal = CSV_TAKEN;
+    return type;
+}
+
+int checkCsvLine(char *line) {
+    int refusal = CSV_TAKEN;
+    int type = takeCsvLine(line, &refusal);
+    if (refusal == CSV_NO_DOT) {
+        std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
+    } else if (refusal == CSV_BAD_SUFFIX) {
+        std::fprintf(stderr, "Error: %d:%s: sfx not supported.\n", lineNo, imgFile);
+    } else if (refusal != CSV_TAKEN) {
         std::fprintf(stderr, "Error: %d: input error\n", lineNo);
-        return 0;
     }
     return type;
 }
 
-void convertEmojiText() {
-    // The result is not examined: the text is whatever precedes the first
-    // 0x0000 unit, and the converter clears its whole output first.
-    qz_code_convert(emojiUtf16, reinterpret_cast<const uint8_t *>(emoji), UTF16_CONVERT_SIZE,
-                    convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
+int convertEmojiText() {
+    // The text is whatever precedes the first 0x0000 unit, and the converter
+    // clears its whole output first; its result only tells what happened.
+    int32_t result =
+        qz_code_convert(emojiUtf16, reinterpret_cast<const uint8_t *>(emoji), UTF16_CONVERT_SIZE,
+                        convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
     encodeUtf8();
+    return result;
 }
 
 int nextCsvLine(FILE *fp) {

@@ -27,6 +27,8 @@ constexpr int IMG_JPEG = 2;
 
 // Emoji list reader.
 int openCsvFile(const char *path);
+// The list's name ends in exactly ".csv".
+bool isCsvListName(const char *path);
 // Checks the list's name and opens it for reading; prints the message and
 // returns null when the name is refused or the file cannot be opened or is
 // not a regular file.
@@ -42,12 +44,27 @@ int imageTypeOfName(const char *name);
 char *skipSpace(char *s);
 char *findComma(char *s);
 int trimStr(char *s);
+// Why the reader refuses a line, in the order it looks (emojitag reports
+// the blank line, the missing comma, the missing text and the open quote all
+// as an input error).
+constexpr int CSV_TAKEN = 0;
+constexpr int CSV_BLANK = 1;       // nothing but white space
+constexpr int CSV_NO_COMMA = 2;    // no comma after the name
+constexpr int CSV_NO_DOT = 3;      // the name has no '.'
+constexpr int CSV_BAD_SUFFIX = 4;  // not ".gif", ".jpg" or ".jpeg"
+constexpr int CSV_NO_TEXT = 5;     // nothing after the comma
+constexpr int CSV_OPEN_QUOTE = 6;  // the text's quote is never closed
+// Checks one list line as checkCsvLine does, without a word: the image type,
+// or 0 with the reason in *refusal.
+int takeCsvLine(char *line, int *refusal);
 // Checks one list line in the order the reader reports problems, fills
 // imgFile and emoji, and returns the image type; prints the line's message
 // and returns 0 when the line is refused.
 int checkCsvLine(char *line);
-// The text field of the line (CP932, in `emoji`) to UTF-16BE and then UTF-8.
-void convertEmojiText();
+// The text field of the line (CP932, in `emoji`) to UTF-16BE and then UTF-8;
+// the converter's result (a count, QZ_CC_SUBSTITUTED or QZ_CC_OUTPUT_FULL),
+// which the embedding run does not look at.
+int convertEmojiText();
 extern char emoji[LINE_BUF_SIZE];
 
 // UTF-16BE text in emojiUtf16 to UTF-8 in emojiUtf8.

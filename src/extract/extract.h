@@ -67,6 +67,10 @@ struct ListTarget {
 // Lists the image or the directory tree named by a command-line PATH.
 void listPath(const ListTarget &to, const char *path);
 
+// What emojitag would do with a list line other than what it says
+// (line_findings.h).
+struct LineFindings;
+
 // What one line of a checked list comes to.
 struct LineResult {
     int lineNo;
@@ -77,6 +81,8 @@ struct LineResult {
     size_t listTextLen;
     int textResult;       // readEmojiText's result; the image's text is in emojiText
     const char *finding;  // null when the image carries the line's text
+    // Every finding of the line: the list's own, then the image's.
+    const LineFindings *findings;
 };
 
 // --check: compares each line of the list with its image (its -out file with

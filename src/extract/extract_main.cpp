@@ -16,7 +16,7 @@ constexpr int EXIT_PROBLEM = 1;
 constexpr int EXIT_USAGE = 2;
 
 const char USAGE[] =
-    "usage: emojitag-extract [--cp932-names] [-o LIST.csv] PATH...\n"
+    "usage: emojitag-extract [--raw-names] [-o LIST.csv] PATH...\n"
     "       emojitag-extract --check LIST.csv [--out]\n"
     "       emojitag-extract --html SHEET.html PATH... | --check LIST.csv [--out]\n"
     "       emojitag-extract --help | --version\n";
@@ -26,7 +26,7 @@ const char HELP[] =
     "every GIF and JPEG file named, or found in a named directory tree.\n"
     "\n"
     "  -o LIST.csv      write the list to LIST.csv instead of standard output\n"
-    "  --cp932-names    write the paths in CP932 as well\n"
+    "  --raw-names      write the paths as the file system has them, not in CP932\n"
     "  --check LIST.csv compare each image named in the list with its text\n"
     "  --out            with --check, look at each image's NAME-out.EXT\n"
     "  --html SHEET.html\n"
@@ -43,7 +43,8 @@ struct Options {
     const char *outList = nullptr;    // -o LIST.csv
     const char *sheet = nullptr;      // --html SHEET.html
     bool outFiles = false;            // --out
-    bool cp932Names = false;          // --cp932-names
+    bool cp932Names = true;           // false with --raw-names
+    bool namesGiven = false;          // --raw-names or --cp932-names
     int pathCount = 0;                // PATHs, gathered at the front of argv
 };
 
@@ -83,8 +84,9 @@ int parseOptions(int argc, char **argv, Options &opt) {
         } else if (std::strcmp(a, "--version") == 0) {
             std::puts("emojitag-extract " EMOJITAG_VERSION);
             return EXIT_OK;
-        } else if (std::strcmp(a, "--cp932-names") == 0) {
-            opt.cp932Names = true;
+        } else if (std::strcmp(a, "--raw-names") == 0 || std::strcmp(a, "--cp932-names") == 0) {
+            opt.cp932Names = a[2] == 'c';  // --cp932-names: the default, kept for old scripts
+            opt.namesGiven = true;
         } else if (std::strcmp(a, "--out") == 0) {
             opt.outFiles = true;
         } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--check") == 0 ||
@@ -95,11 +97,11 @@ int parseOptions(int argc, char **argv, Options &opt) {
             return usageError("unknown option ", a);
         }
     }
-    if (opt.sheet != nullptr && (!endsInHtml(opt.sheet) || opt.outList || opt.cp932Names))
-        return usageError("--html needs a name ending in .html, and no -o or --cp932-names", "");
+    if (opt.sheet != nullptr && (!endsInHtml(opt.sheet) || opt.outList || opt.namesGiven))
+        return usageError("--html needs a name ending in .html, and no -o or --raw-names", "");
     if (opt.checkList != nullptr) {
-        if (opt.pathCount > 0 || opt.outList != nullptr || opt.cp932Names)
-            return usageError("--check takes no PATH, -o or --cp932-names", "");
+        if (opt.pathCount > 0 || opt.outList != nullptr || opt.namesGiven)
+            return usageError("--check takes no PATH, -o or --raw-names", "");
     } else if (opt.outFiles) {
         return usageError("--out needs --check", "");
     } else if (opt.pathCount == 0) {

@@ -8,6 +8,7 @@
 
 #include "driver.h"
 #include "html_sheet.h"
+#include "line_findings.h"
 #include "platform_path.h"
 
 #ifndef EMOJITAG_VERSION
@@ -414,10 +415,12 @@ void writeLineCard(HtmlSheet &s, const LineResult &r) {
     FILE *out = s.files.cards;
     s.cards++;
     bool refused = r.imgType == 0;
-    countKind(s, r.finding != nullptr ? r.finding : "match");
+    const LineFindings &found = *r.findings;
+    const char *first = found.count > 0 ? found.reasons[0] : nullptr;
+    countKind(s, refused ? "refused" : first != nullptr ? first : "match");
     // A picture whose text differs: the two texts side by side, on a wider card.
     bool compared = r.finding != nullptr && !refused && r.textResult == TEXT_FOUND;
-    const char *kind = r.finding == nullptr                    ? "ok"
+    const char *kind = first == nullptr                        ? "ok"
                        : !refused && r.textResult == TEXT_NONE ? "none"
                                                                : "bad";
     std::fprintf(out, "<article class=\"card %s%s\" id=\"l%d\">", kind, compared ? " wide" : "",
@@ -440,12 +443,11 @@ void writeLineCard(HtmlSheet &s, const LineResult &r) {
         writeNameText(s.names, out, r.path, namesInCp932());
         std::fputs("</p>", out);
     }
-    if (r.finding != nullptr) {
-        const char *flag = refused ? "refused by the list reader (see standard error)" : r.finding;
+    for (int i = 0; i < found.count; i++) {
         std::fputs("<p class=\"flag\">", out);
-        writeHtmlText(out, flag);
+        writeHtmlText(out, found.reasons[i]);
         std::fputs("</p>", out);
-        addProblem(s, r.lineNo, refused ? "" : r.listName, true, flag);
+        addProblem(s, r.lineNo, refused ? "" : r.listName, true, found.reasons[i]);
     }
     if (compared) {
         writeComparison(out, r);

@@ -7,6 +7,7 @@
 #include "driver.h"
 #include "extract.h"
 #include "qz_cc_api.h"
+#include "text_encoding.h"
 
 namespace {
 
@@ -54,10 +55,13 @@ size_t cp932Chars(const char *s, size_t len) {
 
 // The name as it goes into the list, or null (reported) when the list cannot
 // carry it: the reader skips leading blanks, ends the name at the first comma
-// and the line at its end.
+// and the line at its end. A name that is not UTF-8 is in the local code page
+// already (CP932 on Japanese Windows, or unpacked from a Windows archive) and
+// goes in as the file system has it.
 const char *listName(const char *path, bool cp932Names) {
     const char *name = path;
-    if (cp932Names) {
+    size_t len = std::strlen(path);
+    if (cp932Names && hasHighBytes(path, len) && isUtf8(path, len)) {
         if (toCp932(cp932Name, sizeof cp932Name, path) < 0 || !readsBackAs(cp932Name, path)) {
             report(path, "name has characters not in CP932");
             return nullptr;

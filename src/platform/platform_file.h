@@ -29,6 +29,9 @@ struct FileInfo {
     unsigned long group;
 };
 
+// Information of an open file; 0, or -1 when it cannot be read.
+int streamFileInfo(FILE *f, FileInfo *info);
+
 // Information of the file a path names (links followed); 0, or -1 when the
 // path names nothing that can be examined.
 int pathFileInfo(const char *path, FileInfo *info);

@@ -364,6 +364,13 @@ int giveAttributes(int fd, const Model &m, ssize_t xattrLen, unsigned long *late
 
 }  // namespace
 
+int streamFileInfo(FILE *f, FileInfo *info) {
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0) return -1;
+    fillInfo(st, info);
+    return 0;
+}
+
 int pathFileInfo(const char *path, FileInfo *info) {
     struct stat st;
     if (stat(path, &st) != 0) return -1;

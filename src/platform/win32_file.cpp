@@ -166,6 +166,13 @@ bool replaceKeepingOld(const char *path, const char *temp) {
 
 }  // namespace
 
+int streamFileInfo(FILE *f, FileInfo *info) {
+    intptr_t h = _get_osfhandle(_fileno(f));
+    if (h == -1) return -1;
+    handleInfo(reinterpret_cast<HANDLE>(h), info);
+    return 0;
+}
+
 int pathFileInfo(const char *path, FileInfo *info) {
     HANDLE h = CreateFileA(path, 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                            nullptr);

@@ -147,27 +147,38 @@ TEST(Extract, ReportsEachProblem) {
         {"name without CP932 form", "\xe0\xb8\x81.jpg", jpgWith("<emoji>x</emoji>"),
          {"--cp932-names", "\xe0\xb8\x81.jpg"}, 1, "",
          e + "\xe0\xb8\x81.jpg: name has characters not in CP932\n"},
+        {"CP932 names by default", "\xe3\x81\xad.jpg", jpgWith("<emoji>x</emoji>"),
+         {"\xe3\x81\xad.jpg"}, 0, "\x82\xcb.jpg,\"<emoji>x</emoji>\"\n", ""},
+        {"a name that is not UTF-8 as it is", "\x82\xcb.jpg", jpgWith("<emoji>x</emoji>"),
+         {"\x82\xcb.jpg"}, 0, "\x82\xcb.jpg,\"<emoji>x</emoji>\"\n", ""},
+        {"--raw-names: as the file system has it", "\xe3\x81\xad.jpg", jpgWith("<emoji>x</emoji>"),
+         {"--raw-names", "\xe3\x81\xad.jpg"}, 0, "\xe3\x81\xad.jpg,\"<emoji>x</emoji>\"\n", ""},
         {"usage: no PATH", "", "", {}, 2, "", ""},
         {"usage: unknown option", "", "", {"-x", "a.gif"}, 2, "", ""},
         {"usage: -o without its file", "", "", {"a.gif", "-o"}, 2, "", ""},
         {"usage: --out without --check", "", "", {"--out", "a.gif"}, 2, "", ""},
         {"usage: --check with a PATH", "", "", {"--check", "l.csv", "a.gif"}, 2, "", ""},
         {"version", "", "", {"--version"}, 0, "emojitag-extract 1.0.0\n", ""},
-        {"check: refused line", "l.csv", "a.png,\"x\"\n", {"--check", "l.csv"}, 1, "",
-         "Error: 1:a.png: sfx not supported.\n"},
-        {"check: missing image", "l.csv", "n.gif,\"x\"\n", {"--check", "l.csv"}, 1,
-         "1:n.gif: not found\n", ""},
-        {"check: malformed image", "l.csv", "l.csv.gif,\"x\"\n", {"--check", "l.csv"}, 1,
-         "1:l.csv.gif: malformed\n", ""},
+        {"check: refused line, on standard output", "l.csv", "a.png,\"x\"\n", {"--check", "l.csv"},
+         1, "1:a.png: skipped: not a .gif, .jpg or .jpeg name\n", ""},
+        {"check: missing image", "l.csv", "n.gif,\"<emoji><a>x</a></emoji>\"\n",
+         {"--check", "l.csv"}, 1, "1:n.gif: not found\n", ""},
+        {"check: malformed image", "l.csv", "l.csv.gif,\"<emoji><a>x</a></emoji>\"\n",
+         {"--check", "l.csv"}, 1, "1:l.csv.gif: malformed\n", ""},
         {"check: no emoji text", "l.csv", "tiny.gif,\"<emoji><a/></emoji>\"\n", {"--check", "l.csv"}, 1,
          "1:tiny.gif: no emoji text\n", ""},
-        {"check: a text the writer does not store matches none", "l.csv", "tiny.gif,\"no tag\"\n",
+        {"check: a text that is no emoji comment matches none", "l.csv", "tiny.jpg,\"no tag\"\n",
          {"--check", "l.csv"}, 0, "", ""},
+        {"check: a text the GIF writer cannot keep", "l.csv", "tiny.gif,\"no tag\"\n",
+         {"--check", "l.csv"}, 1,
+         "1:tiny.gif: a GIF comment cannot keep the whole text: each piece between tag ends "
+         "must fit in 255 bytes\n", ""},
     };
     // clang-format on
     for (const ExtractCase &c : cases) {
         TempDir dir;
         writeFile(dir / "tiny.gif", gif);
+        writeFile(dir / "tiny.jpg", testData("tiny.jpg"));
         writeFile(dir / "l.csv.gif", "GIF89a");
         if (!c.file.empty()) writeFile(dir / c.file, c.data);
         RunResult r = runExtract(c.args, dir.path());
@@ -193,6 +204,22 @@ TEST(Extract, ACp932NameThatLeadsToAnotherFileIsNotListed) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "emojitag-extract: \xe3\x81\xad.jpg: CP932 name leads to another file\n");
+}
+
+// A GIF comment keeps only the pieces that fit its data blocks: the picture
+// emojitag tagged carries part of the line's text, and the check says so.
+TEST(Extract, CheckReportsAGifThatKeptPartOfItsText) {
+    TempDir dir;
+    writeFile(dir / "p.gif", testData("tiny.gif"));
+    writeFile(dir / "l.csv",
+              "p.gif,\"<emoji><a>x</a><b>" + std::string(300, 'y') + "</b></emoji>\"\n");
+    RunResult r = runTool({"-o", "l.csv"}, dir.path());
+    EXPECT_EQ(r.err, "Error: 1:p.gif: tag too long\n");
+    r = runExtract({"--check", "l.csv"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "1:p.gif: a GIF comment cannot keep the whole text: each piece between tag ends "
+              "must fit in 255 bytes\n1:p.gif: differs\n");
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ libdir=$(cd "$prefix" && dirname "$(find . -name libqzcc.a)")
 sort >"$tmp/expected" <<LIST
 ./bin/emojitag
 ./bin/emojitag-extract
+./bin/emojitag-list
 ./include/emojitag/CP932.h
 ./include/emojitag/qz_cc_api.h
 $libdir/cmake/emojitag/emojitagConfig.cmake
@@ -42,13 +43,15 @@ $libdir/cmake/emojitag/emojitagTargets.cmake
 $libdir/libqzcc.a
 $libdir/pkgconfig/emojitag.pc
 ./share/man/man1/emojitag-extract.1
+./share/man/man1/emojitag-list.1
 ./share/man/man1/emojitag.1
 LIST
 diff -u "$tmp/expected" "$tmp/installed" || fail "installed files differ from the list above"
-for page in emojitag.1 emojitag-extract.1; do
+for page in emojitag.1 emojitag-extract.1 emojitag-list.1; do
     cmp -s "$top/docs/$page" "$prefix/share/man/man1/$page" || fail "$page not installed as written"
 done
 "$prefix/bin/emojitag-extract" --version >"$tmp/version" || fail "installed emojitag-extract --version failed"
+"$prefix/bin/emojitag-list" --version >"$tmp/version" || fail "installed emojitag-list --version failed"
 status=0
 "$prefix/bin/emojitag" 2>"$tmp/usage" || status=$?
 if [ "$status" -ne 255 ] || [ "$(cat "$tmp/usage")" != "Error: no file" ]; then

@@ -162,7 +162,7 @@ class SheetTest(unittest.TestCase):
         r = extract(["--html", "check.html", "--check", "check.csv"], self.work)
         self.assertEqual(r.returncode, 1)
         self.assertEqual(r.stdout, b"")  # the findings are on the page
-        self.assertEqual(r.stderr, b"Error: 4: input error\n")
+        self.assertEqual(r.stderr, b"")
         page = sheet_page.parse(self.read_sheet(os.path.join(self.work, "check.html")))
         cards = {c.id: c for c in page.cards}
         self.assertEqual(list(cards), ["l1", "l2", "l3", "l4", "l5", "l6"])
@@ -178,7 +178,8 @@ class SheetTest(unittest.TestCase):
             self.assertEqual(len(table), 7)
         self.assertEqual((cards["l3"].flags, cards["l3"].img, cards["l3"].empty),
                          (["not found"], None, "not found"))
-        self.assertEqual(cards["l4"].empty, "refused")
+        self.assertEqual((cards["l4"].empty, cards["l4"].flags),
+                         ("refused", ["skipped: no comma after the name"]))
         self.assertEqual(cards["l5"].flags, ["no emoji text"])
         self.assertEqual(cards["l5"].tables, [[("yomi1", "むだい", False)]])
         # Raw texts: marked from the first character they part in.
@@ -226,6 +227,7 @@ class SheetTest(unittest.TestCase):
             ("not named .html", ["--html", "old.htm", "a.gif"], 2),
             ("with -o", ["--html", "old.html", "-o", "l.csv", "a.gif"], 2),
             ("with --cp932-names", ["--html", "old.html", "--cp932-names", "a.gif"], 2),
+            ("with --raw-names", ["--html", "old.html", "--raw-names", "a.gif"], 2),
             ("no PATH", ["--html", "old.html"], 2),
             ("a list that cannot be read", ["--html", "old.html", "--check", "none.csv"], 1),
         ]

@@ -148,6 +148,12 @@ RunResult runExtract(const std::vector<std::string> &args, const std::string &cw
     return runArgv(argv, cwd);
 }
 
+RunResult runList(const std::vector<std::string> &args, const std::string &cwd) {
+    std::vector<std::string> argv{LIST_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runArgv(argv, cwd);
+}
+
 // User and group "nobody".
 constexpr uid_t kNobody = 65534;
 

@@ -49,6 +49,8 @@ struct RunResult {
 RunResult runTool(const std::vector<std::string> &args, const std::string &cwd);
 // Runs the built emojitag-extract the same way.
 RunResult runExtract(const std::vector<std::string> &args, const std::string &cwd);
+// Runs the built emojitag-list the same way.
+RunResult runList(const std::vector<std::string> &args, const std::string &cwd);
 // How startTool runs a program: limits and the user it runs as.
 struct Limits {
     long long fileSize = -1;             // RLIMIT_FSIZE in bytes, -1 for none

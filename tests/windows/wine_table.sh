@@ -157,17 +157,63 @@ row "a directory named in the list: not found, no output" not_found_no_output
 
 # emojitag-extract: the texts of the replaced pictures come back as the same
 # CP932 list (names as the ANSI interface gives them on Windows, converted
-# from UTF-8 on POSIX; order is by the names' bytes, so compared sorted), and
+# from UTF-8 on POSIX by default; order is by the names' bytes, so compared sorted), and
 # the check of the list finds each picture's text.
 extract_posix="$(dirname "$posix")/emojitag-extract"
 extract_windows="$(dirname "$windows")/emojitag-extract.exe"
-(cd "$work/posix-o" && "$extract_posix" --cp932-names -o ../posix-back.csv .)
+(cd "$work/posix-o" && "$extract_posix" -o ../posix-back.csv .)
 (cd "$work/windows-o" && wine "$extract_windows" -o ../windows-back.csv .)
 same_sorted() { [ -s "$1" ] && [ "$(sort "$1")" = "$(sort "$2")" ]; }
 row "extract: the POSIX build's list" same_sorted "$work/posix-back.csv" "$work/windows-back.csv"
 (cd "$work/windows-o" && wine "$extract_windows" --check cp932.csv) >"$work/windows.check" 2>/dev/null
 only_missing() { [ "$(no_crlf "$1")" = "7:missing.gif: not found" ]; }
 row "extract: --check finds every picture's text" only_missing "$work/windows.check"
+
+# emojitag-list: a CP932 template with Japanese names, as Excel saves it (CR
+# LF, quotes doubled), makes the POSIX build's list, with the same message
+# for a refused value (in CP932, the console's code page); the list tags the
+# pictures as on POSIX and passes the check; the texts read back come back as
+# the POSIX build's template (groups compared sorted, as the walk's order is
+# that of the names' bytes).
+list_posix="$(dirname "$posix")/emojitag-list"
+list_windows="$(dirname "$windows")/emojitag-list.exe"
+make_template() {
+    make_tree "$1"
+    for name in $images; do
+        printf '%s,yomi1,ねこ\r\n,hyoki1,"猫,""かわいい"""\r\n,hinsi1\r\n,category1\r\n' "$name"
+        printf ',type\r\n,tag1,a&b<c>\r\n,tagcont\r\n'
+    done | iconv -f UTF-8 -t CP932 >"$work/$1/template.csv"
+    printf 'bad.gif,yomi1,\205\100\r\n' >>"$work/$1/template.csv"
+}
+make_template list-posix
+make_template list-windows
+(cd "$work/list-posix" && "$list_posix" -o list.csv template.csv) 2>"$work/list-posix.err"
+(cd "$work/list-windows" && wine "$list_windows" -o list.csv template.csv) 2>"$work/list-windows.err"
+same_list() { [ -s "$work/list-posix/list.csv" ] && same_files list-posix list-windows list.csv; }
+row "emojitag-list: the POSIX build's list of a CP932 template" same_list
+same_cp932_messages() { [ -s "$1" ] && no_crlf "$2" | iconv -f CP932 -t UTF-8 | cmp -s "$1" -; }
+row "emojitag-list: the same message for a refused value" \
+    same_cp932_messages "$work/list-posix.err" "$work/list-windows.err"
+run_posix list-posix -o list.csv 2>/dev/null
+run_windows list-windows -o list.csv 2>/dev/null
+row "emojitag-list: the list tags the pictures as on POSIX" same_files list-posix list-windows $images
+(cd "$work/list-windows" && wine "$list_windows" --check list.csv) >"$work/list-windows.check" 2>&1
+row "emojitag-list: --check finds nothing" test ! -s "$work/list-windows.check"
+(cd "$work/list-posix" && "$extract_posix" . | "$list_posix" --template -o back.csv -)
+(cd "$work/list-windows" && wine "$extract_windows" . | wine "$list_windows" --template -o back.csv -)
+# groups FILE: one line per seven-line group, sorted.
+groups() { paste -d '|' - - - - - - - <"$1" | sort; }
+same_groups() { [ -s "$1" ] && [ "$(groups "$1")" = "$(groups "$2")" ]; }
+row "emojitag-list --template: the texts come back as the POSIX build's template" \
+    same_groups "$work/list-posix/back.csv" "$work/list-windows/back.csv"
+# Standard input is read as a list file is, byte for byte: a Ctrl-Z in a
+# text and a CR before the line end do not end or change anything.
+printf 'a.jpg,"<emoji><a>1\0322</a></emoji>"\r\nb.gif,"<emoji><b>x</b></emoji>"\r\n' >"$work/stdin.csv"
+"$list_posix" --template --utf-8 - <"$work/stdin.csv" >"$work/stdin-posix.csv"
+wine "$list_windows" --template --utf-8 - <"$work/stdin.csv" >"$work/stdin-windows.csv" 2>/dev/null
+same_stdin() { [ -s "$1" ] && no_crlf "$2" | cmp -s "$1" -; }
+row "emojitag-list --template -: standard input as the POSIX build reads it" \
+    same_stdin "$work/stdin-posix.csv" "$work/stdin-windows.csv"
 
 # emojitag-extract --html: the contact sheet of the same pictures, in a
 # folder beside theirs, is the POSIX build's page byte for byte but for the
@@ -197,11 +243,8 @@ done
 ln -s .. "$work/tree/t/sub/up"
 run_posix tree -f t posix.csv
 run_windows tree -f t windows.csv
-# groups FILE: one line per seven-line group, sorted.
-groups() { paste -d '|' - - - - - - - <"$1" | sort; }
 no_crlf "$work/tree/windows.csv" | iconv -f CP932 -t UTF-8 >"$work/tree/windows-lf.csv"
 all_crlf() { [ -s "$1" ] && [ "$(grep -c "$(printf '\r')\$" "$1")" = "$(wc -l <"$1")" ]; }
-same_groups() { [ -s "$1" ] && [ "$(groups "$1")" = "$(groups "$2")" ]; }
 row "template list: every line ends in CR LF" all_crlf "$work/tree/windows.csv"
 row "template list: the POSIX build's groups" same_groups "$work/tree/posix.csv" "$work/tree/windows-lf.csv"
 

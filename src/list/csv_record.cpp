@@ -1,0 +1,143 @@
+// csv_record.cpp - reads one spreadsheet CSV record byte by byte. The bytes
+// that make up the CSV (double quote, comma, CR, LF) are ASCII, and neither
+// UTF-8 nor CP932 uses them inside a character (a CP932 trail byte is 0x40
+// or above), so the record is split before it is decoded.
+#include "csv_record.h"
+
+namespace {
+
+constexpr int PARTS = 3;
+
+// The parts of the record being read, each followed by a NUL.
+char recordBuf[RECORD_MAX + PARTS];
+
+struct RecordState {
+    CsvReader *reader;
+    size_t used;  // bytes in recordBuf, the NULs of ended parts included
+    size_t data;  // bytes of the parts themselves
+    size_t start[PARTS];
+    size_t end[PARTS];
+    int part;      // the part being read
+    bool atStart;  // nothing of the part read yet
+    bool quoted;   // the part began with a double quote
+    bool closed;   // and its closing quote has been read
+    bool columns;  // a comma followed the closing quote of the value
+    int fault;
+};
+
+void setFault(RecordState &s, int fault) {
+    if (s.fault == RECORD_OK) s.fault = fault;
+}
+
+void put(RecordState &s, int c) {
+    if (s.data == RECORD_MAX) return setFault(s, RECORD_TOO_LONG);
+    recordBuf[s.used++] = static_cast<char>(c);
+    s.data++;
+}
+
+// A CR LF counts as one line end, and so does a CR or a LF alone.
+void countLineEnd(RecordState &s, int c, bool keep) {
+    if (keep) put(s, c);
+    if (c == '\r') {
+        int next = std::getc(s.reader->in);
+        if (next == '\n' && keep) put(s, next);
+        if (next != '\n') std::ungetc(next, s.reader->in);
+    }
+    s.reader->nextLine++;
+}
+
+void endPart(RecordState &s) {
+    size_t &end = s.end[s.part];
+    end = s.used;
+    // An unquoted value ends before its trailing commas: empty columns.
+    if (s.part == PARTS - 1 && !s.quoted)
+        while (end > s.start[s.part] && recordBuf[end - 1] == ',')
+            end--;
+    recordBuf[end] = '\0';
+    s.used = end + 1;
+}
+
+void startPart(RecordState &s) {
+    s.part++;
+    s.start[s.part] = s.used;
+    s.atStart = true;
+    s.quoted = s.closed = s.columns = false;
+}
+
+// The byte after a closing quote: a comma ends the part or, after the value,
+// opens an empty column; anything else is a fault.
+void afterQuote(RecordState &s, int c) {
+    if (c == ',') {
+        s.columns = true;
+        return;
+    }
+    setFault(s, s.columns ? RECORD_EXTRA_COLUMN : RECORD_AFTER_QUOTE);
+}
+
+CsvField fieldOf(const RecordState &s, int part) {
+    return CsvField{recordBuf + s.start[part], s.end[part] - s.start[part]};
+}
+
+}  // namespace
+
+bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
+    FILE *in = reader->in;
+    int c = std::getc(in);
+    if (c == EOF) return false;
+    RecordState s{};
+    s.reader = reader;
+    s.atStart = true;
+    record->line = reader->nextLine;
+    bool inQuotes = false;
+    for (;; c = std::getc(in)) {
+        if (c == EOF) {
+            if (inQuotes) setFault(s, RECORD_OPEN_QUOTE);
+            break;
+        }
+        if (inQuotes) {
+            if (c != '"') {
+                if (c == '\r' || c == '\n') {
+                    countLineEnd(s, c, true);
+                } else {
+                    put(s, c);
+                }
+                continue;
+            }
+            int next = std::getc(in);
+            if (next == '"') {  // a doubled quote stands for one
+                put(s, '"');
+                continue;
+            }
+            inQuotes = false;
+            s.closed = true;
+            if (next == EOF) break;
+            c = next;
+        }
+        if (c == '\r' || c == '\n') {
+            countLineEnd(s, c, false);
+            break;
+        }
+        if (c == ',' && s.part < PARTS - 1) {
+            endPart(s);
+            startPart(s);
+        } else if (s.closed) {
+            afterQuote(s, c);
+        } else if (s.atStart && c == '"') {
+            s.quoted = inQuotes = true;
+            s.atStart = false;
+        } else {
+            s.atStart = false;
+            put(s, c);
+        }
+    }
+    endPart(s);
+    while (s.part < PARTS - 1) {
+        startPart(s);
+        endPart(s);
+    }
+    record->name = fieldOf(s, 0);
+    record->element = fieldOf(s, 1);
+    record->value = fieldOf(s, 2);
+    record->fault = s.fault;
+    return true;
+}

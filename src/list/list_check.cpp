@@ -1,0 +1,39 @@
+// list_check.cpp - emojitag-list --check: reads a list line by line with
+// emojitag's own reader and prints what emojitag would store otherwise than
+// the line says.
+#include "line_findings.h"
+#include "list_modes.h"
+#include "list_report.h"
+#include "output_file.h"
+#include "platform_file.h"
+#include "reader_bridge.h"
+
+int checkListFile(const char *path) {
+    if (!readerListName(path)) {
+        reportFile(path, "emojitag reads only a list whose name ends in .csv");
+        return EXIT_PROBLEM;
+    }
+    FILE *in = openInput(path);
+    if (in == nullptr) {
+        reportFile(path, "cannot open");
+        return EXIT_PROBLEM;
+    }
+    int found = 0;
+    int lineNo = 0;
+    ReaderLine line;
+    while (readerNextLine(in, &line)) {
+        if (line.type != PICTURE_NONE) readerConvert(&line);
+        LineFindings findings;
+        findLineFindings(line, ++lineNo, true, &findings);
+        printFindings(stdout, lineNo, line, findings);
+        found += findings.count;
+    }
+    bool readOk = !std::ferror(in);
+    std::fclose(in);
+    if (!readOk) reportFile(path, "cannot read");
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        reportFile("standard output", "cannot write");
+        return EXIT_PROBLEM;
+    }
+    return readOk && found == 0 ? EXIT_DONE : EXIT_PROBLEM;
+}

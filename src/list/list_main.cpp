@@ -1,0 +1,149 @@
+// list_main.cpp - command line of emojitag-list: a filled-in template to the
+// emoji list, a list back to a template, or the check of a list.
+#include <cstdio>
+#include <cstring>
+
+#include "list_modes.h"
+#include "platform_file.h"
+#include "reader_bridge.h"
+#include "template_source.h"
+
+#ifndef EMOJITAG_VERSION
+#define EMOJITAG_VERSION "unknown"
+#endif
+
+namespace {
+
+const char USAGE[] =
+    "usage: emojitag-list [--from cp932|utf-8] [-o LIST.csv] TEMPLATE.csv\n"
+    "       emojitag-list --template [--utf-8] [-o TEMPLATE.csv] LIST.csv|-\n"
+    "       emojitag-list --check LIST.csv\n"
+    "       emojitag-list --help | --version\n";
+
+const char HELP[] =
+    "Turns a filled-in template (from emojitag -f, saved by a spreadsheet or an\n"
+    "editor in UTF-8 or CP932) into an emoji list in CP932, one line per picture;\n"
+    "turns a list back into a template; checks a list.\n"
+    "\n"
+    "  -o FILE.csv       write FILE.csv instead of standard output\n"
+    "  --from ENCODING   read the template as cp932 or utf-8, not as its bytes tell\n"
+    "  --template        write the filled-in template of a list (- reads standard input)\n"
+    "  --utf-8           with --template, write the template in UTF-8, not CP932\n"
+    "  --check           print each line that emojitag would store otherwise than it says\n"
+    "  --help            show this help\n"
+    "  --version         show the version\n";
+
+struct Options {
+    const char *input = nullptr;  // the one file named
+    int inputs = 0;
+    const char *out = nullptr;  // -o FILE.csv
+    int from = FROM_BYTES;      // --from
+    bool fromGiven = false;
+    bool toTemplate = false;  // --template
+    bool utf8 = false;        // --utf-8
+    bool check = false;       // --check
+};
+
+int usageError(const char *what, const char *arg) {
+    std::fprintf(stderr, "emojitag-list: %s%s\n%s", what, arg, USAGE);
+    return EXIT_USAGE;
+}
+
+// Reads one option that takes a value; -1 when it is complete, else the
+// exit status.
+int takeValue(int argc, char **argv, int *i, Options &opt) {
+    const char *a = argv[*i];
+    if (*i + 1 == argc) return usageError(a, " needs a value");
+    const char *v = argv[++*i];
+    if (a[1] == 'o') {
+        opt.out = v;
+    } else if (std::strcmp(v, "cp932") == 0 || std::strcmp(v, "utf-8") == 0) {
+        opt.from = v[0] == 'c' ? FROM_CP932 : FROM_UTF8;
+        opt.fromGiven = true;
+    } else {
+        return usageError("--from takes cp932 or utf-8, not ", v);
+    }
+    return -1;
+}
+
+// Reads the command line; -1 when it is complete, else the exit status.
+int parseOptions(int argc, char **argv, Options &opt) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        int status = -1;
+        if (optionsEnded || a[0] != '-' || a[1] == '\0') {
+            opt.input = a;
+            opt.inputs++;
+        } else if (std::strcmp(a, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(a, "--help") == 0) {
+            std::fputs(USAGE, stdout);
+            std::fputs(HELP, stdout);
+            return EXIT_DONE;
+        } else if (std::strcmp(a, "--version") == 0) {
+            std::puts("emojitag-list " EMOJITAG_VERSION);
+            return EXIT_DONE;
+        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--from") == 0) {
+            status = takeValue(argc, argv, &i, opt);
+        } else if (std::strcmp(a, "--template") == 0) {
+            opt.toTemplate = true;
+        } else if (std::strcmp(a, "--utf-8") == 0) {
+            opt.utf8 = true;
+        } else if (std::strcmp(a, "--check") == 0) {
+            opt.check = true;
+        } else {
+            status = usageError("unknown option ", a);
+        }
+        if (status >= 0) return status;
+    }
+    return -1;
+}
+
+bool endsInCsv(const char *path) {
+    size_t n = std::strlen(path);
+    return n >= 4 && std::strcmp(path + n - 4, ".csv") == 0;
+}
+
+// The output would be the input: replacing it would lose the input.
+bool outputIsInput(const Options &opt) {
+    FileInfo in;
+    FileInfo out;
+    bool standardInput = std::strcmp(opt.input, "-") == 0;
+    bool known =
+        standardInput ? streamFileInfo(stdin, &in) == 0 : pathFileInfo(opt.input, &in) == 0;
+    return known && pathFileInfo(opt.out, &out) == 0 && sameIdentity(in.id, out.id);
+}
+
+// The rules between the options; -1 when they agree, else the exit status.
+int checkOptions(const Options &opt) {
+    if (opt.inputs != 1) return usageError("name one file", "");
+    if (opt.check && opt.toTemplate)
+        return usageError("--check and --template exclude each other", "");
+    if (opt.check && (opt.out != nullptr || opt.fromGiven || opt.utf8))
+        return usageError("--check takes no -o, --from or --utf-8", "");
+    if (opt.toTemplate && opt.fromGiven)
+        return usageError("--from is for a template, not --template", "");
+    if (opt.utf8 && !opt.toTemplate) return usageError("--utf-8 needs --template", "");
+    if (std::strcmp(opt.input, "-") == 0 && !opt.toTemplate)
+        return usageError("- (standard input) only with --template", "");
+    if (readerPictureType(opt.input) != PICTURE_NONE)
+        return usageError("a picture, not a CSV file: ", opt.input);
+    if (opt.out != nullptr && !endsInCsv(opt.out))
+        return usageError("the output's name must end in .csv: ", opt.out);
+    if (opt.out != nullptr && outputIsInput(opt))
+        return usageError("the output would replace the input: ", opt.out);
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options opt;
+    int status = parseOptions(argc, argv, opt);
+    if (status < 0) status = checkOptions(opt);
+    if (status >= 0) return status;
+    if (opt.check) return checkListFile(opt.input);
+    if (opt.toTemplate) return templateFromList(opt.input, opt.utf8, opt.out);
+    return listFromTemplate(opt.input, opt.from, opt.out);
+}

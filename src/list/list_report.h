@@ -1,0 +1,17 @@
+// list_report.h - the messages of emojitag-list: one line each on standard
+// error, "emojitag-list: ", where the problem is, and what it is.
+#ifndef EMOJITAG_LIST_REPORT_H
+#define EMOJITAG_LIST_REPORT_H
+
+#if defined(__GNUC__)
+#define LIST_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#else
+#define LIST_PRINTF(f, a)
+#endif
+
+// "emojitag-list: SOURCE:LINE: ..." about a line of an input file.
+void reportAt(const char *source, int line, const char *format, ...) LIST_PRINTF(3, 4);
+// "emojitag-list: PATH: ..." about a file named on the command line.
+void reportFile(const char *path, const char *format, ...) LIST_PRINTF(2, 3);
+
+#endif
