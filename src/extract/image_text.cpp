@@ -23,13 +23,11 @@ int readEmojiText(const char *path, int imgType) {
     if (info.kind != ENTRY_FILE) {
         // A FIFO or device is no image; it is never read, so never waited on.
         result = TEXT_MALFORMED;
-    } else if (imgType == IMG_GIF) {
-        std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
-        result = findGifEmojiText(in);
     } else {
-        // The JPEG walk reads in large blocks of its own.
-        std::setvbuf(in, nullptr, _IONBF, 0);
-        result = findJpgEmojiText(in);
+        // Buffered for both walks: an unbuffered stream of the platform's
+        // own may be read a byte per call, however large the block asked.
+        std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
+        result = imgType == IMG_GIF ? findGifEmojiText(in) : findJpgEmojiText(in);
     }
     std::fclose(in);
     if (result != TEXT_FOUND) emojiTextLen = 0;
