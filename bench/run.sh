@@ -19,5 +19,7 @@ for b in "$here"/bench_*.sh; do
     sh "$b" "$build" >> "$tmp"
     echo >> "$tmp"
 done
-mv "$tmp" "$report"
+# Copied, not moved: the report takes the umask, not mktemp's private mode.
+cat "$tmp" > "$report"
+rm -f "$tmp"
 cat "$report"
