@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver.h"
+#include "extract.h"
 #include "html_sheet.h"
 #include "jpg_markers.h"
 #include "platform_file.h"
@@ -80,7 +80,9 @@ bool readJpgSize(FILE *in, unsigned &width, unsigned &height) {
 
 // The size from the head of an open picture.
 bool readSize(FILE *in, int imgType, unsigned &width, unsigned &height) {
-    bool ok = imgType == IMG_GIF ? readGifSize(in, width, height) : readJpgSize(in, width, height);
+    bool ok = imgType == IMG_GIF    ? readGifSize(in, width, height)
+              : imgType == IMG_JPEG ? readJpgSize(in, width, height)
+                                    : false;  // a format whose size is not read
     if (!ok || width == 0 || height == 0) width = height = 0;
     return width > 0;
 }
@@ -109,7 +111,8 @@ int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &h
     bool rewound = regular && std::fseek(in, 0, SEEK_SET) == 0;
     std::clearerr(in);
     int result = TEXT_MALFORMED;
-    if (rewound) result = imgType == IMG_GIF ? findGifEmojiText(in) : findJpgEmojiText(in);
+    const ImageFormat *format = imageFormatOfType(imgType);
+    if (rewound && format != nullptr) result = findEmojiText(in, *format);
     std::fclose(in);
     if (result != TEXT_FOUND) emojiTextLen = 0;
     emojiText[emojiTextLen] = '\0';

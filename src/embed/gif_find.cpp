@@ -3,7 +3,7 @@
 // walked, so a file the rewriter would refuse is reported as malformed.
 #include <cstring>
 
-#include "extract.h"
+#include "embed.h"
 #include "gif_reader.h"
 
 namespace {
@@ -11,19 +11,21 @@ namespace {
 // State of one walk.
 struct GifFind {
     GifReader reader;
-    bool found;    // the first emoji comment is in emojiText
+    FoundText *text;
+    bool found;    // the first emoji comment is in `text`
     bool tooLong;  // ... but it was longer than EMOJI_TEXT_MAX
 };
 
-// Keeps `n` bytes of the emoji comment in emojiText; past EMOJI_TEXT_MAX
-// bytes they are dropped.
+// Keeps `n` bytes of the emoji comment; past EMOJI_TEXT_MAX bytes they are
+// dropped.
 void keepText(GifFind &f, const unsigned char *data, size_t n) {
-    if (emojiTextLen + n > EMOJI_TEXT_MAX) {
+    FoundText &t = *f.text;
+    if (t.length + n > EMOJI_TEXT_MAX) {
         f.tooLong = true;
         return;
     }
-    std::memcpy(emojiText + emojiTextLen, data, n);
-    emojiTextLen += n;
+    std::memcpy(t.text + t.length, data, n);
+    t.length += n;
 }
 
 // The first emoji comment, its sub-blocks joined; every other comment is
@@ -44,8 +46,8 @@ bool readGifComment(GifFind &f) {
 
 }  // namespace
 
-int findGifEmojiText(FILE *in) {
-    GifFind f{startGifReader(in), false, false};
+int findGifEmojiText(FILE *in, FoundText *found) {
+    GifFind f{startGifReader(in), found, false, false};
     if (!passGifHeader(f.reader, nullptr)) return TEXT_MALFORMED;
     for (int kind; (kind = nextGifBlock(f.reader, nullptr)) != GIF_BLOCK_TRAILER;) {
         bool ok = kind == GIF_BLOCK_IMAGE     ? passGifImage(f.reader, nullptr)
