@@ -8,6 +8,16 @@
 
 #include "image_formats.h"
 
+#ifndef EMOJITAG_VERSION
+#define EMOJITAG_VERSION "unknown"
+#endif
+
+// Exit statuses: all done, some image or line had a problem (reported), and
+// (the command line's own) a usage error.
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_PROBLEM = 1;
+constexpr int EXIT_USAGE = 2;
+
 // The first emoji comment's data, NUL-terminated (it may hold NULs itself).
 extern char emojiText[EMOJI_TEXT_MAX + 1];
 extern size_t emojiTextLen;

@@ -5,15 +5,7 @@
 
 #include "extract.h"
 
-#ifndef EMOJITAG_VERSION
-#define EMOJITAG_VERSION "unknown"
-#endif
-
 namespace {
-
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_PROBLEM = 1;
-constexpr int EXIT_USAGE = 2;
 
 const char USAGE[] =
     "usage: emojitag-extract [--raw-names] [-o LIST.csv] PATH...\n"

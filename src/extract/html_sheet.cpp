@@ -10,14 +10,7 @@
 #include "line_findings.h"
 #include "platform_path.h"
 
-#ifndef EMOJITAG_VERSION
-#define EMOJITAG_VERSION "unknown"
-#endif
-
 namespace {
-
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_PROBLEM = 1;
 
 // The thumbnail box, in CSS pixels. A picture larger than the box is scaled
 // down into it; a smaller one is scaled up by the largest whole factor that
