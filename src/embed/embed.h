@@ -41,4 +41,8 @@ size_t jpgCommentTextLength(const char *emoji);
 int findGifEmojiText(FILE *in, FoundText *found);
 int findJpgEmojiText(FILE *in, FoundText *found);
 
+// The picture's size from the head of its stream (see ImageFormat::readSize).
+bool readGifSize(FILE *in, unsigned &width, unsigned &height);
+bool readJpgSize(FILE *in, unsigned &width, unsigned &height);
+
 #endif

@@ -1,6 +1,7 @@
 // gif_find.cpp - walks a GIF block by block, as the rewriter does, and keeps
 // the first emoji comment with its sub-blocks joined. The whole file is
-// walked, so a file the rewriter would refuse is reported as malformed.
+// walked, so a file the rewriter would refuse is reported as malformed. A
+// picture's size is its logical screen's.
 #include <cstring>
 
 #include "embed.h"
@@ -44,7 +45,21 @@ bool readGifComment(GifFind &f) {
     return true;
 }
 
+// "GIF87a" or "GIF89a", then the logical screen's width and height
+// (little-endian).
+constexpr size_t GIF_SIGNATURE_SIZE = 6;
+constexpr size_t GIF_SIZE_END = 10;
+
 }  // namespace
+
+bool readGifSize(FILE *in, unsigned &width, unsigned &height) {
+    unsigned char head[GIF_SIZE_END];
+    if (std::fread(head, 1, sizeof head, in) != sizeof head) return false;
+    if (std::memcmp(head, "GIF8", 4) != 0) return false;
+    width = head[GIF_SIGNATURE_SIZE] | head[GIF_SIGNATURE_SIZE + 1] << 8;
+    height = head[GIF_SIGNATURE_SIZE + 2] | head[GIF_SIGNATURE_SIZE + 3] << 8;
+    return true;
+}
 
 int findGifEmojiText(FILE *in, FoundText *found) {
     GifFind f{startGifReader(in), found, false, false};

@@ -1,7 +1,7 @@
 // image_formats.cpp - the table of image formats. A format is its row here
 // and its two files: FMT_rewriter.cpp, the rewriter and its comment writer,
 // and FMT_find.cpp, the comment finder, which walks a file as the rewriter
-// does (GIF and JPEG let both share a reader, gif_reader and jpg_reader, and
+// does, and the picture's size reader (GIF and JPEG let both share a reader, gif_reader and jpg_reader, and
 // keep their comment writers in files of their own).
 #include "image_formats.h"
 
@@ -18,6 +18,7 @@ const ImageFormat IMAGE_FORMATS[] = {
      {".gif"},                  // suffixes
      setGifData,                // rewrite
      findGifEmojiText,          // find
+     readGifSize,               // readSize
      false,                     // findsInBlocks
      GIF_EXAMINED_COMMENT_MIN,  // examinedCommentMin
      static_cast<size_t>(-1),   // textMax: any text, cut at tag ends
@@ -35,6 +36,7 @@ const ImageFormat IMAGE_FORMATS[] = {
      {".jpg", ".jpeg"},
      setJpgData,
      findJpgEmojiText,
+     readJpgSize,
      true,
      JPG_EXAMINED_COMMENT_MIN,
      JPG_MAX_SEGMENT_DATA,

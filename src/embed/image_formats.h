@@ -30,6 +30,10 @@ struct FoundText {
     size_t length;
 };
 
+// The stream buffer through which a picture's size is read: a size reader
+// passes over this many bytes by reading rather than by a seek.
+constexpr size_t PICTURE_STREAM_BUF_SIZE = 64 * 1024;
+
 // Suffixes one format has at most, and signature bytes.
 constexpr int IMAGE_SUFFIXES_MAX = 4;
 constexpr size_t IMAGE_SIGNATURE_MAX = 4;
@@ -45,6 +49,9 @@ struct ImageFormat {
     // Walks an image as the rewriter does and keeps its first emoji comment:
     // TEXT_FOUND, TEXT_NONE, TEXT_MALFORMED or TEXT_TOO_LONG.
     int (*find)(FILE *in, FoundText *found);
+    // Reads the picture's width and height from the head of a stream
+    // buffered with PICTURE_STREAM_BUF_SIZE bytes; false when it cannot.
+    bool (*readSize)(FILE *in, unsigned &width, unsigned &height);
     // The finder reads in large blocks of its own: its stream goes unbuffered.
     bool findsInBlocks;
     // A comment with fewer data bytes is never examined, so never an emoji

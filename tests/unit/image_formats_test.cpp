@@ -48,6 +48,7 @@ TEST(ImageFormats, RowsAreWhole) {
         EXPECT_NE(f.suffixes[0], nullptr);
         EXPECT_NE(f.rewrite, nullptr);
         EXPECT_NE(f.find, nullptr);
+        EXPECT_NE(f.readSize, nullptr);
         EXPECT_NE(f.storedLength, nullptr);
         EXPECT_NE(f.badImageMessage, nullptr);
         EXPECT_NE(f.malformedReport, nullptr);
