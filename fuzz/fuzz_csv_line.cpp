@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "CP932.h"
-#include "driver.h"
+#include "csv_reader.h"
 #include "fuzz_quiet.h"
+#include "image_formats.h"
 #include "job_context.h"
 #include "qz_cc_api.h"
+#include "utf8.h"
 
 // The line buffer as the reader fills it: at most 32767 bytes and a NUL.
 static char line[LINE_BUF_SIZE];
@@ -37,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         fuzzquiet::Quiet quiet;  // refused lines are reported on standard error
         type = checkCsvLine(line);
     }
-    require(type == 0 || type == IMG_GIF || type == IMG_JPEG, "image type is 0, 1 or 2");
+    require(type == 0 || imageFormatOfType(type) != nullptr,
+            "image type is 0 or a type of the format table");
     if (type == 0) return 0;
 
     size_t nameLen = std::strlen(imgFile);

@@ -2,7 +2,8 @@
 // images, each checked against the rewriter of its format: both walk the same
 // structure, so the finder calls an image malformed exactly when the rewriter
 // refuses it; and on the rewriter's output the finder reads back exactly the
-// text the comment writer stored. Every input goes through both formats.
+// text the comment writer stored. Every input goes through every format of
+// the format table.
 // Layout: fuzz_rewriter.h (the write limit is not used here: every rewrite
 // runs to its end).
 #include <cstdint>
@@ -10,36 +11,18 @@
 #include <cstring>
 #include <string>
 
-#include "embed.h"
 #include "emoji_comment.h"
-#include "extract.h"
 #include "fuzz_rewriter.h"
 #include "fuzz_stream.h"
+#include "image_formats.h"
 #include "job_context.h"
 
 using namespace fuzzrewrite;
 
 namespace {
 
-// Longest text one JPEG COM segment holds; the JPEG writer refuses more.
-constexpr size_t MAX_COM_TEXT = 65533;
-
-size_t wholeText(const char *emoji) {
-    return std::strlen(emoji);
-}
-
-struct Format {
-    int (*rewriter)(FILE *, FILE *, const char *);
-    int (*finder)(FILE *);
-    size_t examinedMin;                    // a shorter comment is never an emoji comment
-    size_t (*storedLength)(const char *);  // how much of a text the comment writer stores
-    size_t maxText;                        // longest text the comment writer takes
-};
-
-const Format FORMATS[] = {
-    {setGifData, findGifEmojiText, GIF_EXAMINED_COMMENT_MIN, gifCommentTextLength, SIZE_MAX},
-    {setJpgData, findJpgEmojiText, JPG_EXAMINED_COMMENT_MIN, wholeText, MAX_COM_TEXT},
-};
+// Where the finder leaves a text, as emojitag-extract's buffer.
+unsigned char foundBuf[EMOJI_TEXT_MAX + 1];
 
 struct Found {
     int result;
@@ -47,38 +30,38 @@ struct Found {
 };
 
 // One finder run over bytes in memory, as readEmojiText runs it over a file.
-Found find(const Format &f, const uint8_t *data, size_t size) {
+Found find(const ImageFormat &f, const uint8_t *data, size_t size) {
     fuzzstream::Source src{data, size, 0};
     FILE *in = fuzzstream::openSource(src);
     if (in == nullptr) std::abort();
-    emojiTextLen = 0;
-    Found r{f.finder(in), std::string()};
+    FoundText found{foundBuf, 0};
+    Found r{f.find(in, &found), std::string()};
     std::fclose(in);
     require(r.result == TEXT_FOUND || r.result == TEXT_NONE || r.result == TEXT_MALFORMED ||
                 r.result == TEXT_TOO_LONG,
             "the finder's result is one of its four");
     if (r.result == TEXT_FOUND) {
-        require(emojiTextLen >= f.examinedMin && emojiTextLen <= EMOJI_TEXT_MAX,
+        require(found.length >= f.examinedCommentMin && found.length <= EMOJI_TEXT_MAX,
                 "a found text is an examined comment that fits the buffer");
-        require(isEmojiTag(emojiText), "a found text begins with an emoji tag");
-        r.text.assign(emojiText, emojiTextLen);
+        require(isEmojiTag(foundBuf), "a found text begins with an emoji tag");
+        r.text.assign(reinterpret_cast<const char *>(foundBuf), found.length);
     }
     return r;
 }
 
 // What the finder must report on the rewriter's output: the rewriter drops
 // every older emoji comment, so only the stored text can be found.
-Found expectedOnOutput(const Format &f, const std::string &stored) {
-    if (stored.size() < f.examinedMin || !isEmojiTag(stored.data())) return {TEXT_NONE, ""};
+Found expectedOnOutput(const ImageFormat &f, const std::string &stored) {
+    if (stored.size() < f.examinedCommentMin || !isEmojiTag(stored.data())) return {TEXT_NONE, ""};
     if (stored.size() > EMOJI_TEXT_MAX) return {TEXT_TOO_LONG, ""};
     return {TEXT_FOUND, stored};
 }
 
-void checkFormat(const Format &f, const Case &c) {
+void checkFormat(const ImageFormat &f, const Case &c) {
     Found before = find(f, c.image, c.imageSize);
-    Outcome o = rewrite(f.rewriter, c.image, c.imageSize, c.emoji, static_cast<size_t>(-1));
+    Outcome o = rewrite(f.rewrite, c.image, c.imageSize, c.emoji, static_cast<size_t>(-1));
     require(o.result == 0 || o.result == -1, "the rewriter's result is 0 or -1");
-    if (c.emoji.size() <= f.maxText) {
+    if (c.emoji.size() <= f.textMax) {
         require((before.result == TEXT_MALFORMED) == (o.result != 0),
                 "the finder calls malformed exactly what the rewriter refuses");
     }
@@ -98,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Case c;
     if (!parseCase(data, size, c)) return 0;
     doOverWrite = 1;
-    for (const Format &f : FORMATS)
-        checkFormat(f, c);
+    for (int i = 0; i < IMAGE_FORMAT_COUNT; i++)
+        checkFormat(IMAGE_FORMATS[i], c);
     return 0;
 }

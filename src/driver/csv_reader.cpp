@@ -2,18 +2,19 @@
 // for every line that passes its checks.
 #include <cstring>
 
-#include "CP932.h"
-#include "driver.h"
+#include "csv_reader.h"
+
+#include "image_formats.h"
+#include "image_job.h"
 #include "job_context.h"
 #include "platform_file.h"
-#include "qz_cc_api.h"
+#include "utf8.h"
 
 static char buf[LINE_BUF_SIZE];  // the current line (or piece of a long line)
 static char sfx[SFX_SIZE];       // the name's suffix, lower-cased
 char emoji[LINE_BUF_SIZE];       // the text field, still in CP932
 
-// White space is 0x09-0x0D and 0x20 only; no locale is consulted.
-static bool isSpaceByte(unsigned char c) {
+bool isSpaceByte(unsigned char c) {
     return c == 0x20 || (c >= 0x09 && c <= 0x0D);
 }
 
@@ -72,9 +73,8 @@ int openCsvFile(const char *path) {
 
 // Image type of a lower-cased suffix, or 0 when it is not supported.
 static int imageTypeOf(const char *suffix) {
-    if (std::strcmp(suffix, ".gif") == 0) return IMG_GIF;
-    if (std::strcmp(suffix, ".jpg") == 0 || std::strcmp(suffix, ".jpeg") == 0) return IMG_JPEG;
-    return 0;
+    const ImageFormat *format = imageFormatOfSuffix(suffix);
+    return format == nullptr ? 0 : format->type;
 }
 
 static void lowerSuffix(const char *dot) {
@@ -152,13 +152,7 @@ int checkCsvLine(char *line) {
 }
 
 int convertEmojiText() {
-    // The text is whatever precedes the first 0x0000 unit, and the converter
-    // clears its whole output first; its result only tells what happened.
-    int32_t result =
-        qz_code_convert(emojiUtf16, reinterpret_cast<const uint8_t *>(emoji), UTF16_CONVERT_SIZE,
-                        convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
-    encodeUtf8();
-    return result;
+    return convertCp932Text(emoji, std::strlen(emoji), emojiUtf8, sizeof emojiUtf8);
 }
 
 int nextCsvLine(FILE *fp) {

@@ -3,8 +3,8 @@
 // the output in the input's place.
 #include <cstdio>
 
-#include "driver.h"
-#include "embed.h"
+#include "image_formats.h"
+#include "image_job.h"
 #include "job_context.h"
 #include "platform_file.h"
 
@@ -47,27 +47,24 @@ static void reportOutput(const char *path, const char *problem) {
     std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, outfname, problem);
 }
 
-static void reportBadImage(int imgType) {
-    std::fprintf(
-        stderr,
-        imgType == IMG_GIF ? "Error: %d:%s: bad GIF file\n" : "Error: %d:%s: bad JPG file\n",
-        lineNo, imgFile);
+static void reportBadImage(const ImageFormat &format) {
+    std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, imgFile, format.badImageMessage);
 }
 
 // A rewrite that stopped at a failed write is a write error, not a bad image.
-static void reportFault(const char *path, FILE *out, int imgType) {
+static void reportFault(const char *path, FILE *out, const ImageFormat &format) {
     if (std::ferror(out))
         reportOutput(path, "write error");
     else
-        reportBadImage(imgType);
+        reportBadImage(format);
 }
 
 // The finished output takes the input's place in one rename: at no moment is
 // the input's name missing. After any fault the new file goes and the input
 // stays as it was.
-static void finishReplacement(const char *path, int fault, int imgType) {
+static void finishReplacement(const char *path, int fault, const ImageFormat &format) {
     if (fault != 0) {
-        reportFault(path, replacement.stream, imgType);
+        reportFault(path, replacement.stream, format);
         abandonSafeFile(&replacement);
         return;
     }
@@ -79,8 +76,8 @@ static void finishReplacement(const char *path, int fault, int imgType) {
 
 // Closing flushes the last buffered bytes: an output that could not be
 // written whole must never be reported as done.
-static void finishOutput(const char *path, FILE *out, int fault, int imgType) {
-    if (fault != 0) reportFault(path, out, imgType);
+static void finishOutput(const char *path, FILE *out, int fault, const ImageFormat &format) {
+    if (fault != 0) reportFault(path, out, format);
     bool written = !std::ferror(out);
     bool closed = std::fclose(out) == 0;
     if (fault == 0 && !(written && closed)) reportOutput(path, "write error");
@@ -88,6 +85,9 @@ static void finishOutput(const char *path, FILE *out, int fault, int imgType) {
 
 int openImgFile(const char *path, const char *text, int imgType) {
     doWriteEmoji = 0;
+    // The reader passes only the types of the format table.
+    const ImageFormat *format = imageFormatOfType(imgType);
+    if (format == nullptr) return -1;
     const char *src = resolveImgPath(path);
 
     FileInfo info;
@@ -99,7 +99,7 @@ int openImgFile(const char *path, const char *text, int imgType) {
     // A FIFO or device is no image: it is never read (it could wait or never
     // end), and no output is made for it.
     if (info.kind != ENTRY_FILE) {
-        reportBadImage(imgType);
+        reportBadImage(*format);
         std::fclose(in);
         return -1;
     }
@@ -112,11 +112,11 @@ int openImgFile(const char *path, const char *text, int imgType) {
     std::setvbuf(in, inStreamBuf, _IOFBF, STREAM_BUF_SIZE);
     std::setvbuf(out, outStreamBuf, _IOFBF, STREAM_BUF_SIZE);
 
-    int fault = imgType == IMG_GIF ? setGifData(in, out, text) : setJpgData(in, out, text);
+    int fault = format->rewrite(in, out, text);
     std::fclose(in);
     if (doOverWritefile)
-        finishReplacement(path, fault, imgType);
+        finishReplacement(path, fault, *format);
     else
-        finishOutput(path, out, fault, imgType);
+        finishOutput(path, out, fault, *format);
     return 0;
 }

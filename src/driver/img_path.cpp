@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "CP932.h"
-#include "driver.h"
+#include "csv_reader.h"
+#include "image_job.h"
 #include "platform_file.h"
 #include "qz_cc_api.h"
 

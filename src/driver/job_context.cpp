@@ -1,6 +1,6 @@
 #include "job_context.h"
 
-#include "driver.h"
+#include "csv_reader.h"
 
 int lineNo;
 char imgFile[LINE_BUF_SIZE];

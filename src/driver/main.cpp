@@ -2,8 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver.h"
+#include "csv_reader.h"
 #include "job_context.h"
+#include "template_list.h"
 
 int main(int argc, char **argv) {
     int i = 1;

@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver.h"
+#include "csv_reader.h"
+#include "image_formats.h"
 #include "platform_dir.h"
 #include "platform_file.h"
+#include "template_list.h"
 #include "visited_dirs.h"
 
 namespace {
@@ -44,26 +46,10 @@ size_t levelCapacity;
 // same directory can multiply the walk.
 VisitedDirs visited;
 
-// Lower-cases A to Z only; no locale is involved.
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoreCase(const char *s, const char *lower) {
-    for (; *s != '\0' && *lower != '\0'; ++s, ++lower) {
-        if (lowerAscii(*s) != *lower) return false;
-    }
-    return *s == *lower;
-}
-
-// The suffix runs from the last '.' to the end. Taking it from the entry's
-// name gives the same answer as from its whole path: a '.' in a directory part
-// leaves a '/' in the suffix, which never matches.
+// The suffix runs from the last '.' to the end, and the format table says
+// which are images.
 bool hasImageSuffix(const char *name) {
-    const char *dot = std::strrchr(name, '.');
-    if (dot == nullptr) return false;
-    return equalsIgnoreCase(dot, ".gif") || equalsIgnoreCase(dot, ".jpg") ||
-           equalsIgnoreCase(dot, ".jpeg");
+    return imageFormatOfName(name) != nullptr;
 }
 
 bool isDotOrDotDot(const char *name) {
@@ -204,8 +190,7 @@ int searchGif(const char *dir, FILE *list) {
 }
 
 int startSearchGif(const char *dir, const char *listPath) {
-    const char *dot = std::strrchr(listPath, '.');
-    if (dot == nullptr || std::strcmp(dot, ".csv") != 0) {
+    if (!isCsvListName(listPath)) {
         std::fprintf(stderr, "Error: %s: not csv file\n", listPath);
         return -1;
     }

@@ -1,20 +1,29 @@
-// utf8.cpp - UTF-16BE text (the converter's output) to UTF-8.
-#include "driver.h"
+// utf8.cpp - a list's CP932 text through the converter to UTF-16BE, and
+// UTF-16BE text (the converter's output) to UTF-8.
+#include "utf8.h"
+
+#include "CP932.h"
+#include "csv_reader.h"
+#include "qz_cc_api.h"
 
 uint8_t emojiUtf16[2 * UTF16_MAX_UNITS];
 char emojiUtf8[UTF8_BUF_SIZE];
 
-// Encodes emojiUtf16 up to its first 0x0000 unit, or up to UTF16_MAX_UNITS
-// units, into emojiUtf8. A well-formed surrogate pair becomes one four-byte
+void encodeUtf8() {
+    encodeUtf8Units(emojiUtf16, emojiUtf8);
+}
+
+// Encodes `utf16` up to its first 0x0000 unit, or up to UTF16_MAX_UNITS
+// units, into `utf8`. A well-formed surrogate pair becomes one four-byte
 // sequence; an unpaired high surrogate ends the text; a lone low surrogate is
 // written in its three-byte form.
-void encodeUtf8() {
-    auto *out = reinterpret_cast<uint8_t *>(emojiUtf8);
+void encodeUtf8Units(const uint8_t *utf16, char *utf8) {
+    auto *out = reinterpret_cast<uint8_t *>(utf8);
     unsigned j = 0;
     unsigned k = 0;
     while (j < UTF16_MAX_UNITS) {
-        unsigned hi = emojiUtf16[2 * j];
-        unsigned lo = emojiUtf16[2 * j + 1];
+        unsigned hi = utf16[2 * j];
+        unsigned lo = utf16[2 * j + 1];
         unsigned u = hi << 8 | lo;
         if (u == 0) break;
         if (u < 0x80) {
@@ -27,9 +36,9 @@ void encodeUtf8() {
         } else if (hi >= 0xD8 && hi <= 0xDB) {
             // The partner of the last unit would lie beyond the bound.
             if (j >= UTF16_MAX_UNITS - 1) break;
-            unsigned lhi = emojiUtf16[2 * j + 2];
+            unsigned lhi = utf16[2 * j + 2];
             if (lhi < 0xDC || lhi > 0xDF) break;
-            unsigned l = lhi << 8 | emojiUtf16[2 * j + 3];
+            unsigned l = lhi << 8 | utf16[2 * j + 3];
             unsigned c = 0x10000 + ((u & 0x3FF) << 10) + (l & 0x3FF);
             out[k++] = static_cast<uint8_t>(0xF0 | (c >> 18));
             out[k++] = static_cast<uint8_t>(0x80 | ((c >> 12) & 0x3F));
@@ -44,4 +53,17 @@ void encodeUtf8() {
         }
     }
     out[k] = 0;
+}
+
+int convertCp932Text(const char *text, size_t textLen, char *utf8, size_t utf8Size) {
+    if (utf8Size == 0) return QZ_CC_BAD_ARGS;
+    utf8[0] = '\0';
+    if (textLen >= LINE_BUF_SIZE || utf8Size < UTF8_BUF_SIZE) return QZ_CC_BAD_ARGS;
+    // The text is whatever precedes the first 0x0000 unit, and the converter
+    // clears its whole output first; its result only tells what happened.
+    int32_t result =
+        qz_code_convert(emojiUtf16, reinterpret_cast<const uint8_t *>(text), UTF16_CONVERT_SIZE,
+                        convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
+    encodeUtf8Units(emojiUtf16, utf8);
+    return result;
 }

@@ -1,9 +1,12 @@
-// embed.h - the one-pass GIF and JPEG rewriters and their comment writers.
+// embed.h - the one-pass GIF and JPEG rewriters, their comment writers and
+// the comment finders that walk an image as its rewriter does.
 #ifndef EMOJITAG_EMBED_H
 #define EMOJITAG_EMBED_H
 
 #include <cstddef>
 #include <cstdio>
+
+#include "image_formats.h"
 
 // Copies a GIF from `in` to `out` with `emoji` (UTF-8, NUL-terminated) as one
 // comment extension. 0 when the trailer has been written, -1 on any fault.
@@ -29,5 +32,17 @@ int setJpgData(FILE *in, FILE *out, const char *emoji);
 // when `writeCode` is nonzero). 0 written, 1 already written, -1 a write fell
 // short or the text does not fit one segment.
 int writeEmojiInfoJpg(FILE *out, const char *emoji, int writeCode);
+
+// How many bytes of `emoji` writeEmojiInfoJpg stores: all of a text it takes.
+size_t jpgCommentTextLength(const char *emoji);
+
+// The comment finders: the first emoji comment of the image on `in`, walked
+// whole as the rewriter walks it (see ImageFormat::find).
+int findGifEmojiText(FILE *in, FoundText *found);
+int findJpgEmojiText(FILE *in, FoundText *found);
+
+// The picture's size from the head of its stream (see ImageFormat::readSize).
+bool readGifSize(FILE *in, unsigned &width, unsigned &height);
+bool readJpgSize(FILE *in, unsigned &width, unsigned &height);
 
 #endif

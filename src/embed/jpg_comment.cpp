@@ -11,7 +11,7 @@
 // long for the 16-bit length field is refused before any byte is written: a
 // wrapped length would make the rest of the file unreadable.
 int writeEmojiInfoJpg(FILE *out, const char *emoji, int writeCode) {
-    static unsigned char lengthField[JPG_LENGTH_SIZE];
+    unsigned char lengthField[JPG_LENGTH_SIZE];
     if (doWriteEmoji) return 1;
     size_t n = std::strlen(emoji);
     if (n > JPG_MAX_SEGMENT_DATA) return -1;
@@ -23,4 +23,8 @@ int writeEmojiInfoJpg(FILE *out, const char *emoji, int writeCode) {
     if (!writeChecked(out, emoji, n)) return -1;
     doWriteEmoji = 1;
     return 0;
+}
+
+size_t jpgCommentTextLength(const char *emoji) {
+    return std::strlen(emoji);
 }

@@ -5,7 +5,7 @@
 // becomes a card of the sheet.
 #include <cstring>
 
-#include "driver.h"
+#include "csv_reader.h"
 #include "emoji_comment.h"
 #include "extract.h"
 #include "line_findings.h"
@@ -16,8 +16,7 @@ namespace {
 // Whether the line's text is an emoji comment at all: one that the rewriters
 // (and this reader) classify as such.
 bool isEmojiComment(const char *text, size_t len, int imgType) {
-    size_t min = imgType == PICTURE_GIF ? GIF_EXAMINED_COMMENT_MIN : JPG_EXAMINED_COMMENT_MIN;
-    return len >= min && isEmojiTag(text);
+    return len >= imageFormatOfType(imgType)->examinedCommentMin && isEmojiTag(text);
 }
 
 // The finding for the line's image, or null when the image carries the

@@ -6,28 +6,28 @@
 #include <cstddef>
 #include <cstdio>
 
-// The longest emoji text kept: what one JPEG COM segment can hold. A GIF
-// comment can be longer; beyond this it is reported as too long.
-constexpr size_t EMOJI_TEXT_MAX = 65533;
+#include "image_formats.h"
 
-// Results of reading an image's emoji text.
-constexpr int TEXT_FOUND = 0;        // in emojiText, emojiTextLen bytes
-constexpr int TEXT_NONE = 1;         // the file holds no emoji comment
-constexpr int TEXT_MALFORMED = 2;    // the file is not one the rewriters accept
-constexpr int TEXT_TOO_LONG = 3;     // the emoji comment exceeds EMOJI_TEXT_MAX
-constexpr int TEXT_CANNOT_OPEN = 4;  // the file cannot be opened
+#ifndef EMOJITAG_VERSION
+#define EMOJITAG_VERSION "unknown"
+#endif
+
+// Exit statuses: all done, some image or line had a problem (reported), and
+// (the command line's own) a usage error.
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_PROBLEM = 1;
+constexpr int EXIT_USAGE = 2;
 
 // The first emoji comment's data, NUL-terminated (it may hold NULs itself).
 extern char emojiText[EMOJI_TEXT_MAX + 1];
 extern size_t emojiTextLen;
 
-// Reads the image at `path` of the given type (IMG_GIF, IMG_JPEG) in one pass
-// and leaves its first emoji comment in emojiText.
+// Reads the image at `path` of the given type (a type of the format table)
+// in one pass and leaves its first emoji comment in emojiText; a TEXT_*
+// result.
 int readEmojiText(const char *path, int imgType);
-// The walks of the two formats over an open stream; TEXT_FOUND, TEXT_NONE,
-// TEXT_MALFORMED or TEXT_TOO_LONG.
-int findGifEmojiText(FILE *in);
-int findJpgEmojiText(FILE *in);
+// The finder of the format on an open stream, into emojiText.
+int findEmojiText(FILE *in, const ImageFormat &format);
 
 // "emojitag-extract: PATH: reason" on standard error; counts the problem.
 // Names are shown with every control byte as '?', so that a report stays

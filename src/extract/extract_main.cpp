@@ -5,15 +5,7 @@
 
 #include "extract.h"
 
-#ifndef EMOJITAG_VERSION
-#define EMOJITAG_VERSION "unknown"
-#endif
-
 namespace {
-
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_PROBLEM = 1;
-constexpr int EXIT_USAGE = 2;
 
 const char USAGE[] =
     "usage: emojitag-extract [--raw-names] [-o LIST.csv] PATH...\n"
@@ -23,7 +15,7 @@ const char USAGE[] =
 
 const char HELP[] =
     "Writes an emoji-list line (PATH,\"TEXT\" in CP932) for the emoji comment of\n"
-    "every GIF and JPEG file named, or found in a named directory tree.\n"
+    "every %s file named, or found in a named directory tree.\n"
     "\n"
     "  -o LIST.csv      write the list to LIST.csv instead of standard output\n"
     "  --raw-names      write the paths as the file system has them, not in CP932\n"
@@ -79,7 +71,8 @@ int parseOptions(int argc, char **argv, Options &opt) {
             optionsEnded = true;
         } else if (std::strcmp(a, "--help") == 0) {
             std::fputs(USAGE, stdout);
-            std::fputs(HELP, stdout);
+            char names[64];
+            std::printf(HELP, listImageFormatNames(names, sizeof names, " and "));
             return EXIT_OK;
         } else if (std::strcmp(a, "--version") == 0) {
             std::puts("emojitag-extract " EMOJITAG_VERSION);

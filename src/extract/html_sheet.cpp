@@ -6,19 +6,11 @@
 // allowed by their hashes and nothing else is.
 #include <cstring>
 
-#include "driver.h"
 #include "html_sheet.h"
 #include "line_findings.h"
 #include "platform_path.h"
 
-#ifndef EMOJITAG_VERSION
-#define EMOJITAG_VERSION "unknown"
-#endif
-
 namespace {
-
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_PROBLEM = 1;
 
 // The thumbnail box, in CSS pixels. A picture larger than the box is scaled
 // down into it; a smaller one is scaled up by the largest whole factor that
@@ -97,7 +89,7 @@ const char *pictureFlag(int textResult, int imgType) {
         case TEXT_CANNOT_OPEN:
             return "cannot open";
         default:
-            return imgType == IMG_GIF ? "malformed GIF" : "malformed JPEG";
+            return imageFormatOfType(imgType)->malformedReport;
     }
 }
 
@@ -299,7 +291,9 @@ void writeListingSummary(HtmlSheet &s) {
     FILE *out = s.files.page;
     int withText = kindCount(s, "with text");
     int none = kindCount(s, "no emoji text");
-    int malformed = kindCount(s, "malformed GIF") + kindCount(s, "malformed JPEG");
+    int malformed = 0;
+    for (const ImageFormat *f = IMAGE_FORMATS; f < IMAGE_FORMATS + IMAGE_FORMAT_COUNT; f++)
+        malformed += kindCount(s, f->malformedReport);
     int tooLong = kindCount(s, "comment too long");
     int unopened = kindCount(s, "cannot open");
     std::fprintf(out,

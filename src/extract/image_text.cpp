@@ -1,8 +1,7 @@
-// image_text.cpp - opens one image and finds its emoji text with the walk of
-// its format.
+// image_text.cpp - opens one image and finds its emoji text with the finder
+// of its format.
 #include <cstdio>
 
-#include "driver.h"
 #include "extract.h"
 #include "platform_file.h"
 
@@ -13,21 +12,29 @@ size_t emojiTextLen;
 constexpr size_t STREAM_BUF_SIZE = 64 * 1024;
 static char streamBuf[STREAM_BUF_SIZE];
 
+int findEmojiText(FILE *in, const ImageFormat &format) {
+    FoundText found{reinterpret_cast<unsigned char *>(emojiText), 0};
+    int result = format.find(in, &found);
+    emojiTextLen = found.length;
+    return result;
+}
+
 int readEmojiText(const char *path, int imgType) {
     emojiTextLen = 0;
     emojiText[0] = '\0';
+    const ImageFormat *format = imageFormatOfType(imgType);
     FileInfo info;
     FILE *in = openInputFile(path, &info);  // a directory does not open
     if (in == nullptr) return TEXT_CANNOT_OPEN;
     int result;
-    if (info.kind != ENTRY_FILE) {
+    if (info.kind != ENTRY_FILE || format == nullptr) {
         // A FIFO or device is no image; it is never read, so never waited on.
         result = TEXT_MALFORMED;
     } else {
-        // Buffered for both walks: an unbuffered stream of the platform's
+        // Buffered for every finder: an unbuffered stream of the platform's
         // own may be read a byte per call, however large the block asked.
         std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
-        result = imgType == IMG_GIF ? findGifEmojiText(in) : findJpgEmojiText(in);
+        result = findEmojiText(in, *format);
     }
     std::fclose(in);
     if (result != TEXT_FOUND) emojiTextLen = 0;

@@ -3,6 +3,7 @@
 // holds at least one line.
 #include <cstring>
 
+#include "csv_reader.h"
 #include "extract.h"
 #include "platform_file.h"
 
@@ -10,26 +11,26 @@ namespace {
 
 SafeFile listFile;
 
-// The first bytes of a GIF ("GIF") and of a JPEG (SOI and a marker).
-bool startsLikeImage(const unsigned char *head) {
-    return std::memcmp(head, "GIF", 3) == 0 ||
-           (head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF);
-}
+// "-o names a GIF or JPEG file: "
+char imageProblem[128];
 
 }  // namespace
 
 const char *listNameProblem(const char *path) {
     // As emojitag's lists: the name ends in exactly ".csv".
-    const char *dot = std::strrchr(path, '.');
-    if (dot == nullptr || std::strcmp(dot, ".csv") != 0) return "-o needs a name ending in .csv: ";
+    if (!isCsvListName(path)) return "-o needs a name ending in .csv: ";
     FileInfo info;
     FILE *f = openInputFile(path, &info);
     if (f == nullptr) return nullptr;
-    unsigned char head[3];
-    bool image = info.kind == ENTRY_FILE && std::fread(head, 1, sizeof head, f) == sizeof head &&
-                 startsLikeImage(head);
+    unsigned char head[IMAGE_SIGNATURE_MAX];
+    size_t n = info.kind == ENTRY_FILE ? std::fread(head, 1, sizeof head, f) : 0;
+    bool image = imageFormatOfHead(head, n) != nullptr;
     std::fclose(f);
-    return image ? "-o names a GIF or JPEG file: " : nullptr;
+    if (!image) return nullptr;
+    char names[64];
+    std::snprintf(imageProblem, sizeof imageProblem,
+                  "-o names a %s file: ", listImageFormatNames(names, sizeof names, " or "));
+    return imageProblem;
 }
 
 FILE *beginListFile(const char *path) {

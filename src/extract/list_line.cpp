@@ -4,26 +4,26 @@
 #include <cstring>
 
 #include "CP932.h"
-#include "driver.h"
+#include "csv_reader.h"
 #include "extract.h"
+#include "image_job.h"
 #include "qz_cc_api.h"
 #include "text_encoding.h"
+#include "utf8.h"
 
 namespace {
 
 // CP932 never takes more bytes than the UTF-8 it comes from.
 char cp932Text[EMOJI_TEXT_MAX + 1];
 char cp932Name[LINE_BUF_SIZE];
+// What the reader's conversion makes of a CP932 text.
+char readBack[UTF8_BUF_SIZE];
 
 // The reader takes at most this many UTF-16 units of a text: what fits its
 // converter output with the terminator.
 constexpr size_t READER_MAX_UNITS = (UTF16_CONVERT_SIZE - 2) / 2;
 // The reader takes a line of at most this many bytes, line end included.
 constexpr size_t READER_MAX_LINE = LINE_BUF_SIZE - 1;
-
-bool isSpaceByte(unsigned char c) {
-    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
-}
 
 // UTF-8 to CP932 into `out`; the converter's result (bytes, or -1 with
 // substitutions, -2 when it does not fit).
@@ -35,10 +35,10 @@ int32_t toCp932(char *out, size_t cap, const char *utf8) {
 
 // True when the reader's own conversion takes the CP932 text back to `utf8`.
 bool readsBackAs(const char *cp932, const char *utf8) {
-    if (std::strlen(cp932) >= LINE_BUF_SIZE) return false;
-    std::strcpy(emoji, cp932);
-    convertEmojiText();
-    return std::strcmp(emojiUtf8, utf8) == 0;
+    size_t len = std::strlen(cp932);
+    if (len >= LINE_BUF_SIZE) return false;
+    convertCp932Text(cp932, len, readBack, sizeof readBack);
+    return std::strcmp(readBack, utf8) == 0;
 }
 
 // Characters, as the reader's converter counts them: a lead byte takes its

@@ -2,13 +2,14 @@
 // GIF and JPEG file of a directory tree, entries sorted by name (byte order)
 // so that the list comes out the same on every run and every platform.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "driver.h"
+#include "csv_reader.h"
 #include "extract.h"
 #include "platform_dir.h"
 
@@ -39,7 +40,7 @@ void listImage(const ListTarget &to, const char *path, int imgType) {
         case TEXT_CANNOT_OPEN:
             return report(path, "cannot open");
         default:
-            return report(path, imgType == IMG_GIF ? "malformed GIF" : "malformed JPEG");
+            return report(path, imageFormatOfType(imgType)->malformedReport);
     }
 }
 
@@ -116,6 +117,11 @@ void listPath(const ListTarget &to, const char *path) {
         return walkDir(to, len);
     }
     int imgType = imageTypeOfName(path);
-    if (imgType == 0) return report(path, "not a GIF or JPEG file");
+    if (imgType == 0) {
+        char names[64], reason[96];
+        listImageFormatNames(names, sizeof names, " or ");
+        std::snprintf(reason, sizeof reason, "not a %s file", names);
+        return report(path, reason);
+    }
     listImage(to, path, imgType);
 }

@@ -2,18 +2,16 @@
 // takes from it and what emojitag would store.
 #include "line_findings.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "image_formats.h"
 #include "platform_dir.h"
 #include "qz_cc_api.h"
 #include "show_text.h"
 #include "text_encoding.h"
 
 namespace {
-
-bool isSpaceByte(unsigned char c) {
-    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
-}
 
 // The end of what the line says, before its line end (LF, CR LF, or a CR
 // at the end of the file) and before a NUL, which ends the line for the
@@ -30,7 +28,7 @@ const char *saidEnd(const char *bytes) {
 // the text ends it; an empty field leaves the line end as the text.
 void findTextFindings(const ReaderLine &line, LineFindings *findings) {
     const char *start = line.bytes;
-    while (isSpaceByte(static_cast<unsigned char>(*start)))
+    while (readerIsSpace(static_cast<unsigned char>(*start)))
         start++;
     const char *field = std::strchr(start, ',') + 1;  // the reader took the line
     const char *end = saidEnd(line.bytes);
@@ -57,6 +55,15 @@ void findPictureFinding(const ReaderLine &line, LineFindings *findings) {
 
 }  // namespace
 
+// "skipped: not a .gif, .jpg or .jpeg name"
+static const char *badSuffixFinding() {
+    static char finding[96];
+    char suffixes[64];
+    std::snprintf(finding, sizeof finding, "skipped: not a %s name",
+                  listImageSuffixes(suffixes, sizeof suffixes));
+    return finding;
+}
+
 const char *refusalFinding(int refusal) {
     switch (refusal) {
         case REFUSED_BLANK:
@@ -66,7 +73,7 @@ const char *refusalFinding(int refusal) {
         case REFUSED_NO_DOT:
             return "skipped: the name has no suffix";
         case REFUSED_BAD_SUFFIX:
-            return "skipped: not a .gif, .jpg or .jpeg name";
+            return badSuffixFinding();
         case REFUSED_NO_TEXT:
             return "skipped: nothing after the comma";
         default:
@@ -99,10 +106,10 @@ void findLineFindings(const ReaderLine &line, int lineNo, bool lookForPicture,
     } else if (line.converted == QZ_CC_OUTPUT_FULL) {
         addFinding(findings, "text longer than 16385 characters: the rest is dropped");
     }
-    if (line.type == PICTURE_GIF && readerGifKeeps(line.utf8) < std::strlen(line.utf8))
-        addFinding(findings,
-                   "a GIF comment cannot keep the whole text: each piece between tag ends "
-                   "must fit in 255 bytes");
+    const ImageFormat *format = imageFormatOfType(line.type);
+    if (format->textCutFinding != nullptr &&
+        format->storedLength(line.utf8) < std::strlen(line.utf8))
+        addFinding(findings, format->textCutFinding);
     if (lookForPicture) findPictureFinding(line, findings);
 }
 

@@ -100,11 +100,6 @@ int parseOptions(int argc, char **argv, Options &opt) {
     return -1;
 }
 
-bool endsInCsv(const char *path) {
-    size_t n = std::strlen(path);
-    return n >= 4 && std::strcmp(path + n - 4, ".csv") == 0;
-}
-
 // The output would be the input: replacing it would lose the input.
 bool outputIsInput(const Options &opt) {
     FileInfo in;
@@ -129,7 +124,7 @@ int checkOptions(const Options &opt) {
         return usageError("- (standard input) only with --template", "");
     if (readerPictureType(opt.input) != PICTURE_NONE)
         return usageError("a picture, not a CSV file: ", opt.input);
-    if (opt.out != nullptr && !endsInCsv(opt.out))
+    if (opt.out != nullptr && !readerListName(opt.out))
         return usageError("the output's name must end in .csv: ", opt.out);
     if (opt.out != nullptr && outputIsInput(opt))
         return usageError("the output would replace the input: ", opt.out);

@@ -6,16 +6,12 @@
 #include <cstring>
 
 #include "emoji_elements.h"
+#include "image_formats.h"
 #include "list_report.h"
 #include "reader_bridge.h"
 #include "text_encoding.h"
 
 namespace {
-
-// A GIF data block holds at most this many bytes, and the comment writer
-// cuts the text only at tag ends: every element must fit one block, the
-// first one together with "<emoji>".
-constexpr size_t GIF_PIECE_MAX = 255;
 
 // The text so far: what emojitag stores (UTF-8) and what the list holds
 // (CP932). A text longer than a list line can hold is only counted.
@@ -120,7 +116,7 @@ size_t buildLine() {
 }
 
 // What emojitag's reader makes of the line is the picture and its text, and
-// a GIF comment keeps all of it.
+// the picture's comment keeps all of it.
 bool readsBack(const PictureLine *p, size_t lineLen) {
     std::memcpy(proofBuf, lineBuf, lineLen + 1);
     ReaderLine line;
@@ -129,7 +125,7 @@ bool readsBack(const PictureLine *p, size_t lineLen) {
     if (std::strcmp(line.text, textCp932) != 0) return false;
     readerConvert(&line);
     if (line.converted < 0 || std::strcmp(line.utf8, textUtf8) != 0) return false;
-    return p->type != PICTURE_GIF || readerGifKeeps(line.utf8) == utf8Len;
+    return imageFormatOfType(p->type)->storedLength(line.utf8) == utf8Len;
 }
 
 void copyBounded(char *out, size_t cap, const char *s) {
@@ -177,12 +173,18 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
         reportCharacters(p, line, element, utf8, len);
         return refusePicture(p);
     }
+    // A format that keeps a text in pieces cut only at tag ends (GIF: data
+    // blocks) needs every element to fit one piece, the first one together
+    // with "<emoji>".
+    const ImageFormat *format = imageFormatOfType(p->type);
+    size_t pieceMax = format->pieceMax;
     size_t tags = elementSize(std::strlen(element), 0) + (p->fields == 0 ? EMOJI_OPEN_SIZE : 0);
-    size_t room = tags < GIF_PIECE_MAX ? GIF_PIECE_MAX - tags : 0;
-    if (p->type == PICTURE_GIF && escapedLen > room) {
+    size_t room = tags < pieceMax ? pieceMax - tags : 0;
+    if (pieceMax != 0 && escapedLen > room) {
         reportAt(p->source, line,
-                 "%s: value too long for a GIF: %lu bytes in UTF-8, at most %lu in this field",
-                 element, static_cast<unsigned long>(escapedLen), static_cast<unsigned long>(room));
+                 "%s: value too long for a %s: %lu bytes in UTF-8, at most %lu in this field",
+                 element, format->name, static_cast<unsigned long>(escapedLen),
+                 static_cast<unsigned long>(room));
         return refusePicture(p);
     }
     appendAscii("<");

@@ -1,17 +1,17 @@
 // reader_bridge.cpp - the reader's per-line code on the reader's own buffers:
-// the checks of takeCsvLine, convertEmojiText and the name rules of the
-// image job. The one file that knows the driver's globals.
+// the checks of takeCsvLine, the reader's conversion and the name rules of
+// the image job. The one file that knows the driver's globals.
 #include "reader_bridge.h"
 
 #include <cstring>
 
-#include "driver.h"
-#include "embed.h"
+#include "csv_reader.h"
+#include "image_job.h"
 #include "job_context.h"
+#include "utf8.h"
 
 static_assert(READER_LINE_MAX == LINE_BUF_SIZE - 1, "the reader's line buffer");
 static_assert(READER_TEXT_UNITS == (UTF16_CONVERT_SIZE - 2) / 2, "the converter's output");
-static_assert(PICTURE_GIF == IMG_GIF && PICTURE_JPEG == IMG_JPEG, "image types");
 static_assert(REFUSED_NOT == CSV_TAKEN && REFUSED_BLANK == CSV_BLANK &&
                   REFUSED_NO_COMMA == CSV_NO_COMMA && REFUSED_NO_DOT == CSV_NO_DOT &&
                   REFUSED_BAD_SUFFIX == CSV_BAD_SUFFIX && REFUSED_NO_TEXT == CSV_NO_TEXT &&
@@ -22,6 +22,8 @@ namespace {
 
 // The piece being read, with room for its NUL.
 char lineBuf[LINE_BUF_SIZE];
+// The text of the line converted last.
+char utf8Buf[UTF8_BUF_SIZE];
 
 }  // namespace
 
@@ -55,8 +57,9 @@ void readerTakeLine(char *bytes, size_t length, ReaderLine *line) {
 }
 
 void readerConvert(ReaderLine *line) {
-    line->converted = convertEmojiText();
-    line->utf8 = emojiUtf8;
+    line->converted =
+        convertCp932Text(line->text, std::strlen(line->text), utf8Buf, sizeof utf8Buf);
+    line->utf8 = utf8Buf;
 }
 
 const char *readerImagePath(const char *name) {
@@ -72,10 +75,10 @@ const char *readerOutName(const char *path) {
     return outfname;
 }
 
-size_t readerGifKeeps(const char *utf8) {
-    return gifCommentTextLength(utf8);
-}
-
 bool readerListName(const char *path) {
     return isCsvListName(path);
+}
+
+bool readerIsSpace(unsigned char c) {
+    return isSpaceByte(c);
 }

@@ -1,8 +1,7 @@
 // reader_bridge.h - emojitag's own list reader, one line at a time, for the
 // programs that must read a list exactly as emojitag does: its pieces of a
-// line, its checks, its CP932 conversion, its name rules, and what the GIF
-// comment writer keeps of a text. Everything that reaches into the reader
-// goes through here.
+// line, its checks, its CP932 conversion and its name rules. Everything that
+// reaches into the reader goes through here.
 #ifndef EMOJITAG_READER_BRIDGE_H
 #define EMOJITAG_READER_BRIDGE_H
 
@@ -15,10 +14,9 @@ constexpr size_t READER_LINE_MAX = 32767;
 // Of a text, the reader converts at most this many UTF-16 units.
 constexpr size_t READER_TEXT_UNITS = 16385;
 
-// Picture types, as the reader tells them from a name's suffix.
+// Picture types, as the reader tells them from a name's suffix: the types of
+// the format table (image_formats.h), or none.
 constexpr int PICTURE_NONE = 0;
-constexpr int PICTURE_GIF = 1;
-constexpr int PICTURE_JPEG = 2;
 
 // Why the reader refuses a line.
 constexpr int REFUSED_NOT = 0;
@@ -34,7 +32,7 @@ constexpr int REFUSED_OPEN_QUOTE = 6;
 struct ReaderLine {
     const char *bytes;  // the piece as read, NUL-terminated after `length` bytes
     size_t length;      // bytes read, NULs included
-    int type;           // PICTURE_GIF, PICTURE_JPEG, or PICTURE_NONE: refused
+    int type;           // a type of the format table, or PICTURE_NONE: refused
     int refusal;        // REFUSED_NOT, or why the line is refused
     const char *name;   // the name field (also for REFUSED_NO_DOT, REFUSED_BAD_SUFFIX)
     const char *text;   // the text field as the reader keeps it (CP932)
@@ -48,7 +46,8 @@ bool readerNextLine(FILE *list, ReaderLine *line);
 // Takes a line held in memory (NUL-terminated, `length` bytes), as the reader
 // takes what it has read. The line may be edited in place.
 void readerTakeLine(char *bytes, size_t length, ReaderLine *line);
-// Converts the taken text to UTF-8 as the reader does before the image job.
+// Converts the taken text to UTF-8 as the reader does before the image job
+// (into a buffer of the bridge's own, valid until the next conversion).
 void readerConvert(ReaderLine *line);
 
 // The name emojitag opens for a list name (the UTF-8 spelling of a CP932
@@ -58,9 +57,9 @@ const char *readerImagePath(const char *name);
 int readerPictureType(const char *name);
 // The name of the -out copy emojitag writes for `path`; valid until the next call.
 const char *readerOutName(const char *path);
-// How many bytes from the start of a UTF-8 text a GIF comment keeps.
-size_t readerGifKeeps(const char *utf8);
 // emojitag reads a list only under a name that ends in exactly ".csv".
 bool readerListName(const char *path);
+// White space as the reader skips it before a name.
+bool readerIsSpace(unsigned char c);
 
 #endif

@@ -4,10 +4,12 @@
 // second column names the field and the rest is its value.
 #include "list_modes.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "csv_record.h"
 #include "emoji_elements.h"
+#include "image_formats.h"
 #include "list_report.h"
 #include "list_text.h"
 #include "output_file.h"
@@ -94,10 +96,6 @@ const char *encodingName(const TemplateRun &run) {
     return run.encoding == FROM_UTF8 ? "UTF-8" : "CP932";
 }
 
-bool isSpaceByte(unsigned char c) {
-    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
-}
-
 // A CP932 spelling leads elsewhere when it names a file of its own, another
 // than the one the UTF-8 name names: emojitag would take that file.
 bool leadsElsewhere(const char *cp932, const char *utf8) {
@@ -145,8 +143,9 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
     const char *raw = rec.name.bytes;
     int type = readerPictureType(raw);
     const char *problem = nullptr;
+    char notImageName[96];
     if (holdsNul(rec.name) || std::strpbrk(raw, ",\r\n") != nullptr ||
-        isSpaceByte(static_cast<unsigned char>(raw[0]))) {
+        readerIsSpace(static_cast<unsigned char>(raw[0]))) {
         problem = "a list line cannot hold this name (a comma, a line break or a leading blank)";
     } else if (std::strncmp(raw, UTF8_BOM, UTF8_BOM_SIZE) == 0) {
         // A mark where the text begins (inside quotes, say) is no part of a
@@ -155,10 +154,13 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
     } else if (rec.name.length > READER_LINE_MAX) {
         problem = "the name is too long for a list line";
     } else if (type == PICTURE_NONE) {
-        problem = "not a .gif, .jpg or .jpeg name";
+        char suffixes[64];
+        std::snprintf(notImageName, sizeof notImageName, "not a %s name",
+                      listImageSuffixes(suffixes, sizeof suffixes));
+        problem = notImageName;
     }
     if (problem != nullptr) {
-        beginPicture(&run.picture, run.source, rec.line, PICTURE_JPEG, "", shown.text);
+        beginPicture(&run.picture, run.source, rec.line, IMG_JPEG, "", shown.text);
         reportAt(run.source, rec.line, "%s: %s", shown.text, problem);
         return refusePicture(&run.picture);
     }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "driver.h"
+#include "csv_reader.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "driver.h"
+#include "template_list.h"
 #include "test_support.h"
 
 using namespace testsupport;

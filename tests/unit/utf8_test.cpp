@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
+#include "utf8.h"
 
 namespace {
 

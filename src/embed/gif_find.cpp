@@ -1,9 +1,10 @@
 // gif_find.cpp - walks a GIF block by block, as the rewriter does, and keeps
 // the first emoji comment with its sub-blocks joined. The whole file is
-// walked, so a file the rewriter would refuse is reported as malformed.
+// walked, so a file the rewriter would refuse is reported as malformed. A
+// picture's size is its logical screen's.
 #include <cstring>
 
-#include "extract.h"
+#include "embed.h"
 #include "gif_reader.h"
 
 namespace {
@@ -11,19 +12,21 @@ namespace {
 // State of one walk.
 struct GifFind {
     GifReader reader;
-    bool found;    // the first emoji comment is in emojiText
+    FoundText *text;
+    bool found;    // the first emoji comment is in `text`
     bool tooLong;  // ... but it was longer than EMOJI_TEXT_MAX
 };
 
-// Keeps `n` bytes of the emoji comment in emojiText; past EMOJI_TEXT_MAX
-// bytes they are dropped.
+// Keeps `n` bytes of the emoji comment; past EMOJI_TEXT_MAX bytes they are
+// dropped.
 void keepText(GifFind &f, const unsigned char *data, size_t n) {
-    if (emojiTextLen + n > EMOJI_TEXT_MAX) {
+    FoundText &t = *f.text;
+    if (t.length + n > EMOJI_TEXT_MAX) {
         f.tooLong = true;
         return;
     }
-    std::memcpy(emojiText + emojiTextLen, data, n);
-    emojiTextLen += n;
+    std::memcpy(t.text + t.length, data, n);
+    t.length += n;
 }
 
 // The first emoji comment, its sub-blocks joined; every other comment is
@@ -42,10 +45,24 @@ bool readGifComment(GifFind &f) {
     return true;
 }
 
+// "GIF87a" or "GIF89a", then the logical screen's width and height
+// (little-endian).
+constexpr size_t GIF_SIGNATURE_SIZE = 6;
+constexpr size_t GIF_SIZE_END = 10;
+
 }  // namespace
 
-int findGifEmojiText(FILE *in) {
-    GifFind f{startGifReader(in), false, false};
+bool readGifSize(FILE *in, unsigned &width, unsigned &height) {
+    unsigned char head[GIF_SIZE_END];
+    if (std::fread(head, 1, sizeof head, in) != sizeof head) return false;
+    if (std::memcmp(head, "GIF8", 4) != 0) return false;
+    width = head[GIF_SIGNATURE_SIZE] | head[GIF_SIGNATURE_SIZE + 1] << 8;
+    height = head[GIF_SIGNATURE_SIZE + 2] | head[GIF_SIGNATURE_SIZE + 3] << 8;
+    return true;
+}
+
+int findGifEmojiText(FILE *in, FoundText *found) {
+    GifFind f{startGifReader(in), found, false, false};
     if (!passGifHeader(f.reader, nullptr)) return TEXT_MALFORMED;
     for (int kind; (kind = nextGifBlock(f.reader, nullptr)) != GIF_BLOCK_TRAILER;) {
         bool ok = kind == GIF_BLOCK_IMAGE     ? passGifImage(f.reader, nullptr)

@@ -1,0 +1,27 @@
+// image_job.h - one image named by one list line, and the names it uses:
+// the file a list name stands for and the output beside it.
+#ifndef EMOJITAG_IMAGE_JOB_H
+#define EMOJITAG_IMAGE_JOB_H
+
+#include "csv_reader.h"
+#include "platform_dir.h"
+
+// The output name is the input path plus "-out".
+constexpr int OUTFNAME_SIZE = LINE_BUF_SIZE + 4;
+extern char outfname[OUTFNAME_SIZE];
+
+// Runs the rewriter of the format `imgType` (a type of the format table) on
+// the image at `path` with the UTF-8 `text`.
+int openImgFile(const char *path, const char *text, int imgType);
+// Tells the image job which file is the list being read, so that no output
+// is ever written into it.
+void rememberListFile(const FileIdentity &list);
+// The path to open for a list name: the name itself when it names an existing
+// file; else, for a name with bytes of 0x80 or above that converts from CP932
+// to UTF-8 without substitution into the name of an existing file, that UTF-8
+// name (static storage, valid until the next call); else the name itself.
+const char *resolveImgPath(const char *name);
+// Writes `path` with "-out" before its last '.' into outfname.
+void buildOutName(const char *path);
+
+#endif

@@ -1,0 +1,128 @@
+// image_formats.cpp - the table of image formats. A format is its row here
+// and its two files: FMT_rewriter.cpp, the rewriter and its comment writer,
+// and FMT_find.cpp, the comment finder, which walks a file as the rewriter
+// does, and the picture's size reader (GIF and JPEG let both share a
+// reader, gif_reader and jpg_reader, and keep their comment writers in files
+// of their own).
+#include "image_formats.h"
+
+#include <cstring>
+
+#include "embed.h"
+#include "emoji_comment.h"
+#include "gif_format.h"
+#include "jpg_markers.h"
+
+const ImageFormat IMAGE_FORMATS[] = {
+    {IMG_GIF,                   // type
+     "GIF",                     // name
+     {".gif"},                  // suffixes
+     setGifData,                // rewrite
+     findGifEmojiText,          // find
+     readGifSize,               // readSize
+     GIF_EXAMINED_COMMENT_MIN,  // examinedCommentMin
+     static_cast<size_t>(-1),   // textMax: any text, cut at tag ends
+     gifCommentTextLength,      // storedLength
+     GIF_SUB_BLOCK_MAX,         // pieceMax
+     // textCutFinding
+     "a GIF comment cannot keep the whole text: each piece between tag ends must fit in 255 "
+     "bytes",
+     {'G', 'I', 'F'},   // signature
+     3,                 // signatureSize
+     "bad GIF file",    // badImageMessage
+     "malformed GIF"},  // malformedReport
+    {IMG_JPEG,
+     "JPEG",
+     {".jpg", ".jpeg"},
+     setJpgData,
+     findJpgEmojiText,
+     readJpgSize,
+     JPG_EXAMINED_COMMENT_MIN,
+     JPG_MAX_SEGMENT_DATA,
+     jpgCommentTextLength,
+     0,
+     nullptr,
+     {M_PREFIX, M_SOI, M_PREFIX},
+     3,
+     "bad JPG file",
+     "malformed JPEG"},
+};
+const int IMAGE_FORMAT_COUNT = sizeof IMAGE_FORMATS / sizeof IMAGE_FORMATS[0];
+
+static_assert(EMOJI_TEXT_MAX == JPG_MAX_SEGMENT_DATA, "a finder keeps any JPEG comment whole");
+
+namespace {
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoreCase(const char *s, const char *lower) {
+    for (; *s != '\0' && *lower != '\0'; ++s, ++lower)
+        if (lowerAscii(*s) != *lower) return false;
+    return *s == *lower;
+}
+
+// Appends `s` to the NUL-terminated text in `buf`, cut to fit.
+void append(char *buf, size_t size, const char *s) {
+    size_t n = std::strlen(buf);
+    size_t add = std::strlen(s);
+    if (n + add >= size) add = size - 1 - n;
+    std::memcpy(buf + n, s, add);
+    buf[n + add] = '\0';
+}
+
+// Joins `count` items with ", " and, before the last, `lastJoin`.
+template <typename ItemAt>
+const char *joinItems(char *buf, size_t size, int count, const char *lastJoin, ItemAt itemAt) {
+    if (size == 0) return buf;
+    buf[0] = '\0';
+    for (int i = 0; i < count; i++) {
+        if (i > 0) append(buf, size, i + 1 == count ? lastJoin : ", ");
+        append(buf, size, itemAt(i));
+    }
+    return buf;
+}
+
+}  // namespace
+
+const ImageFormat *imageFormatOfType(int type) {
+    for (const ImageFormat &f : IMAGE_FORMATS)
+        if (f.type == type) return &f;
+    return nullptr;
+}
+
+const ImageFormat *imageFormatOfSuffix(const char *dotSuffix) {
+    for (const ImageFormat &f : IMAGE_FORMATS)
+        for (const char *const *s = f.suffixes; s < f.suffixes + IMAGE_SUFFIXES_MAX && *s; ++s)
+            if (equalsIgnoreCase(dotSuffix, *s)) return &f;
+    return nullptr;
+}
+
+// Taking the suffix from a whole path gives the same answer as from its last
+// name: a '.' in a directory part leaves a '/' in the suffix, which never
+// matches.
+const ImageFormat *imageFormatOfName(const char *name) {
+    const char *dot = std::strrchr(name, '.');
+    return dot == nullptr ? nullptr : imageFormatOfSuffix(dot);
+}
+
+const ImageFormat *imageFormatOfHead(const unsigned char *head, size_t n) {
+    for (const ImageFormat &f : IMAGE_FORMATS)
+        if (n >= f.signatureSize && std::memcmp(head, f.signature, f.signatureSize) == 0) return &f;
+    return nullptr;
+}
+
+const char *listImageSuffixes(char *buf, size_t size) {
+    const char *all[IMAGE_SUFFIXES_MAX * (sizeof IMAGE_FORMATS / sizeof IMAGE_FORMATS[0])];
+    int count = 0;
+    for (const ImageFormat &f : IMAGE_FORMATS)
+        for (const char *const *s = f.suffixes; s < f.suffixes + IMAGE_SUFFIXES_MAX && *s; ++s)
+            all[count++] = *s;
+    return joinItems(buf, size, count, " or ", [&](int i) { return all[i]; });
+}
+
+const char *listImageFormatNames(char *buf, size_t size, const char *lastJoin) {
+    return joinItems(buf, size, IMAGE_FORMAT_COUNT, lastJoin,
+                     [](int i) { return IMAGE_FORMATS[i].name; });
+}
