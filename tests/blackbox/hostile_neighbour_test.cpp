@@ -432,6 +432,48 @@ const Row kRows[] = {
              EXPECT_EQ(modeOf(env / "pic.gif"), c.picture);
          }
      }},
+    {"PlainOutputIsCreatedNoMoreOpenThanThePicture",
+     "plain run: NAME-out.EXT is created giving its first group (a set-group-ID directory's) no "
+     "more than everyone, since a descriptor opened then reads all that is written later; it "
+     "gets the picture's bits once its group is the picture's",
+     NEEDS_STRACE,
+     [](const Env &env) {
+         // Only root can give the directory a group it is not in.
+         ASSERT_EQ(runShell(geteuid() == 0 ? "mkdir s && chgrp 65534 s && chmod 2777 s"
+                                           : "mkdir s && chmod 2777 s",
+                            env.dir)
+                       .status,
+                   0);
+         writeFile(env / "s/list.csv", "pic.gif," + kText + "\n");
+         const mode_t mask = umask(0);
+         umask(mask);
+         const struct {
+             mode_t picture;
+             const char *created;
+         } cases[] = {{0640, "0600)"}, {0660, "0600)"}, {0644, "0644)"}, {0604, "0604)"}};
+         for (const auto &c : cases) {
+             writeFile(env / "s/pic.gif", testData("tiny.gif"));
+             ASSERT_EQ(chmod((env / "s/pic.gif").c_str(), c.picture), 0);
+             ASSERT_EQ(chown((env / "s/pic.gif").c_str(), geteuid(), getegid()), 0);
+             unlink((env / "s/pic-out.gif").c_str());
+             RunResult traced = runShell(
+                 "strace -o trace.txt -e trace=openat " + quoted(EMOJITAG_BIN) + " list.csv",
+                 env / "s");
+             ASSERT_EQ(traced.status, 0) << traced.err;
+             std::string call;
+             for (const std::string &line : splitLines(readFile(env / "s/trace.txt")))
+                 if (line.find("pic-out.gif") != std::string::npos &&
+                     line.find("O_CREAT") != std::string::npos)
+                     call = line;
+             EXPECT_NE(call.find(std::string(", ") + c.created), std::string::npos)
+                 << std::oct << c.picture << ": " << call;
+             EXPECT_EQ(modeOf(env / "s/pic-out.gif"), c.picture & ~mask) << std::oct << c.picture;
+             if ((c.picture & 070) != 0) {  // group bits go to the picture's group only
+                 EXPECT_EQ(statOf(env / "s/pic-out.gif").st_gid, getegid())
+                     << std::oct << c.picture;
+             }
+         }
+     }},
     {"HangupDuringTemplate",
      "emojitag -f, SIGHUP mid-walk: the temporary file goes, the old template stays", NEEDS_NOTHING,
      [](const Env &env) {
