@@ -131,12 +131,24 @@ void onEndingSignal(int sig) {
     removeTempFilesAndEnd(sig);
 }
 
+// A write past the limit on file sizes (ulimit -f) raises SIGXFSZ, which
+// would end the process at once, leaving its temporary file and no word of
+// what happened: ignored, the write fails instead, and the failure is
+// reported as on a full disk. Set once.
+void failWritesPastTheSizeLimit() {
+    static bool set;
+    if (set) return;
+    set = true;
+    signal(SIGXFSZ, SIG_IGN);
+}
+
 // Installed once, at the first new file; a signal the program was started
 // with ignored (nohup) stays ignored.
 void catchEndingSignals() {
     static bool installed;
     if (installed) return;
     installed = true;
+    failWritesPastTheSizeLimit();
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = onEndingSignal;
@@ -450,6 +462,7 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
     // O_NONBLOCK: opening a FIFO without a reader fails at once instead of
     // waiting, and one with a reader is refused before any write. On a
     // regular file it changes nothing.
+    failWritesPastTheSizeLimit();
     int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                   firstOutputMode(like));
     if (fd < 0) return nullptr;

@@ -474,6 +474,36 @@ const Row kRows[] = {
              }
          }
      }},
+    {"SizeLimitOfTheShellFailsTheWrite",
+     "ulimit -f in the user's shell, where SIGXFSZ would end the run with no word and leave the "
+     "temporary file: the write fails and is reported as on a full disk, the old files whole",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         ASSERT_EQ(runShell("mkdir t && i=0; while [ $i -lt 200 ]; do : > t/img$i.gif; "
+                            "i=$((i + 1)); done",
+                            env.dir)
+                       .status,
+                   0);
+         writeFile(env / "pic.gif", testData("tiny.gif") + std::string(16384, '\0'));
+         writeFile(env / "list.csv", "pic.gif," + kText + "\n");
+         writeFile(env / "t.csv", "old list\n");
+         const struct {
+             std::string command, name, message;
+         } cases[] = {
+             {quoted(EMOJITAG_BIN) + " -f t t.csv", "t.csv", "Error: t.csv: write error\n"},
+             {quoted(EMOJITAG_BIN) + " -o list.csv", "pic.gif",
+              "Error: 1:pic-out.gif: write error\n"},
+         };
+         for (const auto &c : cases) {
+             const std::string before = readFile(env / c.name);
+             // 8 blocks: 4 KiB, or 8 KiB where the shell counts in KiB.
+             RunResult r = runShell("ulimit -f 8 && " + c.command, env.dir);
+             EXPECT_EQ(r.status, 0) << c.command;
+             EXPECT_EQ(r.err, c.message) << c.command;
+             EXPECT_EQ(readFile(env / c.name), before) << c.command;
+             EXPECT_FALSE(tempLeft(env.dir, c.name)) << c.command;
+         }
+     }},
     {"HangupDuringTemplate",
      "emojitag -f, SIGHUP mid-walk: the temporary file goes, the old template stays", NEEDS_NOTHING,
      [](const Env &env) {
