@@ -143,7 +143,9 @@ void failWritesPastTheSizeLimit() {
 }
 
 // Installed once, at the first new file; a signal the program was started
-// with ignored (nohup) stays ignored.
+// with ignored (nohup) stays ignored. Besides the signals of a user or a
+// service manager (SIGINT, SIGTERM, SIGHUP, SIGQUIT), SIGPIPE ends a run
+// whose messages go to a reader that has gone (2>&1 | head).
 void catchEndingSignals() {
     static bool installed;
     if (installed) return;
@@ -154,7 +156,7 @@ void catchEndingSignals() {
     sa.sa_handler = onEndingSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
         struct sigaction old;
         if (sigaction(sig, &sa, &old) == 0 && old.sa_handler == SIG_IGN)
             sigaction(sig, &old, nullptr);

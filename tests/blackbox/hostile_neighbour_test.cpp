@@ -504,6 +504,29 @@ const Row kRows[] = {
              EXPECT_FALSE(tempLeft(env.dir, c.name)) << c.command;
          }
      }},
+    {"MessagesToAReaderThatHasGone",
+     "2>&1 | head: the first message raises SIGPIPE mid-write; the temporary file goes first, "
+     "the picture and the list stay whole",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         writeFile(env / "pic.gif", testData("tiny.gif"));
+         writeFile(env / "list.csv", "pic.gif," + kTextWithTail + "\n");
+         writeFile(env / "plain.gif", testData("tiny.gif"));  // "no emoji text"
+         writeFile(env / "back.csv", "old\n");
+         const struct {
+             std::string command, name;
+         } cases[] = {{quoted(EMOJITAG_BIN) + " -o list.csv", "pic.gif"},
+                      {quoted(EXTRACT_BIN) + " -o back.csv plain.gif", "back.csv"}};
+         for (const auto &c : cases) {
+             const std::string before = readFile(env / c.name);
+             // Descriptor 4 writes into a FIFO whose only reader is closed.
+             RunResult r = runShell(
+                 "rm -f p && mkfifo p && exec 3<>p 4>p 3<&- && " + c.command + " 2>&4", env.dir);
+             EXPECT_EQ(r.status, 128 + SIGPIPE) << c.command;
+             EXPECT_EQ(readFile(env / c.name), before) << c.command;
+             EXPECT_FALSE(tempLeft(env.dir, c.name)) << c.command;
+         }
+     }},
     {"HangupDuringTemplate",
      "emojitag -f, SIGHUP mid-walk: the temporary file goes, the old template stays", NEEDS_NOTHING,
      [](const Env &env) {
