@@ -291,6 +291,29 @@ const Row kRows[] = {
                    "emojitag-extract: back.csv: nothing listed, list left as it was\n");
          EXPECT_EQ(readFile(env / "back.csv"), "edited\n");
      }},
+    {"ListThatRefusesEverythingKeepsTheOldFile",
+     "emojitag-list -o: every picture refused (a character CP932 lacks), or every line of a "
+     "list left out: the edited list or template stays, said so, status 1",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         writeFile(env / "t.csv", "pic.gif,yomi1,\xF0\x9F\x98\x80\n");
+         writeFile(env / "l.csv", "pic.gif,<emoji><a>\xF0\x9F\x98\x80</a></emoji>\n");
+         const struct {
+             std::vector<std::string> args;
+             std::string name;
+         } cases[] = {{{"-o", "old.csv", "t.csv"}, "old.csv"},
+                      {{"--template", "-o", "old.csv", "l.csv"}, "old.csv"}};
+         for (const auto &c : cases) {
+             writeFile(env / c.name, "hours of work\n");
+             RunResult r = runList(c.args, env.dir);
+             EXPECT_EQ(r.status, 1) << c.args[1];
+             EXPECT_NE(r.err.find("emojitag-list: old.csv: nothing to write, left as it was\n"),
+                       std::string::npos)
+                 << r.err;
+             EXPECT_EQ(readFile(env / c.name), "hours of work\n") << c.args[1];
+             EXPECT_FALSE(tempLeft(env.dir, c.name));
+         }
+     }},
     {"ExtractRefusesAPictureAfterO",
      "emojitag-extract -o g/*.gif: the first picture is taken for the list's name; refused "
      "(usage error), the picture untouched",
