@@ -45,6 +45,13 @@ bool finishOutput(OutputFile *out, bool keep) {
         abandonSafeFile(&out->file);
         return true;
     }
+    // Every picture refused, or a template without a group: an empty file
+    // would take the place of a list or template that may hold hours of work.
+    if (std::ftell(out->stream) == 0) {
+        abandonSafeFile(&out->file);
+        reportFile(out->path, "nothing to write, left as it was");
+        return false;
+    }
     if (commitSafeFile(&out->file) == SAFE_DONE) return true;
     reportFile(out->path, "cannot write");
     return false;

@@ -19,7 +19,7 @@ struct OutputFile {
 bool openOutput(OutputFile *out, const char *path);
 // Flushes and closes the output; with `keep` a file takes its place, without
 // it the old file stays as it was. False, reported, when it could not be
-// written whole.
+// written whole, or when nothing was written (a file then stays as it was).
 bool finishOutput(OutputFile *out, bool keep);
 
 // Opens a named input for reading: a regular file only (a directory, FIFO

@@ -131,18 +131,32 @@ void onEndingSignal(int sig) {
     removeTempFilesAndEnd(sig);
 }
 
+// A write past the limit on file sizes (ulimit -f) raises SIGXFSZ, which
+// would end the process at once, leaving its temporary file and no word of
+// what happened: ignored, the write fails instead, and the failure is
+// reported as on a full disk. Set once.
+void failWritesPastTheSizeLimit() {
+    static bool set;
+    if (set) return;
+    set = true;
+    signal(SIGXFSZ, SIG_IGN);
+}
+
 // Installed once, at the first new file; a signal the program was started
-// with ignored (nohup) stays ignored.
+// with ignored (nohup) stays ignored. Besides the signals of a user or a
+// service manager (SIGINT, SIGTERM, SIGHUP, SIGQUIT), SIGPIPE ends a run
+// whose messages go to a reader that has gone (2>&1 | head).
 void catchEndingSignals() {
     static bool installed;
     if (installed) return;
     installed = true;
+    failWritesPastTheSizeLimit();
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = onEndingSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
         struct sigaction old;
         if (sigaction(sig, &sa, &old) == 0 && old.sa_handler == SIG_IGN)
             sigaction(sig, &old, nullptr);
@@ -397,24 +411,52 @@ FILE *openInputFile(const char *path, FileInfo *info) {
     return f;
 }
 
+// The process's umask, asked once (setting it is the only way to read it).
+static mode_t processUmask() {
+    static bool known;
+    static mode_t mask;
+    if (!known) {
+        mask = umask(022);
+        umask(mask);
+        known = true;
+    }
+    return mask;
+}
+
+// The mode a new output is created with: the input's permission bits, but
+// giving its group no more than everyone else. The file gets the group of
+// the runner or of a set-group-ID directory first, whose members could open
+// it in the moment before its group is set and keep reading what is written
+// later; the input's group gets its bits once the group is the input's.
+static mode_t firstOutputMode(const FileInfo *like) {
+    mode_t bits = static_cast<mode_t>(like->mode & 0777);
+    return bits & ~(070 & ~((bits & 07) << 3));
+}
+
 // Whether the open output `fd` is the tool's to write, and if so makes it no
 // more open than the input: a regular file with no other name (a hard link
 // is another file too), not one of the files to avoid, and the runner's own
 // or the input owner's (a third user's file is theirs, whatever its mode
 // lets the runner do). Wider bits go before anything is written, and group
 // bits go to the input's group only (a file of the runner's own is given it
-// where the system allows). A file the runner may not narrow is not written.
+// where the system allows). A file just created, empty and the runner's with
+// the mode of its creation, gets the input's bits within the umask. A file
+// the runner may not narrow is not written.
 static bool claimOutput(int fd, const FileInfo *like, const FileIdentity *avoid, int avoidCount,
                         struct stat *st) {
     if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) || st->st_nlink != 1) return false;
     if (st->st_uid != runner() && st->st_uid != like->owner) return false;
     FileIdentity id{static_cast<uint64_t>(st->st_dev), static_cast<uint64_t>(st->st_ino)};
     if (isAvoided(id, avoid, avoidCount)) return false;
-    mode_t keep = st->st_mode & 0777 & static_cast<mode_t>(like->mode);
+    mode_t have = st->st_mode & 0777;
+    mode_t first = firstOutputMode(like);
+    bool created = st->st_size == 0 && st->st_uid == runner() && have == (first & ~processUmask());
+    mode_t keep = (created ? static_cast<mode_t>(like->mode) & ~processUmask() : have) & 0777 &
+                  static_cast<mode_t>(like->mode);
     if ((keep & 070) != 0 && st->st_gid != like->group &&
         (st->st_uid != runner() || fchown(fd, static_cast<uid_t>(-1), like->group) != 0))
         keep &= ~070;
-    return keep == (st->st_mode & 0777) || fchmod(fd, keep) == 0;
+    return keep == have || fchmod(fd, keep) == 0;
 }
 
 FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
@@ -422,8 +464,9 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
     // O_NONBLOCK: opening a FIFO without a reader fails at once instead of
     // waiting, and one with a reader is refused before any write. On a
     // regular file it changes nothing.
+    failWritesPastTheSizeLimit();
     int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                  static_cast<mode_t>(like->mode & 0777));
+                  firstOutputMode(like));
     if (fd < 0) return nullptr;
     struct stat st;
     bool usable = claimOutput(fd, like, avoid, avoidCount, &st);

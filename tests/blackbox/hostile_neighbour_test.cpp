@@ -291,6 +291,29 @@ const Row kRows[] = {
                    "emojitag-extract: back.csv: nothing listed, list left as it was\n");
          EXPECT_EQ(readFile(env / "back.csv"), "edited\n");
      }},
+    {"ListThatRefusesEverythingKeepsTheOldFile",
+     "emojitag-list -o: every picture refused (a character CP932 lacks), or every line of a "
+     "list left out: the edited list or template stays, said so, status 1",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         writeFile(env / "t.csv", "pic.gif,yomi1,\xF0\x9F\x98\x80\n");
+         writeFile(env / "l.csv", "pic.gif,<emoji><a>\xF0\x9F\x98\x80</a></emoji>\n");
+         const struct {
+             std::vector<std::string> args;
+             std::string name;
+         } cases[] = {{{"-o", "old.csv", "t.csv"}, "old.csv"},
+                      {{"--template", "-o", "old.csv", "l.csv"}, "old.csv"}};
+         for (const auto &c : cases) {
+             writeFile(env / c.name, "hours of work\n");
+             RunResult r = runList(c.args, env.dir);
+             EXPECT_EQ(r.status, 1) << c.args[1];
+             EXPECT_NE(r.err.find("emojitag-list: old.csv: nothing to write, left as it was\n"),
+                       std::string::npos)
+                 << r.err;
+             EXPECT_EQ(readFile(env / c.name), "hours of work\n") << c.args[1];
+             EXPECT_FALSE(tempLeft(env.dir, c.name));
+         }
+     }},
     {"ExtractRefusesAPictureAfterO",
      "emojitag-extract -o g/*.gif: the first picture is taken for the list's name; refused "
      "(usage error), the picture untouched",
@@ -430,6 +453,101 @@ const Row kRows[] = {
              EXPECT_NE(call.find(std::string(", ") + c.created), std::string::npos)
                  << std::oct << c.picture << ": " << call;
              EXPECT_EQ(modeOf(env / "pic.gif"), c.picture);
+         }
+     }},
+    {"PlainOutputIsCreatedNoMoreOpenThanThePicture",
+     "plain run: NAME-out.EXT is created giving its first group (a set-group-ID directory's) no "
+     "more than everyone, since a descriptor opened then reads all that is written later; it "
+     "gets the picture's bits once its group is the picture's",
+     NEEDS_STRACE,
+     [](const Env &env) {
+         // Only root can give the directory a group it is not in.
+         ASSERT_EQ(runShell(geteuid() == 0 ? "mkdir s && chgrp 65534 s && chmod 2777 s"
+                                           : "mkdir s && chmod 2777 s",
+                            env.dir)
+                       .status,
+                   0);
+         writeFile(env / "s/list.csv", "pic.gif," + kText + "\n");
+         const mode_t mask = umask(0);
+         umask(mask);
+         const struct {
+             mode_t picture;
+             const char *created;
+         } cases[] = {{0640, "0600)"}, {0660, "0600)"}, {0644, "0644)"}, {0604, "0604)"}};
+         for (const auto &c : cases) {
+             writeFile(env / "s/pic.gif", testData("tiny.gif"));
+             ASSERT_EQ(chmod((env / "s/pic.gif").c_str(), c.picture), 0);
+             ASSERT_EQ(chown((env / "s/pic.gif").c_str(), geteuid(), getegid()), 0);
+             unlink((env / "s/pic-out.gif").c_str());
+             RunResult traced = runShell(
+                 "strace -o trace.txt -e trace=openat " + quoted(EMOJITAG_BIN) + " list.csv",
+                 env / "s");
+             ASSERT_EQ(traced.status, 0) << traced.err;
+             std::string call;
+             for (const std::string &line : splitLines(readFile(env / "s/trace.txt")))
+                 if (line.find("pic-out.gif") != std::string::npos &&
+                     line.find("O_CREAT") != std::string::npos)
+                     call = line;
+             EXPECT_NE(call.find(std::string(", ") + c.created), std::string::npos)
+                 << std::oct << c.picture << ": " << call;
+             EXPECT_EQ(modeOf(env / "s/pic-out.gif"), c.picture & ~mask) << std::oct << c.picture;
+             if ((c.picture & 070) != 0) {  // group bits go to the picture's group only
+                 EXPECT_EQ(statOf(env / "s/pic-out.gif").st_gid, getegid())
+                     << std::oct << c.picture;
+             }
+         }
+     }},
+    {"SizeLimitOfTheShellFailsTheWrite",
+     "ulimit -f in the user's shell, where SIGXFSZ would end the run with no word and leave the "
+     "temporary file: the write fails and is reported as on a full disk, the old files whole",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         ASSERT_EQ(runShell("mkdir t && i=0; while [ $i -lt 200 ]; do : > t/img$i.gif; "
+                            "i=$((i + 1)); done",
+                            env.dir)
+                       .status,
+                   0);
+         writeFile(env / "pic.gif", testData("tiny.gif") + std::string(16384, '\0'));
+         writeFile(env / "list.csv", "pic.gif," + kText + "\n");
+         writeFile(env / "t.csv", "old list\n");
+         const struct {
+             std::string command, name, message;
+         } cases[] = {
+             {quoted(EMOJITAG_BIN) + " -f t t.csv", "t.csv", "Error: t.csv: write error\n"},
+             {quoted(EMOJITAG_BIN) + " -o list.csv", "pic.gif",
+              "Error: 1:pic-out.gif: write error\n"},
+         };
+         for (const auto &c : cases) {
+             const std::string before = readFile(env / c.name);
+             // 8 blocks: 4 KiB, or 8 KiB where the shell counts in KiB.
+             RunResult r = runShell("ulimit -f 8 && " + c.command, env.dir);
+             EXPECT_EQ(r.status, 0) << c.command;
+             EXPECT_EQ(r.err, c.message) << c.command;
+             EXPECT_EQ(readFile(env / c.name), before) << c.command;
+             EXPECT_FALSE(tempLeft(env.dir, c.name)) << c.command;
+         }
+     }},
+    {"MessagesToAReaderThatHasGone",
+     "2>&1 | head: the first message raises SIGPIPE mid-write; the temporary file goes first, "
+     "the picture and the list stay whole",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         writeFile(env / "pic.gif", testData("tiny.gif"));
+         writeFile(env / "list.csv", "pic.gif," + kTextWithTail + "\n");
+         writeFile(env / "plain.gif", testData("tiny.gif"));  // "no emoji text"
+         writeFile(env / "back.csv", "old\n");
+         const struct {
+             std::string command, name;
+         } cases[] = {{quoted(EMOJITAG_BIN) + " -o list.csv", "pic.gif"},
+                      {quoted(EXTRACT_BIN) + " -o back.csv plain.gif", "back.csv"}};
+         for (const auto &c : cases) {
+             const std::string before = readFile(env / c.name);
+             // Descriptor 4 writes into a FIFO whose only reader is closed.
+             RunResult r = runShell(
+                 "rm -f p && mkfifo p && exec 3<>p 4>p 3<&- && " + c.command + " 2>&4", env.dir);
+             EXPECT_EQ(r.status, 128 + SIGPIPE) << c.command;
+             EXPECT_EQ(readFile(env / c.name), before) << c.command;
+             EXPECT_FALSE(tempLeft(env.dir, c.name)) << c.command;
          }
      }},
     {"HangupDuringTemplate",
