@@ -6,6 +6,7 @@
 #include "list_modes.h"
 #include "platform_file.h"
 #include "reader_bridge.h"
+#include "show_text.h"
 #include "template_source.h"
 
 #ifndef EMOJITAG_VERSION
@@ -45,7 +46,11 @@ struct Options {
 };
 
 int usageError(const char *what, const char *arg) {
-    std::fprintf(stderr, "emojitag-list: %s%s\n%s", what, arg, USAGE);
+    // Either may be an argument as typed: shown with its control bytes as '?'.
+    Shown shownWhat;
+    Shown shownArg;
+    std::fprintf(stderr, "emojitag-list: %s%s\n%s", showBytes(&shownWhat, what, std::strlen(what)),
+                 showBytes(&shownArg, arg, std::strlen(arg)), USAGE);
     return EXIT_USAGE;
 }
 

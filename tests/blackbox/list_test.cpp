@@ -273,6 +273,7 @@ TEST(List, UsageErrorsLeaveEveryFileAlone) {
         {"--check", "-o", "l.csv", "t.csv"},
         {"--utf-8", "t.csv"},
         {"-x", "t.csv"},
+        {"-x\x1b[31m\n", "t.csv"},  // an argument as typed reaches no terminal raw
     };
     for (const std::vector<std::string> &args : cases) {
         TempDir dir;
@@ -283,6 +284,7 @@ TEST(List, UsageErrorsLeaveEveryFileAlone) {
             line += a + " ";
         EXPECT_EQ(r.status, 2) << line;
         EXPECT_NE(r.err.find("usage: emojitag-list"), std::string::npos) << line;
+        EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << line;
         EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"t.csv"}) << line;
         EXPECT_EQ(readFile(dir / "t.csv"), "a.jpg,yomi1,x\n") << line;
     }
