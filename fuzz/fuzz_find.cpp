@@ -30,7 +30,7 @@ size_t wholeText(const char *emoji) {
 
 struct Format {
     int (*rewriter)(FILE *, FILE *, const char *);
-    int (*finder)(FILE *);
+    int (*finder)(FILE *, EmojiText &);
     size_t examinedMin;                    // a shorter comment is never an emoji comment
     size_t (*storedLength)(const char *);  // how much of a text the comment writer stores
     size_t maxText;                        // longest text the comment writer takes
@@ -51,17 +51,18 @@ Found find(const Format &f, const uint8_t *data, size_t size) {
     fuzzstream::Source src{data, size, 0};
     FILE *in = fuzzstream::openSource(src);
     if (in == nullptr) std::abort();
-    emojiTextLen = 0;
-    Found r{f.finder(in), std::string()};
+    static EmojiText text;  // large: off the stack
+    text.len = 0;
+    Found r{f.finder(in, text), std::string()};
     std::fclose(in);
     require(r.result == TEXT_FOUND || r.result == TEXT_NONE || r.result == TEXT_MALFORMED ||
                 r.result == TEXT_TOO_LONG,
             "the finder's result is one of its four");
     if (r.result == TEXT_FOUND) {
-        require(emojiTextLen >= f.examinedMin && emojiTextLen <= EMOJI_TEXT_MAX,
+        require(text.len >= f.examinedMin && text.len <= EMOJI_TEXT_MAX,
                 "a found text is an examined comment that fits the buffer");
-        require(isEmojiTag(emojiText), "a found text begins with an emoji tag");
-        r.text.assign(emojiText, emojiTextLen);
+        require(isEmojiTag(text.bytes), "a found text begins with an emoji tag");
+        r.text.assign(text.bytes, text.len);
     }
     return r;
 }

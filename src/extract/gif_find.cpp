@@ -11,19 +11,20 @@ namespace {
 // State of one walk.
 struct GifFind {
     GifReader reader;
-    bool found;    // the first emoji comment is in emojiText
+    EmojiText &text;
+    bool found;    // the first emoji comment is in text
     bool tooLong;  // ... but it was longer than EMOJI_TEXT_MAX
 };
 
-// Keeps `n` bytes of the emoji comment in emojiText; past EMOJI_TEXT_MAX
+// Keeps `n` bytes of the emoji comment in f.text; past EMOJI_TEXT_MAX
 // bytes they are dropped.
 void keepText(GifFind &f, const unsigned char *data, size_t n) {
-    if (emojiTextLen + n > EMOJI_TEXT_MAX) {
+    if (f.text.len + n > EMOJI_TEXT_MAX) {
         f.tooLong = true;
         return;
     }
-    std::memcpy(emojiText + emojiTextLen, data, n);
-    emojiTextLen += n;
+    std::memcpy(f.text.bytes + f.text.len, data, n);
+    f.text.len += n;
 }
 
 // The first emoji comment, its sub-blocks joined; every other comment is
@@ -44,8 +45,8 @@ bool readGifComment(GifFind &f) {
 
 }  // namespace
 
-int findGifEmojiText(FILE *in) {
-    GifFind f{startGifReader(in), false, false};
+int findGifEmojiText(FILE *in, EmojiText &text) {
+    GifFind f{startGifReader(in), text, false, false};
     if (!passGifHeader(f.reader, nullptr)) return TEXT_MALFORMED;
     for (int kind; (kind = nextGifBlock(f.reader, nullptr)) != GIF_BLOCK_TRAILER;) {
         bool ok = kind == GIF_BLOCK_IMAGE     ? passGifImage(f.reader, nullptr)

@@ -6,16 +6,13 @@
 #include "extract.h"
 #include "platform_file.h"
 
-char emojiText[EMOJI_TEXT_MAX + 1];
-size_t emojiTextLen;
-
 // Stream buffer for the block walks: a small image arrives in one read.
 constexpr size_t STREAM_BUF_SIZE = 64 * 1024;
 static char streamBuf[STREAM_BUF_SIZE];
 
-int readEmojiText(const char *path, int imgType) {
-    emojiTextLen = 0;
-    emojiText[0] = '\0';
+int readEmojiText(EmojiText &text, const char *path, int imgType) {
+    text.len = 0;
+    text.bytes[0] = '\0';
     FileInfo info;
     FILE *in = openInputFile(path, &info);  // a directory does not open
     if (in == nullptr) return TEXT_CANNOT_OPEN;
@@ -25,14 +22,14 @@ int readEmojiText(const char *path, int imgType) {
         result = TEXT_MALFORMED;
     } else if (imgType == IMG_GIF) {
         std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
-        result = findGifEmojiText(in);
+        result = findGifEmojiText(in, text);
     } else {
         // The JPEG walk reads in large blocks of its own.
         std::setvbuf(in, nullptr, _IONBF, 0);
-        result = findJpgEmojiText(in);
+        result = findJpgEmojiText(in, text);
     }
     std::fclose(in);
-    if (result != TEXT_FOUND) emojiTextLen = 0;
-    emojiText[emojiTextLen] = '\0';
+    if (result != TEXT_FOUND) text.len = 0;
+    text.bytes[text.len] = '\0';
     return result;
 }

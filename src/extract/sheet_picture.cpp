@@ -97,9 +97,10 @@ FILE *openPicture(const char *path, bool &regular) {
 
 }  // namespace
 
-int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &height) {
-    emojiTextLen = 0;
-    emojiText[0] = '\0';
+int readSheetPicture(EmojiText &text, const char *path, int imgType, unsigned &width,
+                     unsigned &height) {
+    text.len = 0;
+    text.bytes[0] = '\0';
     bool regular;
     FILE *in = openPicture(path, regular);
     width = height = 0;
@@ -109,10 +110,11 @@ int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &h
     bool rewound = regular && std::fseek(in, 0, SEEK_SET) == 0;
     std::clearerr(in);
     int result = TEXT_MALFORMED;
-    if (rewound) result = imgType == IMG_GIF ? findGifEmojiText(in) : findJpgEmojiText(in);
+    if (rewound)
+        result = imgType == IMG_GIF ? findGifEmojiText(in, text) : findJpgEmojiText(in, text);
     std::fclose(in);
-    if (result != TEXT_FOUND) emojiTextLen = 0;
-    emojiText[emojiTextLen] = '\0';
+    if (result != TEXT_FOUND) text.len = 0;
+    text.bytes[text.len] = '\0';
     return result;
 }
 
