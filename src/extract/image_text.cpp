@@ -20,13 +20,11 @@ int readEmojiText(EmojiText &text, const char *path, int imgType) {
     if (info.kind != ENTRY_FILE) {
         // A FIFO or device is no image; it is never read, so never waited on.
         result = TEXT_MALFORMED;
-    } else if (imgType == IMG_GIF) {
-        std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
-        result = findGifEmojiText(in, text);
     } else {
-        // The JPEG walk reads in large blocks of its own.
-        std::setvbuf(in, nullptr, _IONBF, 0);
-        result = findJpgEmojiText(in, text);
+        // Buffered for both formats: the stream is the platform's own, and
+        // without a buffer it would be read a byte at a time.
+        std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
+        result = imgType == IMG_GIF ? findGifEmojiText(in, text) : findJpgEmojiText(in, text);
     }
     std::fclose(in);
     if (result != TEXT_FOUND) text.len = 0;
