@@ -6,18 +6,13 @@
 #include <cstring>
 
 #include "csv_reader.h"
+#include "dir_walk.h"
 #include "image_formats.h"
 #include "platform_dir.h"
 #include "platform_file.h"
 #include "template_list.h"
-#include "visited_dirs.h"
 
 namespace {
-
-// One entry path: at most 4095 bytes plus the NUL. The walk keeps a single
-// buffer: entering a directory extends the path, leaving it cuts it back.
-constexpr int ENTRY_PATH_SIZE = 4096;
-char entryPath[ENTRY_PATH_SIZE];
 
 // Buffer of the template list's stream: groups are written as their files are
 // met and leave the process in large blocks.
@@ -29,31 +24,12 @@ SafeFile templateFile;
 const char GROUP_LINE1_TAIL[] = ",yomi1\n";
 const char GROUP_FIXED_LINES[] = ",hyoki1\n,hinsi1\n,category1\n,type\n,tag1\n,tagcont\n";
 
-// One directory on the way from the top of the walk to the one being read.
-// The levels live on the heap, not on the machine stack, so the depth of a
-// tree is bounded only by the path length and the open directories the
-// system allows.
-struct Level {
-    PlatformDir *dir;
-    int pathLen;  // length of the directory's own path in entryPath
-    int result;   // the value left by the last entry handled
-};
-
-Level *levels;
-size_t levelCapacity;
-// Every directory entered during the scan: each is walked once, by the first
-// path that reaches it, so neither a link cycle nor links that branch to the
-// same directory can multiply the walk.
-VisitedDirs visited;
-
 // The suffix runs from the last '.' to the end, and the format table says
-// which are images.
+// which are images. Taking it from the entry's name gives the same answer as
+// from its whole path: a '.' in a directory part leaves a '/' in the
+// suffix, which never matches.
 bool hasImageSuffix(const char *name) {
     return imageFormatOfName(name) != nullptr;
-}
-
-bool isDotOrDotDot(const char *name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
 // A list line ends at CR or LF and its name field at the first comma, so a
@@ -64,7 +40,7 @@ bool isUnlistable(const char *name) {
 
 // One line however the path is made: its CR and LF bytes are shown as '?'.
 void reportUnlistable(const char *path) {
-    static char shown[ENTRY_PATH_SIZE];
+    static char shown[WALK_PATH_SIZE];
     std::snprintf(shown, sizeof shown, "%s", path);
     for (char *c = shown; *c != '\0'; ++c) {
         if (*c == '\r' || *c == '\n') *c = '?';
@@ -78,114 +54,57 @@ void writeGroup(FILE *list, const char *path) {
     std::fputs(GROUP_FIXED_LINES, list);
 }
 
-bool reserveLevel(size_t depth) {
-    if (depth < levelCapacity) return true;
-    size_t capacity = levelCapacity == 0 ? 64 : 2 * levelCapacity;
-    auto *grown = static_cast<Level *>(std::realloc(levels, capacity * sizeof(Level)));
-    if (grown == nullptr) return false;
-    levels = grown;
-    levelCapacity = capacity;
-    return true;
-}
-
-// Opens the directory whose path is entryPath (pathLen bytes) as level
-// `depth`. Returns 1 when it was entered, 0 when it was walked before in this
-// scan, -1 when it cannot be walked (not reported, at any level).
-int enterDirectory(size_t depth, int pathLen) {
-    PlatformDir *d = openDirectory(entryPath);
-    if (d == nullptr) return -1;
-    // Without the directory's own status no entry can be examined either.
-    FileIdentity id;
-    int added = directoryIdentity(d, &id) == 0 ? addVisited(&visited, id) : -1;
-    if (added == 1 && !reserveLevel(depth)) added = -1;
-    if (added != 1) {
-        closeDirectory(d);
-        return added;
-    }
-    levels[depth] = Level{d, pathLen, 0};
-    return 1;
-}
-
-// Handles entry `name` of the innermost level; a subdirectory becomes the new
-// innermost level (*depth grows). Returns the entry's result: 0, or -1 for an
-// entry that could not be examined, named or walked.
-int handleEntry(size_t *depth, const char *name, FILE *list) {
-    Level &here = levels[*depth - 1];
-    size_t nameLen = std::strlen(name);
-    size_t len = static_cast<size_t>(here.pathLen) + 1 + nameLen;
-    if (len >= ENTRY_PATH_SIZE) return -1;  // too long to name: skipped, the rest is still read
-    entryPath[here.pathLen] = '/';
-    std::memcpy(entryPath + here.pathLen + 1, name, nameLen + 1);
-
-    int kind = ENTRY_OTHER;
-    // A dangling link or an entry gone: the rest is still read.
-    if (currentEntryKind(here.dir, &kind) != 0) return -1;
-    if (kind == ENTRY_FILE) {
-        if (!hasImageSuffix(name)) return 0;
-    } else if (kind != ENTRY_DIR || isDotOrDotDot(name)) {
+// The template's rules for an entry: an image is listed, a directory walked
+// at once; anything else is passed over. A directory named like an image is
+// walked, never listed. Returns WALK_ENTER, or the entry's result: 0, or -1
+// for an entry that could not be examined, named or walked.
+int takeEntry(void *user, const WalkEntry &e) {
+    // Too long to name, or a dangling link or an entry gone: skipped, the
+    // rest is still read.
+    if (e.kind == WALK_TOO_LONG || e.kind == WALK_KIND_UNKNOWN) return -1;
+    if (e.kind == ENTRY_FILE) {
+        if (!hasImageSuffix(e.name)) return 0;
+    } else if (e.kind != ENTRY_DIR) {
         return 0;
     }
     // A path no list line can carry: an image is not listed; a directory is
     // reported once and not walked, as its name is in the path of all it holds.
-    if (isUnlistable(name)) {
-        reportUnlistable(entryPath);
+    if (isUnlistable(e.name)) {
+        reportUnlistable(e.path);
         return -1;
     }
-    if (kind == ENTRY_FILE) {
-        writeGroup(list, entryPath);
-        return 0;
-    }
-    // A directory named like an image is walked, never listed; its result
-    // is set when its walk ends.
-    int entered = enterDirectory(*depth, static_cast<int>(len));
-    if (entered != 1) return entered;
-    ++*depth;
+    if (e.kind == ENTRY_DIR) return WALK_ENTER;
+    writeGroup(static_cast<FILE *>(user), e.path);
     return 0;
 }
 
-// Walks the tree below `top` depth first and pre-order, each directory's
-// subtree at the point its entry comes up. Returns -1 when the top cannot be
-// walked, otherwise the value left by its last entry: 0, -1 for an entry that
-// could not be examined, or a subdirectory walk's result.
-int walkTree(const char *top, FILE *list) {
-    size_t topLen = std::strlen(top);
-    if (topLen + 2 >= ENTRY_PATH_SIZE) return -1;  // no entry path below it fits
-    std::memcpy(entryPath, top, topLen + 1);
-    int entered = enterDirectory(0, static_cast<int>(topLen));
-    if (entered != 1) return entered;
-    if (isUnlistable(top)) {  // a directory that exists, named like no list line can carry
-        closeDirectory(levels[0].dir);
-        reportUnlistable(top);
-        return -1;
-    }
-    size_t depth = 1;
-    int result = 0;
-    while (depth > 0) {
-        size_t at = depth - 1;
-        if (const char *name = readDirectory(levels[at].dir)) {
-            // Entering a subdirectory may move the levels: index them anew.
-            int entryResult = handleEntry(&depth, name, list);
-            levels[at].result = entryResult;
-            continue;
-        }
-        // The directory is complete: its result is its parent's entry result.
-        closeDirectory(levels[at].dir);
-        result = levels[at].result;
-        if (--depth > 0) levels[depth - 1].result = result;
-    }
-    return result;
+// A directory that cannot be walked is not reported, at any level.
+int passUnwalkable(void *, const char *) {
+    return -1;
+}
+
+// A top directory that exists, named like no list line can carry.
+int checkTop(void *, const char *top) {
+    if (!isUnlistable(top)) return 0;
+    reportUnlistable(top);
+    return -1;
 }
 
 }  // namespace
 
+// Walks the tree below `dir` depth first and pre-order, each directory's
+// subtree at the point its entry comes up, in the order the platform
+// delivers the entries; every directory is walked once, by the first path
+// that reaches it, so neither a link cycle nor links that branch to the same
+// directory can multiply the walk.
 int searchGif(const char *dir, FILE *list) {
+    if (std::strlen(dir) + 2 >= WALK_PATH_SIZE) return -1;  // no entry path below it fits
     // A deep tree holds one directory open per level.
     raiseOpenDirectoryLimit();
-    int result = walkTree(dir, list);
-    clearVisited(&visited);
-    std::free(levels);
-    levels = nullptr;
-    levelCapacity = 0;
+    DirWalk walk{};
+    int result =
+        walkDirTree(&walk, dir, WalkRules{false, list, takeEntry, passUnwalkable, checkTop});
+    endDirWalks(&walk);
     return result;
 }
 

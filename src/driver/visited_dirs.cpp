@@ -1,4 +1,4 @@
-// visited_dirs.cpp - the set of directories a template scan has entered:
+// visited_dirs.cpp - the set of directories a walk has entered:
 // linear probing in a table kept at most half full.
 #include "visited_dirs.h"
 

@@ -1,5 +1,5 @@
-// visited_dirs.h - the directories a template scan has entered, so that each
-// is walked at most once however many links lead to it.
+// visited_dirs.h - the directories a walk has entered, so that each is
+// walked at most once however many links lead to it.
 #ifndef EMOJITAG_VISITED_DIRS_H
 #define EMOJITAG_VISITED_DIRS_H
 

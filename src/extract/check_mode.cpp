@@ -21,11 +21,12 @@ bool isEmojiComment(const char *text, size_t len, int imgType) {
 
 // The finding for the line's image, or null when the image carries the
 // line's whole text (a GIF that kept only part of it differs); the image's
-// text is left in emojiText.
-const char *compareLine(const char *path, const char *text, int imgType, int &textResult) {
+// text is left in `image`.
+const char *compareLine(EmojiText &image, const char *path, const char *text, int imgType,
+                        int &textResult) {
     size_t len = std::strlen(text);
     bool expected = isEmojiComment(text, len, imgType);
-    switch (textResult = readEmojiText(path, imgType)) {
+    switch (textResult = readEmojiText(image, path, imgType)) {
         case TEXT_CANNOT_OPEN:
             return "not found";
         case TEXT_MALFORMED:
@@ -35,15 +36,17 @@ const char *compareLine(const char *path, const char *text, int imgType, int &te
         case TEXT_TOO_LONG:
             return "differs";
         default:
-            bool same = expected && emojiTextLen == len && std::memcmp(emojiText, text, len) == 0;
+            bool same = expected && image.len == len && std::memcmp(image.bytes, text, len) == 0;
             return same ? nullptr : "differs";
     }
 }
 
 // What the line just read comes to: the list's own findings, then the
 // image's, all in `findings`.
-LineResult checkLine(ReaderLine &line, int lineNo, bool outFiles, LineFindings &findings) {
-    LineResult r{lineNo, line.type, line.name, line.name, "", 0, TEXT_NONE, "refused", &findings};
+LineResult checkLine(EmojiText &image, ReaderLine &line, int lineNo, bool outFiles,
+                     LineFindings &findings) {
+    LineResult r{lineNo, line.type, line.name, line.name, "",
+                 0,      TEXT_NONE, &image,    "refused", &findings};
     if (line.type != PICTURE_NONE) readerConvert(&line);
     findLineFindings(line, lineNo, false, &findings);
     if (line.type == PICTURE_NONE) return r;
@@ -51,14 +54,14 @@ LineResult checkLine(ReaderLine &line, int lineNo, bool outFiles, LineFindings &
     r.listTextLen = std::strlen(line.utf8);
     r.path = readerImagePath(line.name);
     if (outFiles) r.path = readerOutName(r.path);
-    r.finding = compareLine(r.path, line.utf8, line.type, r.textResult);
+    r.finding = compareLine(image, r.path, line.utf8, line.type, r.textResult);
     if (r.finding != nullptr) addFinding(&findings, r.finding);
     return r;
 }
 
 }  // namespace
 
-int checkList(const char *listPath, bool outFiles, HtmlSheet *sheet) {
+int checkList(ExtractRun &run, const char *listPath, bool outFiles, HtmlSheet *sheet) {
     FILE *fp = openCsvList(listPath);  // the reader prints why not
     if (fp == nullptr) return -1;
     int found = 0;
@@ -66,7 +69,7 @@ int checkList(const char *listPath, bool outFiles, HtmlSheet *sheet) {
     ReaderLine line;
     while (readerNextLine(fp, &line)) {
         LineFindings findings;
-        LineResult r = checkLine(line, ++lineNo, outFiles, findings);
+        LineResult r = checkLine(run.text, line, ++lineNo, outFiles, findings);
         if (findings.count > 0) found++;
         if (sheet != nullptr) {
             writeLineCard(*sheet, r);

@@ -104,14 +104,14 @@ int parseOptions(int argc, char **argv, Options &opt) {
     return listProblem ? usageError(listProblem, opt.outList) : -1;
 }
 
-void listAll(char **paths, const Options &opt) {
-    FILE *out = opt.outList != nullptr ? beginListFile(opt.outList) : stdout;
+void listAll(ExtractRun &run, char **paths, const Options &opt) {
+    FILE *out = opt.outList != nullptr ? beginListFile(run, opt.outList) : stdout;
     if (out == nullptr) return;  // reported; nothing is walked
     std::setvbuf(out, outBuf, _IOFBF, sizeof outBuf);
     for (int i = 0; i < opt.pathCount; i++)
-        listPath(ListTarget{out, opt.cp932Names, nullptr}, paths[i]);
-    if (opt.outList != nullptr) return finishListFile(opt.outList);
-    if (std::fflush(out) != 0 || std::ferror(out)) report("standard output", "cannot write");
+        listPath(ListTarget{&run, out, opt.cp932Names, nullptr}, paths[i]);
+    if (opt.outList != nullptr) return finishListFile(run, opt.outList);
+    if (std::fflush(out) != 0 || std::ferror(out)) report(run, "standard output", "cannot write");
 }
 
 }  // namespace
@@ -120,13 +120,14 @@ int main(int argc, char **argv) {
     Options opt;
     int status = parseOptions(argc, argv, opt);
     if (status >= 0) return status;
+    static ExtractRun run;  // one per process; its text buffer is large
     if (opt.sheet != nullptr)
-        return writeSheet(opt.sheet, argv, opt.pathCount, opt.checkList, opt.outFiles);
+        return writeSheet(run, opt.sheet, argv, opt.pathCount, opt.checkList, opt.outFiles);
     if (opt.checkList != nullptr) {
-        status = checkList(opt.checkList, opt.outFiles, nullptr);
+        status = checkList(run, opt.checkList, opt.outFiles, nullptr);
         if (status < 0 || std::fflush(stdout) != 0) status = EXIT_PROBLEM;
         return status;
     }
-    listAll(argv, opt);
-    return problemCount == 0 ? EXIT_OK : EXIT_PROBLEM;
+    listAll(run, argv, opt);
+    return run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
 }

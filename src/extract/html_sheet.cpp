@@ -210,15 +210,16 @@ void writeText(FILE *out, const char *text, size_t len) {
 // both texts are shown as they are, marked from the first character in
 // which they part.
 void writeComparison(FILE *out, const LineResult &r) {
+    const EmojiText &image = *r.imageText;
     EmojiElement a[EMOJI_ELEMENTS_MAX], b[EMOJI_ELEMENTS_MAX];
     int na = splitEmojiElements(r.listText, r.listTextLen, a);
-    int nb = splitEmojiElements(emojiText, emojiTextLen, b);
+    int nb = splitEmojiElements(image.bytes, image.len, b);
     bool rowsDiffer = na >= 0 && nb >= 0 && na != nb;
     for (int i = 0; na >= 0 && nb >= 0 && i < na && i < nb && !rowsDiffer; i++)
         rowsDiffer = !sameElement(a[i], b[i]);
     size_t common = 0;
-    while (common < r.listTextLen && common < emojiTextLen &&
-           r.listText[common] == emojiText[common])
+    while (common < r.listTextLen && common < image.len &&
+           r.listText[common] == image.bytes[common])
         common++;
     // Back to the start of the character the texts part in.
     while (common > 0 && (static_cast<unsigned char>(r.listText[common]) & 0xC0) == 0x80)
@@ -233,7 +234,7 @@ void writeComparison(FILE *out, const LineResult &r) {
     if (rowsDiffer) {
         writeElementTable(out, b, nb, a, na);
     } else {
-        writeRawText(out, emojiText, emojiTextLen, common);
+        writeRawText(out, image.bytes, image.len, common);
     }
     std::fputs("</div></div>", out);
 }
@@ -310,7 +311,7 @@ void writeListingSummary(HtmlSheet &s) {
     std::fputs("</p>\n", out);
     // Every card with a problem was reported once; the rest were folders and
     // names that have no card.
-    int further = problemCount - static_cast<int>(s.problems.size());
+    int further = s.run->problems - static_cast<int>(s.problems.size());
     if (further > 0)
         std::fprintf(out,
                      "<p class=\"other\">%d further %s (folders, names) on standard error</p>\n",
@@ -382,7 +383,7 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     FILE *out = s.files.cards;
     int card = ++s.cards;
     unsigned w, h;
-    int textResult = readSheetPicture(path, imgType, w, h);
+    int textResult = readSheetPicture(s.run->text, path, imgType, w, h);
     const char *flag = pictureFlag(textResult, imgType);
     countKind(s, flag != nullptr ? flag : "with text");
     const char *kind = flag == nullptr ? "ok" : textResult == TEXT_NONE ? "none" : "bad";
@@ -399,7 +400,7 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
         std::fprintf(out, "<p class=\"flag\">%s</p>", flag);
         addProblem(s, card, path, namesInCp932(), flag);
     } else {
-        writeText(out, emojiText, emojiTextLen);
+        writeText(out, s.run->text.bytes, s.run->text.len);
     }
     std::fputs("</div></article>\n", out);
     return textResult;
@@ -451,25 +452,26 @@ void writeLineCard(HtmlSheet &s, const LineResult &r) {
     std::fputs("</div></article>\n", out);
 }
 
-int writeSheet(const char *sheetPath, char *const *paths, int pathCount, const char *checkListPath,
-               bool outFiles) {
+int writeSheet(ExtractRun &run, const char *sheetPath, char *const *paths, int pathCount,
+               const char *checkListPath, bool outFiles) {
     static HtmlSheet sheet;  // one per run; its name buffers are large
     HtmlSheet &s = sheet;
+    s.run = &run;
     s.checkedList = checkListPath;
     s.outFiles = outFiles;
     if (!openSheetFiles(s.files, sheetPath)) {
-        report(sheetPath, "cannot write");
+        report(run, sheetPath, "cannot write");
         return EXIT_PROBLEM;
     }
     setSheetBase(s.names, sheetPath);
     int status;
     if (checkListPath != nullptr) {
-        status = checkList(checkListPath, outFiles, &s);
+        status = checkList(run, checkListPath, outFiles, &s);
     } else {
-        ListTarget to{nullptr, false, &s};
+        ListTarget to{&run, nullptr, false, &s};
         for (int i = 0; i < pathCount; i++)
             listPath(to, paths[i]);
-        status = problemCount == 0 ? EXIT_OK : EXIT_PROBLEM;
+        status = run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
     }
     // No sheet for a list that cannot be read.
     bool keep = status >= 0;
@@ -478,7 +480,7 @@ int writeSheet(const char *sheetPath, char *const *paths, int pathCount, const c
         std::fputs("</main>\n</body>\n</html>\n", s.files.cards);
     }
     if (!finishSheetFiles(s.files, keep) && keep) {
-        report(sheetPath, "cannot write");
+        report(run, sheetPath, "cannot write");
         status = EXIT_PROBLEM;
     }
     return status < 0 ? EXIT_PROBLEM : status;

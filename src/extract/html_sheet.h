@@ -78,10 +78,11 @@ int splitEmojiElements(const char *text, size_t len, EmojiElement *out);
 
 // sheet_picture.cpp: a picture's text and the size it is shown at.
 
-// Reads the picture's emoji text into emojiText as readEmojiText does, and
+// Reads the picture's emoji text into `text` as readEmojiText does, and
 // its width and height (left 0 when they cannot be read), in one opening of
 // the file. Returns readEmojiText's result.
-int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &height);
+int readSheetPicture(EmojiText &text, const char *path, int imgType, unsigned &width,
+                     unsigned &height);
 // Reads only the width and height; false when they cannot be read.
 bool readPictureSize(const char *path, int imgType, unsigned &width, unsigned &height);
 
@@ -125,6 +126,7 @@ struct SheetProblem {
 };
 
 struct HtmlSheet {
+    ExtractRun *run;
     SheetFiles files;
     SheetNames names;
     const char *checkedList;  // the list whose lines are the cards, or null

@@ -5,23 +5,24 @@
 #include "extract.h"
 #include "platform_file.h"
 
-char emojiText[EMOJI_TEXT_MAX + 1];
-size_t emojiTextLen;
+namespace {
 
 // Stream buffer for the block walks: a small image arrives in one read.
 constexpr size_t STREAM_BUF_SIZE = 64 * 1024;
-static char streamBuf[STREAM_BUF_SIZE];
+char streamBuf[STREAM_BUF_SIZE];
 
-int findEmojiText(FILE *in, const ImageFormat &format) {
-    FoundText found{reinterpret_cast<unsigned char *>(emojiText), 0};
+}  // namespace
+
+int findEmojiText(FILE *in, const ImageFormat &format, EmojiText &text) {
+    FoundText found{reinterpret_cast<unsigned char *>(text.bytes), 0};
     int result = format.find(in, &found);
-    emojiTextLen = found.length;
+    text.len = found.length;
     return result;
 }
 
-int readEmojiText(const char *path, int imgType) {
-    emojiTextLen = 0;
-    emojiText[0] = '\0';
+int readEmojiText(EmojiText &text, const char *path, int imgType) {
+    text.len = 0;
+    text.bytes[0] = '\0';
     const ImageFormat *format = imageFormatOfType(imgType);
     FileInfo info;
     FILE *in = openInputFile(path, &info);  // a directory does not open
@@ -34,10 +35,10 @@ int readEmojiText(const char *path, int imgType) {
         // Buffered for every finder: an unbuffered stream of the platform's
         // own may be read a byte per call, however large the block asked.
         std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
-        result = findEmojiText(in, *format);
+        result = findEmojiText(in, *format, text);
     }
     std::fclose(in);
-    if (result != TEXT_FOUND) emojiTextLen = 0;
-    emojiText[emojiTextLen] = '\0';
+    if (result != TEXT_FOUND) text.len = 0;
+    text.bytes[text.len] = '\0';
     return result;
 }

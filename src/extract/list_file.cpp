@@ -9,8 +9,6 @@
 
 namespace {
 
-SafeFile listFile;
-
 // "-o names a GIF or JPEG file: "
 char imageProblem[128];
 
@@ -33,18 +31,19 @@ const char *listNameProblem(const char *path) {
     return imageProblem;
 }
 
-FILE *beginListFile(const char *path) {
-    if (beginSafeFile(&listFile, path, SAFE_BINARY, nullptr, nullptr) == 0) return listFile.stream;
-    report(path, "cannot write");
+FILE *beginListFile(ExtractRun &run, const char *path) {
+    if (beginSafeFile(&run.listFile, path, SAFE_BINARY, nullptr, nullptr) == 0)
+        return run.listFile.stream;
+    report(run, path, "cannot write");
     return nullptr;
 }
 
-void finishListFile(const char *path) {
+void finishListFile(ExtractRun &run, const char *path) {
     // A run that found nothing to list (every PATH mistyped, say) leaves an
     // old list as it was.
-    if (listedCount == 0) {
-        abandonSafeFile(&listFile);
-        return report(path, "nothing listed, list left as it was");
+    if (run.listed == 0) {
+        abandonSafeFile(&run.listFile);
+        return report(run, path, "nothing listed, list left as it was");
     }
-    if (commitSafeFile(&listFile) != SAFE_DONE) report(path, "cannot write");
+    if (commitSafeFile(&run.listFile) != SAFE_DONE) report(run, path, "cannot write");
 }

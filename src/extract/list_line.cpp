@@ -13,7 +13,8 @@
 
 namespace {
 
-// CP932 never takes more bytes than the UTF-8 it comes from.
+// Scratch buffers of one line, refilled by each. CP932 never takes more
+// bytes than the UTF-8 it comes from.
 char cp932Text[EMOJI_TEXT_MAX + 1];
 char cp932Name[LINE_BUF_SIZE];
 // What the reader's conversion makes of a CP932 text.
@@ -58,25 +59,25 @@ size_t cp932Chars(const char *s, size_t len) {
 // and the line at its end. A name that is not UTF-8 is in the local code page
 // already (CP932 on Japanese Windows, or unpacked from a Windows archive) and
 // goes in as the file system has it.
-const char *listName(const char *path, bool cp932Names) {
+const char *listName(ExtractRun &run, const char *path, bool cp932Names) {
     const char *name = path;
     size_t len = std::strlen(path);
     if (cp932Names && hasHighBytes(path, len) && isUtf8(path, len)) {
         if (toCp932(cp932Name, sizeof cp932Name, path) < 0 || !readsBackAs(cp932Name, path)) {
-            report(path, "name has characters not in CP932");
+            report(run, path, "name has characters not in CP932");
             return nullptr;
         }
         // Read back, the name as written wins over its UTF-8 spelling: when
         // the CP932 spelling names a file of its own, the line would tag it.
         if (std::strcmp(resolveImgPath(cp932Name), path) != 0) {
-            report(path, "CP932 name leads to another file");
+            report(run, path, "CP932 name leads to another file");
             return nullptr;
         }
         name = cp932Name;
     }
     if (isSpaceByte(static_cast<unsigned char>(name[0])) ||
         std::strpbrk(name, ",\r\n") != nullptr) {
-        report(path, "name cannot be listed");
+        report(run, path, "name cannot be listed");
         return nullptr;
     }
     return name;
@@ -84,36 +85,36 @@ const char *listName(const char *path, bool cp932Names) {
 
 }  // namespace
 
-int listedCount;
-
-void writeListLine(FILE *out, const char *path, bool cp932Names) {
-    const char *name = listName(path, cp932Names);
+void writeListLine(ExtractRun &run, FILE *out, const char *path, bool cp932Names) {
+    const char *name = listName(run, path, cp932Names);
+    const EmojiText &text = run.text;
     if (name == nullptr) return;
-    if (std::strlen(emojiText) != emojiTextLen) return report(path, "text holds a zero byte");
-    if (std::strpbrk(emojiText, "\r\n") != nullptr) return report(path, "text holds a line break");
+    if (std::strlen(text.bytes) != text.len) return report(run, path, "text holds a zero byte");
+    if (std::strpbrk(text.bytes, "\r\n") != nullptr)
+        return report(run, path, "text holds a line break");
 
-    int32_t converted = toCp932(cp932Text, sizeof cp932Text, emojiText);
-    if (converted == QZ_CC_OUTPUT_FULL) return report(path, "text too long for a list line");
+    int32_t converted = toCp932(cp932Text, sizeof cp932Text, text.bytes);
+    if (converted == QZ_CC_OUTPUT_FULL) return report(run, path, "text too long for a list line");
     size_t textLen = std::strlen(cp932Text);
     // Quoted, the text runs to the next double quote; unquoted, to the line
     // end, and a leading quote or an empty field would be read otherwise.
     bool quoted = std::memchr(cp932Text, '"', textLen) == nullptr;
     if (!quoted && (textLen == 0 || cp932Text[0] == '"'))
-        return report(path, "text cannot be listed");
+        return report(run, path, "text cannot be listed");
     size_t lineLen = std::strlen(name) + 1 + textLen + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_MAX_LINE || cp932Chars(cp932Text, textLen) > READER_MAX_UNITS)
-        return report(path, "text too long for a list line");
+        return report(run, path, "text too long for a list line");
 
     std::fputs(name, out);
     std::fputs(quoted ? ",\"" : ",", out);
     std::fwrite(cp932Text, 1, textLen, out);
     std::fputs(quoted ? "\"\n" : "\n", out);
-    listedCount++;
+    run.listed++;
 
     // Written either way, so that the user sees what the list would embed.
     if (converted == QZ_CC_SUBSTITUTED) {
-        report(path, "characters not in CP932");
-    } else if (!readsBackAs(cp932Text, emojiText)) {
-        report(path, "text changes in CP932");
+        report(run, path, "characters not in CP932");
+    } else if (!readsBackAs(cp932Text, text.bytes)) {
+        report(run, path, "text changes in CP932");
     }
 }

@@ -4,12 +4,11 @@
 
 #include "extract.h"
 
-int problemCount;
-
 namespace {
 
 constexpr const char PREFIX[] = "emojitag-extract: ";
-// Room for a report of any path the walk makes, in one write.
+// Room for a report of any path the walk makes, in one write: a scratch
+// buffer, emptied by every report.
 char message[8192];
 
 bool isControlByte(char c) {
@@ -32,8 +31,8 @@ void putShown(FILE *out, const char *name) {
     std::fwrite(chunk, 1, n, out);
 }
 
-void report(const char *path, const char *reason) {
-    problemCount++;
+void report(ExtractRun &run, const char *path, const char *reason) {
+    run.problems++;
     int len = std::snprintf(message, sizeof message, "%s%s: %s\n", PREFIX, path, reason);
     if (len < 0 || static_cast<size_t>(len) >= sizeof message) {
         std::fputs(PREFIX, stderr);

@@ -38,9 +38,10 @@ FILE *openPicture(const char *path, bool &regular) {
 
 }  // namespace
 
-int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &height) {
-    emojiTextLen = 0;
-    emojiText[0] = '\0';
+int readSheetPicture(EmojiText &text, const char *path, int imgType, unsigned &width,
+                     unsigned &height) {
+    text.len = 0;
+    text.bytes[0] = '\0';
     bool regular;
     FILE *in = openPicture(path, regular);
     width = height = 0;
@@ -51,10 +52,10 @@ int readSheetPicture(const char *path, int imgType, unsigned &width, unsigned &h
     std::clearerr(in);
     int result = TEXT_MALFORMED;
     const ImageFormat *format = imageFormatOfType(imgType);
-    if (rewound && format != nullptr) result = findEmojiText(in, *format);
+    if (rewound && format != nullptr) result = findEmojiText(in, *format, text);
     std::fclose(in);
-    if (result != TEXT_FOUND) emojiTextLen = 0;
-    emojiText[emojiTextLen] = '\0';
+    if (result != TEXT_FOUND) text.len = 0;
+    text.bytes[text.len] = '\0';
     return result;
 }
 

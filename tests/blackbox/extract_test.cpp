@@ -222,4 +222,65 @@ TEST(Extract, CheckReportsAGifThatKeptPartOfItsText) {
               "must fit in 255 bytes\n1:p.gif: differs\n");
 }
 
+struct WalkCase {
+    const char *why;
+    std::string setup;  // shell commands in a directory that holds tagged.jpg
+    std::string command;
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// The walk of a PATH that names a directory: every entry in byte order, each
+// directory walked once in the run, links followed, the tree's depth bounded
+// by the path length and not by the machine stack.
+TEST(Extract, WalksEachDirectoryOnceInByteOrder) {
+    const std::string e = "emojitag-extract: ";
+    const std::string extract = std::string("'") + EXTRACT_BIN + "'";
+    auto line = [](const std::string &path) { return path + ",\"<emoji>x</emoji>\"\n"; };
+    std::string deep = "t";
+    for (int level = 0; level < 2040; level++)
+        deep += "/d";
+    // Below a directory path of 3844 bytes an entry name of 250 bytes is the
+    // longest that fits in 4095.
+    std::string longDir = "t/long";
+    for (int level = 0; level < 19; level++)
+        longDir += "/" + std::string(200, 'd');
+    longDir += "/" + std::string(18, 'e');
+    // clang-format off
+    const WalkCase cases[] = {
+        {"byte order at every level, a directory where its name sorts",
+         "mkdir -p t/a t/B && cp tagged.jpg t/a.jpg && cp tagged.jpg t/a/x.jpg && "
+         "cp tagged.jpg t/B/y.jpg && cp tagged.jpg t/Z.jpg && touch t/note.txt",
+         extract + " t", 0, line("t/B/y.jpg") + line("t/Z.jpg") + line("t/a/x.jpg") + line("t/a.jpg"),
+         ""},
+        {"a link cycle and a second way into a directory are walked once",
+         "mkdir -p t/a t/b && cp tagged.jpg t/a/x.jpg && ln -s .. t/a/up && ln -s ../a t/b/again",
+         extract + " t", 0, line("t/a/x.jpg"), ""},
+        {"a directory named again is not walked again",
+         "mkdir -p t/a && cp tagged.jpg t/a/x.jpg", extract + " t t/a t", 0, line("t/a/x.jpg"), ""},
+        {"a dangling link is reported only when named like an image",
+         "mkdir t && ln -s none t/gone.jpg && ln -s none t/gone.txt", extract + " t", 1, "",
+         e + "t/gone.jpg: cannot open\n"},
+        {"a path of 4095 bytes is listed, one past it reported with its directory",
+         "d=$PWD && mkdir -p " + longDir + " && cd " + longDir + " && cp \"$d/tagged.jpg\" " +
+             std::string(246, 'g') + ".jpg && touch " + std::string(251, 'k'),
+         extract + " t", 1, line(longDir + "/" + std::string(246, 'g') + ".jpg"),
+         e + longDir + ": name too long\n"},
+        {"a tree deeper than a recursive walk would take under a small stack",
+         "mkdir -p " + deep + " && cp tagged.jpg " + deep + "/x.jpg",
+         "ulimit -s 256 && exec " + extract + " t", 0, line(deep + "/x.jpg"), ""},
+    };
+    // clang-format on
+    for (const WalkCase &c : cases) {
+        TempDir dir;
+        writeFile(dir / "tagged.jpg", jpgWith("<emoji>x</emoji>"));
+        ASSERT_EQ(runShell(c.setup, dir.path()).status, 0) << c.why;
+        RunResult r = runShell(c.command, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_EQ(r.out, c.out) << c.why;
+        EXPECT_EQ(r.err, c.err) << c.why;
+    }
+}
+
 }  // namespace
