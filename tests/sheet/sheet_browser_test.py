@@ -50,8 +50,14 @@ PROBE = """
       i.dataset.naturalWidth = i.naturalWidth;
       i.dataset.naturalHeight = i.naturalHeight;
     }
+    // A card is content-visibility:auto: until a frame has found it on
+    // screen its contents are skipped, and have no innerText. Made visible,
+    // it is laid out when innerText is read.
     if (!eager)
-      for (const c of document.querySelectorAll(".card")) c.dataset.shown = c.innerText;
+      for (const c of document.querySelectorAll(".card")) {
+        c.style.contentVisibility = "visible";
+        c.dataset.shown = c.innerText;
+      }
     document.body.dataset.filterShown = !document.getElementById("filter").hidden;
     document.body.dataset.probed = images.length;
   };
@@ -122,6 +128,7 @@ def png_size(path):
 
 def screenshot(browser, work, sheet, png, size=(1200, 820)):
     r = run_browser(browser, work, ["--window-size=%d,%d" % size, "--virtual-time-budget=5000",
+                                    "--run-all-compositor-stages-before-draw",
                                     "--screenshot=" + png, "file://" + os.path.abspath(sheet)])
     check(r.returncode == 0 and png_size(png) == size and os.path.getsize(png) > 20000,
           "screenshot of %s: %dx%d PNG" % (os.path.basename(sheet), *size))
