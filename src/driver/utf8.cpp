@@ -59,11 +59,24 @@ int convertCp932Text(const char *text, size_t textLen, char *utf8, size_t utf8Si
     if (utf8Size == 0) return QZ_CC_BAD_ARGS;
     utf8[0] = '\0';
     if (textLen >= LINE_BUF_SIZE || utf8Size < UTF8_BUF_SIZE) return QZ_CC_BAD_ARGS;
-    // The text is whatever precedes the first 0x0000 unit, and the converter
-    // clears its whole output first; its result only tells what happened.
-    int32_t result =
-        qz_code_convert(emojiUtf16, reinterpret_cast<const uint8_t *>(text), UTF16_CONVERT_SIZE,
-                        convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
+    // The text is whatever precedes the first 0x0000 unit, which the
+    // converter always writes; its result only tells what happened. The
+    // converter clears the whole output size it is given first, and a CP932
+    // character of one or two bytes becomes one unit: given room for the
+    // text's bytes as units and the terminator, a short line does not pay
+    // for clearing the whole area. Beyond that room lie an earlier line's
+    // units, which the UTF-8 step never reaches. Should the room fill all
+    // the same, the text is converted into the whole area, so that every
+    // result is that of the call with the full size.
+    const auto *in = reinterpret_cast<const uint8_t *>(text);
+    uint32_t room = static_cast<uint32_t>(2 * textLen + 2);
+    int32_t result = QZ_CC_OUTPUT_FULL;
+    if (room < static_cast<uint32_t>(UTF16_CONVERT_SIZE))
+        result = qz_code_convert(emojiUtf16, in, room, convert_tbl, QZ_CC_UTF16BE,
+                                 QZ_CC_TO_UNICODE);
+    if (result == QZ_CC_OUTPUT_FULL)
+        result = qz_code_convert(emojiUtf16, in, UTF16_CONVERT_SIZE, convert_tbl, QZ_CC_UTF16BE,
+                                 QZ_CC_TO_UNICODE);
     encodeUtf8Units(emojiUtf16, utf8);
     return result;
 }

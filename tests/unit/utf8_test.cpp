@@ -1,10 +1,14 @@
-// UTF-16BE to UTF-8 step: every length class, surrogate rules and the bound.
+// UTF-16BE to UTF-8 step: every length class, surrogate rules and the bound;
+// the reader's conversion of a text against the converter's full-size call.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "CP932.h"
+#include "csv_reader.h"
+#include "qz_cc_api.h"
 #include "utf8.h"
 
 namespace {
@@ -64,6 +68,54 @@ TEST(EncodeUtf8, StopsAtTheUnitBound) {
     out = encode(units);
     EXPECT_EQ(out.size(), 3u * (UTF16_MAX_UNITS - 2) + 4);
     EXPECT_EQ(out.substr(out.size() - 4), "\xF0\x90\x80\x80");
+}
+
+// What the reader's conversion must give: the converter's call with the
+// whole output size into a cleared area, then the UTF-8 step.
+int fullSizeConversion(const std::string &text, std::string *utf8) {
+    static uint8_t utf16[2 * UTF16_MAX_UNITS];
+    static char out[UTF8_BUF_SIZE];
+    int result = qz_code_convert(utf16, reinterpret_cast<const uint8_t *>(text.c_str()),
+                                 UTF16_CONVERT_SIZE, convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
+    encodeUtf8Units(utf16, out);
+    *utf8 = out;
+    return result;
+}
+
+std::string repeated(const std::string &piece, size_t times) {
+    std::string s;
+    for (size_t i = 0; i < times; i++) s += piece;
+    return s;
+}
+
+TEST(ConvertCp932Text, GivesTheFullSizeCallsTextAndResultAfterALongerLine) {
+    struct Row {
+        const char *why;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"empty", ""},
+        {"ASCII", "<emoji><yomi1>abc</yomi1></emoji>"},
+        {"kana and kanji", "\x82\xA0\x8A\xBF"},
+        {"half-width katakana: one byte, one unit", "\xB1\xB2\xB3"},
+        {"lead byte without a trail byte at the end", "a\x82"},
+        {"bytes that map to nothing", "\x80\xA0\xFD\xFE\xFF"},
+        {"the most units a conversion holds", std::string(16385, 'a')},
+        {"one unit more: the output is full", std::string(16386, 'a')},
+        {"the longest text, kanji", repeated("\x88\x9F", (LINE_BUF_SIZE - 1) / 2)},
+        {"the longest text, ASCII", std::string(LINE_BUF_SIZE - 1, 'b')},
+    };
+    // Each row follows a line that filled the area with other units.
+    const std::string longer(LINE_BUF_SIZE - 1, 'z');
+    for (const Row &row : rows) {
+        std::string want;
+        int wantResult = fullSizeConversion(row.text, &want);
+        convertCp932Text(longer.c_str(), longer.size(), emojiUtf8, sizeof emojiUtf8);
+        int result = convertCp932Text(row.text.c_str(), row.text.size(), emojiUtf8,
+                                      sizeof emojiUtf8);
+        EXPECT_EQ(result, wantResult) << row.why;
+        EXPECT_EQ(std::string(emojiUtf8), want) << row.why;
+    }
 }
 
 }  // namespace
