@@ -26,16 +26,21 @@ constexpr int GIF_COMMENT_EMOJI = 3;     // first sub-block read into `head`, an
 // The block buffer holds the largest field (a 768-byte colour table) and
 // serves for the bytes after the trailer in pieces of this size.
 constexpr size_t GIF_BLOCK_BUF_SIZE = 64 * 1024;
+// The input is read into the reader's own buffer in pieces of this size.
+constexpr size_t GIF_INPUT_SIZE = 64 * 1024;
 
 // State of one walk over one stream.
 struct GifReader {
     FILE *in;
-    // The reader's static block buffer: the field or sub-block read last.
+    // The reader's static block buffer: the field read last, or the
+    // sub-block pullGifSubBlock read last.
     const unsigned char *block;
     // The first sub-block of the comment met last (static storage as well).
     const unsigned char *head;
     int commentClass;             // class of that comment (GIF_COMMENT_*)
     unsigned char commentLength;  // length byte of its first sub-block
+    size_t at;                    // the next byte of the input buffer to take
+    size_t end;                   // the end of what the input buffer holds
 };
 
 GifReader startGifReader(FILE *in);

@@ -305,16 +305,11 @@ struct FailFromSink {
     int calls = 0;
     int failAt = 0;
     size_t accepted = 0;
-    FILE *in = nullptr;
-    long readAtFailure = -1;
 };
 
 ssize_t failFromWrite(void *cookie, const char *, size_t size) {
     auto *s = static_cast<FailFromSink *>(cookie);
-    if (++s->calls >= s->failAt) {
-        if (s->readAtFailure < 0) s->readAtFailure = std::ftell(s->in);
-        return 0;  // a cookie write fails by taking no bytes
-    }
+    if (++s->calls >= s->failAt) return 0;  // a cookie write fails by taking no bytes
     s->accepted += size;
     return static_cast<ssize_t>(size);
 }
@@ -322,7 +317,7 @@ ssize_t failFromWrite(void *cookie, const char *, size_t size) {
 // Exactly the writes that the rewriter composes itself, and the comment
 // writer's, are tested: when one of them fails the rewrite stops at once,
 // while after a failed copy of bytes straight from the input it reads on
-// (until the next tested write fails).
+// (until the next tested write fails), trying further writes.
 TEST(SetGifData, WhichWritesAreTested) {
     const std::vector<Segment> segments = richOutput();
     std::string input = richInput();
@@ -338,11 +333,9 @@ TEST(SetGifData, WhichWritesAreTested) {
         setvbuf(out, nullptr, _IONBF, 0);
         FILE *in = fmemopen(&input[0], input.size(), "rb");
         ASSERT_NE(in, nullptr);
-        sink.in = in;
         doWriteEmoji = 0;
         doOverWrite = 1;
         int result = setGifData(in, out, EMOJI);
-        long readAtEnd = std::ftell(in);
         std::fclose(in);
         std::fclose(out);
         if (sink.calls < k) break;  // every write call has had its turn
@@ -357,7 +350,7 @@ TEST(SetGifData, WhichWritesAreTested) {
             begin += seg.bytes.size();
         }
         ASSERT_NE(hit, nullptr) << "call " << k;
-        bool wentOn = readAtEnd > sink.readAtFailure;
+        bool wentOn = sink.calls > k;
         EXPECT_EQ(wentOn, !hit->tested) << "call " << k << " at output byte " << sink.accepted;
         (wentOn ? readOn : stoppedAtOnce)++;
     }
