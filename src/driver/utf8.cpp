@@ -72,8 +72,8 @@ int convertCp932Text(const char *text, size_t textLen, char *utf8, size_t utf8Si
     uint32_t room = static_cast<uint32_t>(2 * textLen + 2);
     int32_t result = QZ_CC_OUTPUT_FULL;
     if (room < static_cast<uint32_t>(UTF16_CONVERT_SIZE))
-        result = qz_code_convert(emojiUtf16, in, room, convert_tbl, QZ_CC_UTF16BE,
-                                 QZ_CC_TO_UNICODE);
+        result =
+            qz_code_convert(emojiUtf16, in, room, convert_tbl, QZ_CC_UTF16BE, QZ_CC_TO_UNICODE);
     if (result == QZ_CC_OUTPUT_FULL)
         result = qz_code_convert(emojiUtf16, in, UTF16_CONVERT_SIZE, convert_tbl, QZ_CC_UTF16BE,
                                  QZ_CC_TO_UNICODE);

@@ -84,7 +84,8 @@ int fullSizeConversion(const std::string &text, std::string *utf8) {
 
 std::string repeated(const std::string &piece, size_t times) {
     std::string s;
-    for (size_t i = 0; i < times; i++) s += piece;
+    for (size_t i = 0; i < times; i++)
+        s += piece;
     return s;
 }
 
@@ -111,8 +112,8 @@ TEST(ConvertCp932Text, GivesTheFullSizeCallsTextAndResultAfterALongerLine) {
         std::string want;
         int wantResult = fullSizeConversion(row.text, &want);
         convertCp932Text(longer.c_str(), longer.size(), emojiUtf8, sizeof emojiUtf8);
-        int result = convertCp932Text(row.text.c_str(), row.text.size(), emojiUtf8,
-                                      sizeof emojiUtf8);
+        int result =
+            convertCp932Text(row.text.c_str(), row.text.size(), emojiUtf8, sizeof emojiUtf8);
         EXPECT_EQ(result, wantResult) << row.why;
         EXPECT_EQ(std::string(emojiUtf8), want) << row.why;
     }
