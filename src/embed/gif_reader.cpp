@@ -2,8 +2,6 @@
 // images and sub-block chains, each read as a unit and passed on.
 #include "gif_reader.h"
 
-#include <cstring>
-
 #include "emoji_comment.h"
 #include "gif_format.h"
 #include "stream_io.h"
@@ -40,41 +38,13 @@ size_t colorTableSize(unsigned char packed) {
     return 3u << ((packed & COLOR_TABLE_SIZE_MASK) + 1);
 }
 
-// The input, read a bufferful at a time and walked here: the many small
-// fields and sub-blocks of a GIF cost no call each, and a run of whole
-// sub-blocks is passed on straight from the buffer.
+// The input, read a bufferful at a time: a run of whole sub-blocks is
+// passed on straight from it.
 unsigned char inputBuf[GIF_INPUT_SIZE];
-
-// Reads the next bufferful once all of the last is taken; false at the end
-// of the input or on a read error.
-bool fill(GifReader &r) {
-    r.at = 0;
-    r.end = std::fread(inputBuf, 1, sizeof inputBuf, r.in);
-    return r.end > 0;
-}
-
-bool takeByte(GifReader &r, unsigned char &b) {
-    if (r.at == r.end && !fill(r)) return false;
-    b = inputBuf[r.at++];
-    return true;
-}
-
-// Takes exactly `n` bytes into `dst`; false on a short read.
-bool takeBytes(GifReader &r, unsigned char *dst, size_t n) {
-    while (n > 0) {
-        if (r.at == r.end && !fill(r)) return false;
-        size_t k = r.end - r.at < n ? r.end - r.at : n;
-        std::memcpy(dst, inputBuf + r.at, k);
-        r.at += k;
-        dst += k;
-        n -= k;
-    }
-    return true;
-}
 
 // Reads `n` bytes into the block buffer and passes them on.
 bool passBytes(GifReader &r, size_t n, FILE *to) {
-    if (!takeBytes(r, blockBuf, n)) return false;
+    if (!takeBytes(r.input, blockBuf, n)) return false;
     forwardUnchecked(to, blockBuf, n);
     return true;
 }
@@ -90,20 +60,21 @@ bool passColorTable(GifReader &r, unsigned char packed, FILE *to) {
 // that runs past it is pulled on its own. A chain cut short passes on every
 // whole sub-block and the length byte of the cut one.
 bool passSubBlocks(GifReader &r, FILE *to) {
+    BlockInput &b = r.input;
     for (;;) {
-        size_t from = r.at;
+        size_t from = b.pos;
         bool ended = false;
-        while (r.at < r.end) {
-            size_t n = inputBuf[r.at];
+        while (b.pos < b.end) {
+            size_t n = b.buf[b.pos];
             if (n == GIF_BLOCK_TERMINATOR) {
-                r.at++;
+                b.pos++;
                 ended = true;
                 break;
             }
-            if (r.end - r.at <= n) break;
-            r.at += 1 + n;
+            if (b.end - b.pos <= n) break;
+            b.pos += 1 + n;
         }
-        if (r.at > from) forwardUnchecked(to, inputBuf + from, r.at - from);
+        if (b.pos > from) forwardUnchecked(to, b.buf + from, b.pos - from);
         if (ended) return true;
         int n = pullGifSubBlock(r, to);
         if (n <= 0) return n == 0;
@@ -122,7 +93,7 @@ bool passExtension(GifReader &r, unsigned char label, FILE *to) {
 // application extensions are passed; any other label is a fault.
 int nextExtension(GifReader &r, FILE *to) {
     unsigned char label;
-    if (!takeByte(r, label)) return GIF_BLOCK_FAULT;
+    if (!takeByte(r.input, label)) return GIF_BLOCK_FAULT;
     switch (label) {
         case GIF_LABEL_COMMENT:
             return GIF_BLOCK_COMMENT;
@@ -138,7 +109,8 @@ int nextExtension(GifReader &r, FILE *to) {
 }  // namespace
 
 GifReader startGifReader(FILE *in) {
-    return GifReader{in, blockBuf, commentBuf, GIF_COMMENT_EMPTY, 0, 0, 0};
+    return GifReader{startBlockInput(in, inputBuf, sizeof inputBuf), blockBuf, commentBuf,
+                     GIF_COMMENT_EMPTY, 0};
 }
 
 bool passGifHeader(GifReader &r, FILE *to) {
@@ -150,7 +122,7 @@ int nextGifBlock(GifReader &r, FILE *to) {
     for (;;) {
         unsigned char introducer;
         // A stream that ends before its trailer ends here.
-        if (!takeByte(r, introducer)) return GIF_BLOCK_FAULT;
+        if (!takeByte(r.input, introducer)) return GIF_BLOCK_FAULT;
         switch (introducer) {
             case GIF_EXTENSION_INTRODUCER: {
                 int kind = nextExtension(r, to);
@@ -177,13 +149,13 @@ bool passGifImage(GifReader &r, FILE *to) {
 // The class is decided by the first sub-block's length alone; only an
 // examined one is read here.
 int readGifCommentStart(GifReader &r) {
-    if (!takeByte(r, r.commentLength)) return GIF_COMMENT_FAULT;
+    if (!takeByte(r.input, r.commentLength)) return GIF_COMMENT_FAULT;
     if (r.commentLength == 0) {
         r.commentClass = GIF_COMMENT_EMPTY;
     } else if (r.commentLength < GIF_EXAMINED_COMMENT_MIN) {
         r.commentClass = GIF_COMMENT_SHORT;
     } else {
-        if (!takeBytes(r, commentBuf, r.commentLength)) return GIF_COMMENT_FAULT;
+        if (!takeBytes(r.input, commentBuf, r.commentLength)) return GIF_COMMENT_FAULT;
         r.commentClass = isEmojiTag(commentBuf) ? GIF_COMMENT_EMOJI : GIF_COMMENT_EXAMINED;
     }
     return r.commentClass;
@@ -198,15 +170,12 @@ bool passGifCommentRest(GifReader &r, FILE *to) {
 
 int pullGifSubBlock(GifReader &r, FILE *to) {
     unsigned char n;
-    if (!takeByte(r, n)) return -1;
+    if (!takeByte(r.input, n)) return -1;
     forwardUnchecked(to, &n, 1);
     if (n == GIF_BLOCK_TERMINATOR) return 0;
     return passBytes(r, n, to) ? n : -1;
 }
 
 bool copyGifRest(GifReader &r, FILE *out) {
-    size_t from = r.at;
-    r.at = r.end;
-    return (r.end == from || writeChecked(out, inputBuf + from, r.end - from)) &&
-           copyRest(r.in, out, blockBuf, sizeof blockBuf);
+    return copyBlockInputRest(r.input, out);
 }

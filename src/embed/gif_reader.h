@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "stream_io.h"
+
 // What nextGifBlock has met.
 constexpr int GIF_BLOCK_FAULT = -1;   // short read, stray introducer or unknown label
 constexpr int GIF_BLOCK_COMMENT = 0;  // 0x21 0xFE read; the comment comes next
@@ -23,15 +25,16 @@ constexpr int GIF_COMMENT_SHORT = 1;     // 1 to 6 bytes, never looked at, still
 constexpr int GIF_COMMENT_EXAMINED = 2;  // first sub-block read into `head`, no emoji tag
 constexpr int GIF_COMMENT_EMOJI = 3;     // first sub-block read into `head`, an emoji tag
 
-// The block buffer holds the largest field (a 768-byte colour table) and
-// serves for the bytes after the trailer in pieces of this size.
-constexpr size_t GIF_BLOCK_BUF_SIZE = 64 * 1024;
-// The input is read into the reader's own buffer in pieces of this size.
+// The block buffer holds the largest field, a colour table of 256 entries
+// of 3 bytes.
+constexpr size_t GIF_BLOCK_BUF_SIZE = 768;
+// The input is read into the reader's own buffer in pieces of this size,
+// which also serve for the bytes after the trailer.
 constexpr size_t GIF_INPUT_SIZE = 64 * 1024;
 
 // State of one walk over one stream.
 struct GifReader {
-    FILE *in;
+    BlockInput input;  // over the reader's static input buffer
     // The reader's static block buffer: the field read last, or the
     // sub-block pullGifSubBlock read last.
     const unsigned char *block;
@@ -39,8 +42,6 @@ struct GifReader {
     const unsigned char *head;
     int commentClass;             // class of that comment (GIF_COMMENT_*)
     unsigned char commentLength;  // length byte of its first sub-block
-    size_t at;                    // the next byte of the input buffer to take
-    size_t end;                   // the end of what the input buffer holds
 };
 
 GifReader startGifReader(FILE *in);

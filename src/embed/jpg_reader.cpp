@@ -16,32 +16,13 @@ unsigned char block[BLOCK_SIZE];
 unsigned char segment[JPG_MAX_SEGMENT_DATA];  // data of one segment or comment
 unsigned char commentHead[EMOJI_TAG_SIZE];    // first bytes of an examined comment
 
-bool fillBlock(JpgReader &r) {
-    r.blockPos = 0;
-    r.blockEnd = std::fread(block, 1, BLOCK_SIZE, r.in);
-    return r.blockEnd > 0;
-}
-
 bool pullByte(JpgReader &r, unsigned char &b) {
-    if (r.blockPos == r.blockEnd && !fillBlock(r)) return false;
-    b = block[r.blockPos++];
-    return true;
+    return takeByte(r.input, b);
 }
 
 // Reads `n` bytes into `dest`, or passes over them when `dest` is null.
 bool pullExact(JpgReader &r, unsigned char *dest, size_t n) {
-    while (n > 0) {
-        if (r.blockPos == r.blockEnd && !fillBlock(r)) return false;
-        size_t held = r.blockEnd - r.blockPos;
-        size_t take = held < n ? held : n;
-        if (dest != nullptr) {
-            std::memcpy(dest, block + r.blockPos, take);
-            dest += take;
-        }
-        r.blockPos += take;
-        n -= take;
-    }
-    return true;
+    return takeBytes(r.input, dest, n);
 }
 
 // Reads a length field; a length below 2 cannot count its own field and
@@ -99,14 +80,15 @@ const unsigned char *findRunEnd(const unsigned char *p, const unsigned char *end
 // stuffed zero or a restart marker after a 0xFF is data and stays in the run.
 bool passEntropy(JpgReader &r, FILE *to) {
     for (;;) {
-        if (r.blockPos == r.blockEnd && !fillBlock(r)) return false;
-        const unsigned char *start = block + r.blockPos;
-        const unsigned char *ff = findRunEnd(start, block + r.blockEnd);
-        size_t run = static_cast<size_t>((ff ? ff : block + r.blockEnd) - start);
+        BlockInput &b = r.input;
+        if (b.pos == b.end && !fillBlockInput(b)) return false;
+        const unsigned char *start = b.buf + b.pos;
+        const unsigned char *ff = findRunEnd(start, b.buf + b.end);
+        size_t run = static_cast<size_t>((ff ? ff : b.buf + b.end) - start);
         if (run > 0 && !forwardChecked(to, start, run)) return false;
-        r.blockPos += run;
+        b.pos += run;
         if (ff) {
-            r.blockPos++;
+            b.pos++;
             r.step = JPG_AT_PREFIX;
             return true;
         }
@@ -140,7 +122,7 @@ bool passMarker(JpgReader &r, unsigned char code, FILE *to) {
 
 JpgReader startJpgReader(FILE *in) {
     JpgReader r{};
-    r.in = in;
+    r.input = startBlockInput(in, block, BLOCK_SIZE);
     r.step = JPG_AFTER_SEGMENT;
     r.head = commentHead;
     return r;
@@ -201,8 +183,5 @@ bool pullJpgCommentRest(JpgReader &r, unsigned char *dest) {
 // Whatever follows EOI (a motion photo's video, a second picture) is copied
 // as it is: first what the block holds, then the rest of the stream.
 bool copyJpgRest(JpgReader &r, FILE *out) {
-    size_t held = r.blockEnd - r.blockPos;
-    if (held > 0 && !writeChecked(out, block + r.blockPos, held)) return false;
-    r.blockPos = r.blockEnd;
-    return copyRest(r.in, out, block, BLOCK_SIZE);
+    return copyBlockInputRest(r.input, out);
 }

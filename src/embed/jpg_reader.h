@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "jpg_markers.h"
+#include "stream_io.h"
 
 // The markers nextJpgMarker leaves to its caller.
 constexpr int JPG_MARKER_FAULT = -1;   // short read, or no 0xFF where a marker must begin
@@ -31,10 +32,8 @@ constexpr int JPG_COMMENT_EMOJI = 2;     // the first 7 data bytes read into `he
 
 // State of one walk over one stream.
 struct JpgReader {
-    FILE *in;
-    size_t blockPos;  // the reader's static block buffer holds unread bytes
-    size_t blockEnd;  // from blockPos up to blockEnd
-    int step;         // JPG_AFTER_SEGMENT, JPG_AT_PREFIX or JPG_AT_CODE
+    BlockInput input;                            // over the reader's static block buffer
+    int step;                                    // JPG_AFTER_SEGMENT, JPG_AT_PREFIX or JPG_AT_CODE
     unsigned char lengthField[JPG_LENGTH_SIZE];  // of the comment met last
     const unsigned char *head;                   // its first data bytes (static storage)
     size_t commentRest;                          // its data bytes not yet read

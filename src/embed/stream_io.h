@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 // The Windows C library has the same unlocked byte calls under other names.
 #if defined(_WIN32)
@@ -70,6 +71,61 @@ inline bool copyRest(FILE *in, FILE *out, void *buf, size_t size) {
     while ((n = std::fread(buf, 1, size, in)) > 0)
         if (!writeChecked(out, buf, n)) return false;
     return !std::ferror(in);
+}
+
+// An input read a bufferful at a time into a reader's own buffer and taken
+// from there: a format's many small fields cost no library call each, and a
+// run that lies in the buffer can be passed on straight from it.
+struct BlockInput {
+    FILE *in;
+    unsigned char *buf;  // the reader's static buffer
+    size_t size;         // its size
+    size_t pos;          // the next byte to take
+    size_t end;          // the end of what it holds
+};
+
+inline BlockInput startBlockInput(FILE *in, unsigned char *buf, size_t size) {
+    return BlockInput{in, buf, size, 0, 0};
+}
+
+// Reads the next bufferful once all of the last is taken; false at the end
+// of the input or on a read error.
+inline bool fillBlockInput(BlockInput &b) {
+    b.pos = 0;
+    b.end = std::fread(b.buf, 1, b.size, b.in);
+    return b.end > 0;
+}
+
+inline bool takeByte(BlockInput &b, unsigned char &c) {
+    if (b.pos == b.end && !fillBlockInput(b)) return false;
+    c = b.buf[b.pos++];
+    return true;
+}
+
+// Takes exactly `n` bytes into `dest`, or passes over them when `dest` is
+// null; false on a short read.
+inline bool takeBytes(BlockInput &b, unsigned char *dest, size_t n) {
+    while (n > 0) {
+        if (b.pos == b.end && !fillBlockInput(b)) return false;
+        size_t held = b.end - b.pos;
+        size_t take = held < n ? held : n;
+        if (dest != nullptr) {
+            std::memcpy(dest, b.buf + b.pos, take);
+            dest += take;
+        }
+        b.pos += take;
+        n -= take;
+    }
+    return true;
+}
+
+// Copies what is left to `out` as it is, every write tested: first what the
+// buffer holds, then the rest of the stream through the same buffer.
+inline bool copyBlockInputRest(BlockInput &b, FILE *out) {
+    size_t held = b.end - b.pos;
+    if (held > 0 && !writeChecked(out, b.buf + b.pos, held)) return false;
+    b.pos = b.end;
+    return copyRest(b.in, out, b.buf, b.size);
 }
 
 #endif
