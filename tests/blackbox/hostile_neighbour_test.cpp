@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <ostream>
 #include <thread>
@@ -115,22 +116,31 @@ void killHeld(const std::vector<std::string> &args, const Env &env, const std::s
 // tracer, and would fail the traced run of a sanitizer build.
 const std::string kStrace = "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace ";
 
-// Which openat call of `command` (run in `dir`) creates its temporary file,
-// counted by strace, and that call as strace shows it in *shown; 0 when
-// none does.
-int tempCreatingCall(const std::string &dir, const std::string &command,
-                     std::string *shown = nullptr) {
+// Which openat call of `command` (run in `dir`), counted by strace, is the
+// first that strace shows with every one of `marks`, and that call as shown
+// in *shown; 0 when none is.
+int openatCallWith(const std::string &dir, const std::string &command,
+                   std::initializer_list<const char *> marks, std::string *shown = nullptr) {
     RunResult traced = runShell(kStrace + "-o trace.txt -e trace=openat " + command, dir);
     EXPECT_EQ(traced.status, 0) << traced.err;
     int call = 0;
     for (const std::string &line : splitLines(readFile(dir + "/trace.txt"))) {
         if (line.compare(0, 7, "openat(") != 0) continue;
         call++;
-        if (line.find("O_EXCL") == std::string::npos) continue;
+        bool all = true;
+        for (const char *mark : marks)
+            all = all && line.find(mark) != std::string::npos;
+        if (!all) continue;
         if (shown != nullptr) *shown = line;
         return call;
     }
     return 0;
+}
+
+// The openat call of `command` that creates its temporary file.
+int tempCreatingCall(const std::string &dir, const std::string &command,
+                     std::string *shown = nullptr) {
+    return openatCallWith(dir, command, {"O_EXCL"}, shown);
 }
 
 // Runs `command` with SIGTERM sent the moment its openat call number `call`
@@ -483,15 +493,10 @@ const Row kRows[] = {
              ASSERT_EQ(chmod((env / "s/pic.gif").c_str(), c.picture), 0);
              ASSERT_EQ(chown((env / "s/pic.gif").c_str(), geteuid(), getegid()), 0);
              unlink((env / "s/pic-out.gif").c_str());
-             RunResult traced = runShell(
-                 kStrace + "-o trace.txt -e trace=openat " + quoted(EMOJITAG_BIN) + " list.csv",
-                 env / "s");
-             ASSERT_EQ(traced.status, 0) << traced.err;
              std::string call;
-             for (const std::string &line : splitLines(readFile(env / "s/trace.txt")))
-                 if (line.find("pic-out.gif") != std::string::npos &&
-                     line.find("O_CREAT") != std::string::npos)
-                     call = line;
+             ASSERT_GT(openatCallWith(env / "s", quoted(EMOJITAG_BIN) + " list.csv",
+                                      {"pic-out.gif", "O_CREAT"}, &call),
+                       0);
              EXPECT_NE(call.find(std::string(", ") + c.created), std::string::npos)
                  << std::oct << c.picture << ": " << call;
              EXPECT_EQ(modeOf(env / "s/pic-out.gif"), c.picture & ~mask) << std::oct << c.picture;
