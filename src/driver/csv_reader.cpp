@@ -67,6 +67,7 @@ int openCsvFile(const char *path) {
     FILE *fp = openCsvList(path);
     if (fp == nullptr) return -1;
     getCsvData(fp);
+    finishImageBatch();
     std::fclose(fp);
     return 0;
 }
@@ -141,6 +142,7 @@ int takeCsvLine(char *line, int *refusal) {
 int checkCsvLine(char *line) {
     int refusal = CSV_TAKEN;
     int type = takeCsvLine(line, &refusal);
+    if (refusal != CSV_TAKEN) placeWaitingImages();  // the messages keep the lines' order
     if (refusal == CSV_NO_DOT) {
         std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
     } else if (refusal == CSV_BAD_SUFFIX) {

@@ -1,7 +1,10 @@
 // image_job.cpp - one image named by one list line: find the file the name
-// stands for, open it and a new output, run the rewriter and, with "-o", put
-// the output in the input's place.
+// stands for, open it and a new output in its directory, run the rewriter
+// and, with "-o", put the output in the input's place. Jobs come in
+// batches: a batch holds the directories its jobs work in and, with "-o",
+// the finished replacements, which reach the disk together.
 #include <cstdio>
+#include <cstring>
 
 #include "image_formats.h"
 #include "image_job.h"
@@ -15,8 +18,40 @@ char outfname[OUTFNAME_SIZE];
 constexpr size_t STREAM_BUF_SIZE = 128 * 1024;
 static char inStreamBuf[STREAM_BUF_SIZE];
 static char outStreamBuf[STREAM_BUF_SIZE];
-// With "-o", the new file that takes the input's place.
-static SafeFile replacement;
+
+// Jobs in a batch, directories it holds open, and room for the list names
+// of its waiting replacements (for their messages).
+constexpr int BATCH_JOBS = 32;
+constexpr int BATCH_DIRS = 8;
+constexpr size_t BATCH_NAMES_SIZE = 64 * 1024;
+
+// A finished replacement that waits for the batch's flush before it takes
+// the input's name.
+struct WaitingReplacement {
+    SafeFile file;
+    FileIdentity input;  // the file it replaces
+    int line;            // its list line
+    size_t nameAt;       // its list name, in the batch's names
+    int dir;             // the directory it is written in, of the batch's
+};
+
+// A batch. Each job opens the directory of its image once (or finds it open
+// already) and names every file relative to it, so that a folder swapped on
+// the path cannot split the job over two directories; a batch ends after
+// BATCH_JOBS jobs, and its directories are then closed and opened anew by
+// the next.
+struct ImageBatch {
+    WorkDir dirs[BATCH_DIRS];
+    bool dirSynced[BATCH_DIRS];  // its renames have reached the disk
+    int dirCount;
+    int jobs;
+    WaitingReplacement waiting[BATCH_JOBS];
+    int waitingCount;
+    char names[BATCH_NAMES_SIZE];
+    size_t namesUsed;
+};
+static ImageBatch batch;
+
 // Files an output must never be: the job's input and the list being read
 // (reached through a hard link at NAME-out.EXT, emptying it would lose them).
 static FileIdentity avoided[2];
@@ -27,28 +62,74 @@ void rememberListFile(const FileIdentity &list) {
     listAvoided = 1;
 }
 
-// With "-o" the output is a new file of the tool's own, beside the input and
-// with its attributes, so that NAME-out.EXT, whatever it is, stays untouched
-// and two runs at once never write the same file. Without, NAME-out.EXT,
-// when it is the tool's to write (see openOutputFile).
-static FILE *openOutput(const char *src, FILE *in, const FileInfo &info) {
-    if (doOverWritefile)
-        return beginSafeFile(&replacement, src, SAFE_BINARY, in, &info) == 0 ? replacement.stream
-                                                                             : nullptr;
-    buildOutName(src);
-    avoided[0] = info.id;
-    return openOutputFile(outfname, &info, avoided, 1 + listAvoided);
-}
-
 // Messages about the output name it as the user knows it: NAME-out.EXT of the
 // name as written in the list, whichever file was written.
-static void reportOutput(const char *path, const char *problem) {
+static void printOutputProblem(int line, const char *path, const char *problem) {
     buildOutName(path);
-    std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, outfname, problem);
+    std::fprintf(stderr, "Error: %d:%s: %s\n", line, outfname, problem);
+}
+
+static void printReplaceProblem(int line, const char *name) {
+    std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", line, name);
+}
+
+// Puts the batch's waiting replacements in place and on disk and reports
+// those that failed, in the order of their lines. The directories stay open
+// for the job under way.
+void placeWaitingImages() {
+    int n = batch.waitingCount;
+    if (n == 0) return;
+    SafeFile *files[BATCH_JOBS] = {};
+    int results[BATCH_JOBS] = {};
+    for (int i = 0; i < n; i++)
+        files[i] = &batch.waiting[i].file;
+    placeSafeFiles(files, n, results);
+    // Each directory that took a new name is synced once.
+    bool synced[BATCH_DIRS];
+    for (int d = 0; d < batch.dirCount; d++)
+        synced[d] = true;
+    for (int i = 0; i < n; i++)
+        if (results[i] == SAFE_DONE) synced[batch.waiting[i].dir] = false;
+    for (int d = 0; d < batch.dirCount; d++)
+        synced[d] = synced[d] || syncWorkDir(&batch.dirs[d]) == 0;
+    // The batch's messages come before any message of a later line.
+    batch.waitingCount = 0;
+    for (int i = 0; i < n; i++) {
+        const WaitingReplacement &w = batch.waiting[i];
+        const char *name = batch.names + w.nameAt;
+        if (results[i] == SAFE_NOT_PLACED)
+            printReplaceProblem(w.line, name);
+        else if (results[i] != SAFE_DONE || !synced[w.dir])
+            printOutputProblem(w.line, name, "write error");
+    }
+    batch.namesUsed = 0;
+}
+
+// Ends the batch: its replacements are placed and its directories closed.
+void finishImageBatch() {
+    placeWaitingImages();
+    for (int d = 0; d < batch.dirCount; d++)
+        closeWorkDir(&batch.dirs[d]);
+    batch.dirCount = 0;
+    batch.jobs = 0;
+    batch.namesUsed = 0;
+}
+
+// Every message of the run comes after the messages of the replacements
+// finished before it.
+static void reportOutput(const char *path, const char *problem) {
+    placeWaitingImages();
+    printOutputProblem(lineNo, path, problem);
 }
 
 static void reportBadImage(const ImageFormat &format) {
+    placeWaitingImages();
     std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, imgFile, format.badImageMessage);
+}
+
+static void reportNotFound() {
+    placeWaitingImages();
+    std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
 }
 
 // A rewrite that stopped at a failed write is a write error, not a bad image.
@@ -59,19 +140,91 @@ static void reportFault(const char *path, FILE *out, const ImageFormat &format) 
         reportBadImage(format);
 }
 
-// The finished output takes the input's place in one rename: at no moment is
-// the input's name missing. After any fault the new file goes and the input
-// stays as it was.
-static void finishReplacement(const char *path, int fault, const ImageFormat &format) {
+// The directory of the batch that `src` lies in, opened now when the batch
+// has not opened it yet; -1 when it cannot be opened.
+static int batchDirOf(const char *src) {
+    size_t len = directoryPartLength(src);
+    for (int d = 0; d < batch.dirCount; d++)
+        if (std::strncmp(batch.dirs[d].path, src, len) == 0 && batch.dirs[d].path[len] == '\0')
+            return d;
+    if (batch.dirCount == BATCH_DIRS) finishImageBatch();
+    int d = batch.dirCount;
+    if (openWorkDir(&batch.dirs[d], src) != 0) return -1;
+    batch.dirCount++;
+    return d;
+}
+
+static bool waitsForReplacement(const FileIdentity &id) {
+    for (int i = 0; i < batch.waitingCount; i++)
+        if (sameIdentity(batch.waiting[i].input, id)) return true;
+    return false;
+}
+
+// Opens the job's input in its directory of the batch. An input that a
+// waiting replacement is to replace (the list names it twice) is read once
+// that replacement is in place.
+static FILE *openInput(const char *src, int *dir, FileInfo *info) {
+    *dir = batchDirOf(src);
+    if (*dir < 0) return nullptr;
+    const char *name = src + directoryPartLength(src);
+    FILE *in = openInputFileIn(&batch.dirs[*dir], name, info);  // a directory does not open
+    if (in == nullptr || !waitsForReplacement(info->id)) return in;
+    std::fclose(in);
+    finishImageBatch();
+    *dir = batchDirOf(src);
+    return *dir < 0 ? nullptr : openInputFileIn(&batch.dirs[*dir], name, info);
+}
+
+// With "-o" the output is a new file of the tool's own, beside the input and
+// with its attributes, so that NAME-out.EXT, whatever it is, stays untouched
+// and two runs at once never write the same file; it is begun in the
+// batch's next waiting place. Without, NAME-out.EXT, when it is the tool's to
+// write (see openOutputFileIn).
+static FILE *openOutput(const char *src, int dir, FILE *in, const FileInfo &info) {
+    const char *name = src + directoryPartLength(src);
+    if (doOverWritefile) {
+        SafeFile *sf = &batch.waiting[batch.waitingCount].file;
+        return beginSafeFileIn(sf, &batch.dirs[dir], name, SAFE_BINARY, in, &info) == 0 ? sf->stream
+                                                                                        : nullptr;
+    }
+    buildOutName(name);
+    avoided[0] = info.id;
+    return openOutputFileIn(&batch.dirs[dir], outfname, in, &info, avoided, 1 + listAvoided);
+}
+
+// The finished output waits in the batch to take the input's place in one
+// rename: at no moment is the input's name missing. After any fault the new
+// file goes and the input stays as it was.
+static void finishReplacement(const char *path, int dir, const FileInfo &info, int fault,
+                              const ImageFormat &format) {
+    WaitingReplacement &w = batch.waiting[batch.waitingCount];
     if (fault != 0) {
-        reportFault(path, replacement.stream, format);
-        abandonSafeFile(&replacement);
+        bool writeFailed = std::ferror(w.file.stream) != 0;
+        abandonSafeFile(&w.file);
+        if (writeFailed)
+            reportOutput(path, "write error");
+        else
+            reportBadImage(format);
         return;
     }
-    int placed = commitSafeFile(&replacement);
-    if (placed == SAFE_WRITE_FAILED) reportOutput(path, "write error");
-    if (placed == SAFE_NOT_PLACED)
-        std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
+    int done = completeSafeFile(&w.file);
+    if (done != SAFE_DONE) {
+        if (done == SAFE_NOT_PLACED) {
+            placeWaitingImages();
+            printReplaceProblem(lineNo, imgFile);
+        } else {
+            reportOutput(path, "write error");
+        }
+        return;
+    }
+    w.input = info.id;
+    w.line = lineNo;
+    w.dir = dir;
+    w.nameAt = batch.namesUsed;
+    size_t nameLen = std::strlen(path) + 1;
+    std::memcpy(batch.names + batch.namesUsed, path, nameLen);
+    batch.namesUsed += nameLen;
+    batch.waitingCount++;
 }
 
 // Closing flushes the last buffered bytes: an output that could not be
@@ -88,12 +241,18 @@ int openImgFile(const char *path, const char *text, int imgType) {
     // The reader passes only the types of the format table.
     const ImageFormat *format = imageFormatOfType(imgType);
     if (format == nullptr) return -1;
+    // A batch ends after its last job, or where it has no room for one more
+    // waiting replacement and its name.
+    if (batch.jobs == BATCH_JOBS || batch.namesUsed + std::strlen(path) + 1 > sizeof batch.names)
+        finishImageBatch();
+    batch.jobs++;
     const char *src = resolveImgPath(path);
 
     FileInfo info;
-    FILE *in = openInputFile(src, &info);  // a directory does not open
+    int dir;
+    FILE *in = openInput(src, &dir, &info);
     if (in == nullptr) {
-        std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
+        reportNotFound();
         return -1;
     }
     // A FIFO or device is no image: it is never read (it could wait or never
@@ -103,10 +262,10 @@ int openImgFile(const char *path, const char *text, int imgType) {
         std::fclose(in);
         return -1;
     }
-    FILE *out = openOutput(src, in, info);
+    FILE *out = openOutput(src, dir, in, info);
     if (out == nullptr) {
-        reportOutput(path, "file open error");
         std::fclose(in);
+        reportOutput(path, "file open error");
         return -1;
     }
     std::setvbuf(in, inStreamBuf, _IOFBF, STREAM_BUF_SIZE);
@@ -115,7 +274,7 @@ int openImgFile(const char *path, const char *text, int imgType) {
     int fault = format->rewrite(in, out, text);
     std::fclose(in);
     if (doOverWritefile)
-        finishReplacement(path, fault, *format);
+        finishReplacement(path, dir, info, fault, *format);
     else
         finishOutput(path, out, fault, *format);
     return 0;

@@ -2,7 +2,7 @@
 // what identifies a file and what a copy keeps of it, reading without ever
 // waiting, writing into an existing output only when it is the tool's to
 // write, and writing a whole new file that takes its name only when
-// complete. Every file a program writes goes through openOutputFile or the
+// complete. Every file a program writes goes through openOutputFileIn or the
 // SafeFile functions. One implementation per platform (posix_file.cpp,
 // win32_file.cpp), chosen by the build. Names are handed to the platform
 // byte for byte.
@@ -41,27 +41,69 @@ int pathFileInfo(const char *path, FileInfo *info);
 // from the open file. Null for a directory and on failure.
 FILE *openInputFile(const char *path, FileInfo *info);
 
-// Opens `path` for binary writing, creating it or emptying it, but only when
-// it is (or becomes) a regular file with a single name, reached without
-// following a link, owned by the user running the program or by like's
-// owner, and none of the `avoidCount` files `avoid` identifies (the input,
-// the list being read); never blocks on a FIFO or device. It gets like's
-// permissions at most: a file it creates is made so, an existing one
-// narrowed to them (or refused when that is not allowed), and group bits go
-// only to like's group. Null when refused or on failure, with nothing
-// written anywhere.
-FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
-                     int avoidCount);
+// A directory held open while a job works in it: every file of the job is
+// named relative to it, so that a folder renamed or a link flipped on the
+// path between two steps cannot split one job over two directories. POSIX:
+// a descriptor of the directory (AT_FDCWD for the current one), opened once.
+// Windows: the directory's path, its identity taken at the open and compared
+// again before a file takes its name (see win32_file.cpp for what that
+// leaves open).
+constexpr size_t WORK_PATH_SIZE = 4096 + 1;
+struct WorkDir {
+    int handle;                 // POSIX: the directory's descriptor
+    int syncable;               // its entries can be synced through `handle`
+    FileIdentity id;            // Windows: the identity the open found
+    char path[WORK_PATH_SIZE];  // the directory part of the path, its separator included ("" for
+                                // the current directory)
+};
 
-// A whole new file, written under a temporary name beside `path` and put in
-// its place only when complete. The per-call state of beginSafeFile,
-// commitSafeFile and abandonSafeFile; the caller keeps it (static or on the
-// stack) from begin to commit or abandon and writes only through `stream`.
-constexpr size_t SAFE_NAME_SIZE = 4096 + 32;
+// The longest file name (one component) any function below takes; the
+// usual limit of 255 bytes per name.
+constexpr size_t WORK_NAME_SIZE = 256;
+
+// The length of the directory part of `path` (up to and including its last
+// separator; 0 for a bare name).
+size_t directoryPartLength(const char *path);
+
+// Opens the directory that `path` lies in (its directory part; the current
+// directory for a bare name). 0, or -1 when it cannot be opened.
+int openWorkDir(WorkDir *dir, const char *path);
+void closeWorkDir(WorkDir *dir);
+// Puts the directory's entries (the names just given by renames) on disk;
+// 0, or -1 (a directory that can only be searched cannot be synced, and
+// counts as done).
+int syncWorkDir(const WorkDir *dir);
+
+// Opens the file `name` of `dir` as openInputFile opens a path.
+FILE *openInputFileIn(const WorkDir *dir, const char *name, FileInfo *info);
+
+// Opens the file `name` of `dir` for binary writing, creating it or emptying
+// it, but only when it is (or becomes) a regular file with a single name,
+// reached without following a link, owned by the user running the program or
+// by like's owner, and none of the `avoidCount` files `avoid` identifies (the
+// input, the list being read); never blocks on a FIFO or device. It gets the
+// access of `like` (the open input, described by *likeInfo) at most: a file
+// it creates is made so, an existing one narrowed to it (or refused when
+// that is not allowed); group bits go only to like's group, and its access
+// control list is like's, or none where like has none (never one inherited
+// from the directory). Null when refused or on failure, with nothing written
+// anywhere.
+FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const FileInfo *likeInfo,
+                       const FileIdentity *avoid, int avoidCount);
+
+// A whole new file, written under a temporary name beside its final name and
+// put in its place only when complete, on disk before it takes the name. The
+// per-call state of the SafeFile functions; the caller keeps it (static or
+// on the stack) from begin to commit or abandon and writes only through
+// `stream`. A SafeFile begun by path holds its own directory; one begun in a
+// WorkDir needs that directory open until it is placed or abandoned.
 struct SafeFile {
-    FILE *stream;                   // the new file, open for writing
-    const char *path;               // the name it takes when complete
-    char tempName[SAFE_NAME_SIZE];  // its name while it is written
+    FILE *stream;                   // the new file, open for writing (null once complete)
+    int fd;                         // POSIX: its descriptor, kept until it is placed
+    const WorkDir *dir;             // the directory it is written in
+    WorkDir ownDir;                 // that directory, for a file begun by path
+    char name[WORK_NAME_SIZE];      // the name it takes when complete
+    char tempName[WORK_NAME_SIZE];  // its name while it is written
     unsigned long lateMode;         // attributes set after the last write (0: none)
     int replaces;                   // takes over the replaced file's attributes on commit
 };
@@ -74,30 +116,49 @@ constexpr int SAFE_TEXT = 1;  // text mode: lines end as the platform's text fil
 constexpr int SAFE_READ_BACK = 2;
 
 // Begins a new file for `path`: created by the program itself (exclusively,
-// never through a link) in path's directory, open for writing in binary or
-// text mode, and for reading too with SAFE_READ_BACK (`flags`). Its attributes are those of `like`,
-// an open file described by *likeInfo (owner, group, mode, ACLs and extended attributes, as far as
-// the system lets the user keep them; a group that cannot be kept takes the group bits with it).
-// Without `like`, those of the regular file that stands at `path` now, or, when there is none or
-// only a symbolic link (which the new file replaces; it is never followed), those of any new file.
-// A directory, FIFO, device or socket at `path` is refused before anything
-// is created. Until commit or abandon, a SIGINT, SIGTERM or SIGHUP removes
-// the temporary file before it ends the process. 0, or -1 with nothing left
-// behind.
+// under a name no one can predict, never through a link) in path's
+// directory, which it opens once and works in to the end, open for writing in
+// binary or text mode, and for reading too with SAFE_READ_BACK (`flags`).
+// Its attributes are those of `like`, an open file described by *likeInfo
+// (owner, group, mode, ACLs and extended attributes, as far as the system
+// lets the user keep them; a group that cannot be kept takes the group bits
+// with it). Without `like`, those of the regular file that stands at `path`
+// now, or, when there is none or only a symbolic link (which the new file
+// replaces; it is never followed), those of any new file. A file that takes
+// another's attributes gets exactly its access: its ACL, or none where it
+// had none (never one inherited from the directory); when that cannot be
+// given (an ACL the system refuses), the new file is not made. A directory,
+// FIFO, device or socket at `path` is refused before anything is created.
+// Until commit or abandon, a signal that ends the process removes the
+// temporary file first. 0, or -1 with nothing left behind (errno tells why).
 int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const FileInfo *likeInfo);
+// The same for the file `name` of `dir`.
+int beginSafeFileIn(SafeFile *sf, const WorkDir *dir, const char *name, int flags, FILE *like,
+                    const FileInfo *likeInfo);
 
-// Results of commitSafeFile.
-constexpr int SAFE_DONE = 0;           // the new file stands at its name
-constexpr int SAFE_WRITE_FAILED = -1;  // its content could not be written whole
+// Results of commitSafeFile, completeSafeFile and placeSafeFile.
+constexpr int SAFE_DONE = 0;           // done (the new file stands at its name)
+constexpr int SAFE_WRITE_FAILED = -1;  // its content could not be written whole, or not put on disk
 constexpr int SAFE_NOT_PLACED = -2;    // complete, but it could not take its name
+constexpr int SAFE_NOT_SYNCED = -3;    // in place, but its name could not be put on disk
 
-// Flushes and closes the new file and, when every write succeeded, renames it
-// to its name in one step: the old file stays whole until then, and the name
-// never goes missing. On failure the temporary file is removed and the old
-// file is as it was.
+// Flushes the new file, puts it on disk and, when every write succeeded,
+// renames it to its name in one step and puts that name on disk: the old file
+// stays whole until then, and the name never goes missing. On failure the
+// temporary file is removed and the old file is as it was (errno tells why).
 int commitSafeFile(SafeFile *sf);
 
-// Closes and removes the new file; the old one stays as it was.
+// commitSafeFile in two halves, so that many files can share the cost of
+// putting them on disk: completeSafeFile flushes and closes the stream and
+// starts the write-back of the content; placeSafeFiles waits for the
+// write-back of `count` completed files, makes one flush for all of them,
+// and renames each into place (results in `results`). The renames reach the
+// disk with syncWorkDir of their directories. A file that fails is removed;
+// the old file is as it was.
+int completeSafeFile(SafeFile *sf);
+void placeSafeFiles(SafeFile *const *files, int count, int *results);
+
+// Closes and removes the new file (begun or completed); the old one stays as it was.
 void abandonSafeFile(SafeFile *sf);
 
 #endif

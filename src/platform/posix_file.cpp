@@ -1,9 +1,13 @@
 // posix_file.cpp - the file operations of platform_file.h on POSIX. Inputs
 // and outputs are opened with O_NONBLOCK so that a FIFO or device never
 // blocks, outputs with O_NOFOLLOW so that a link is never followed, and new
-// files are created with O_EXCL under a random name. Once a file is open,
-// every attribute is read and set through its descriptor: a name that
-// someone swaps for a link in the meantime leads nowhere.
+// files are created with O_EXCL under a random name. A job opens the
+// directory it works in once and names every file relative to it (openat,
+// fstatat, renameat, unlinkat): a folder swapped on the path between two
+// steps leaves the whole job in one directory. Once a file is open, every
+// attribute is read and set through its descriptor: a name that someone
+// swaps for a link in the meantime leads nowhere. A new file is on disk
+// before it takes its name.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/random.h>
@@ -18,6 +22,15 @@
 #include <initializer_list>
 
 #include "platform_file.h"
+
+// A sanitizer reports the faults itself.
+#if defined(__SANITIZE_ADDRESS__)
+#define SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(undefined_behavior_sanitizer)
+#define SANITIZED_BUILD 1
+#endif
+#endif
 
 namespace {
 
@@ -76,31 +89,27 @@ constexpr size_t TEMP_RANDOM = 6;
 // 255 bytes per name: at most this much of the final name is used.
 constexpr size_t TEMP_STEM_MAX = 200;
 
-// "DIR/.NAME.XXXXXX" for path "DIR/NAME"; false when it does not fit `cap`.
-bool tempNameFor(const char *path, char *tempName, size_t cap) {
-    const char *slash = std::strrchr(path, '/');
-    size_t dirLen = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-    size_t stem = std::strlen(path + dirLen);
+// ".NAME.XXXXXX" for the name NAME (the X's are replaced by random
+// characters).
+void tempNameFor(const char *name, char *tempName) {
+    size_t stem = std::strlen(name);
     if (stem > TEMP_STEM_MAX) stem = TEMP_STEM_MAX;
-    if (dirLen + 1 + stem + 1 + TEMP_RANDOM + 1 > cap) return false;
     char *p = tempName;
-    std::memcpy(p, path, dirLen);
-    p += dirLen;
     *p++ = '.';
-    std::memcpy(p, path + dirLen, stem);
+    std::memcpy(p, name, stem);
     p += stem;
     *p++ = '.';
-    std::memset(p, 'X', TEMP_RANDOM);  // replaced by random characters
+    std::memset(p, 'X', TEMP_RANDOM);
     p[TEMP_RANDOM] = '\0';
-    return true;
 }
 
 // The temporary files being written, which a signal that ends the process
-// removes first. A handler may read lock-free atomics and sig_atomic_t
-// flags, and unlink, sigaction and raise are safe to call from it.
-constexpr int TEMP_SLOTS = 4;
-std::atomic<const char *> tempFiles[TEMP_SLOTS];
-static_assert(std::atomic<const char *>::is_always_lock_free, "a handler reads tempFiles");
+// removes first: a batch of replacements waits with many of them complete.
+// A handler may read lock-free atomics and sig_atomic_t flags, and unlinkat,
+// sigaction and raise are safe to call from it.
+constexpr int TEMP_SLOTS = 80;
+std::atomic<const SafeFile *> tempFiles[TEMP_SLOTS];
+static_assert(std::atomic<const SafeFile *>::is_always_lock_free, "a handler reads tempFiles");
 // Set while a temporary file is created and not yet in tempFiles: a signal
 // that comes then waits in `deferredSignal` until the file can be removed.
 volatile sig_atomic_t creatingTemp;
@@ -109,9 +118,9 @@ volatile sig_atomic_t deferredSignal;
 // Removes the temporary files, then lets the signal end the process as it
 // would have without the handler.
 void removeTempFilesAndEnd(int sig) {
-    for (std::atomic<const char *> &slot : tempFiles) {
-        const char *name = slot.load();
-        if (name != nullptr) unlink(name);
+    for (std::atomic<const SafeFile *> &slot : tempFiles) {
+        const SafeFile *sf = slot.load();
+        if (sf != nullptr) unlinkat(sf->dir->handle, sf->tempName, 0);
     }
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
@@ -142,10 +151,38 @@ void failWritesPastTheSizeLimit() {
     signal(SIGXFSZ, SIG_IGN);
 }
 
+// Every signal whose default action ends the process: those a user, a shell
+// or a service manager sends (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1,
+// SIGUSR2, the real-time ones), the timers' (SIGALRM, SIGVTALRM, SIGPROF,
+// SIGXCPU), SIGPIPE for messages to a reader that has gone (2>&1 | head),
+// and the faults. Under the sanitizers the faults stay theirs to report.
+const int ENDING_SIGNALS[] = {
+    SIGINT,    SIGTERM,   SIGHUP,  SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2,
+    SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU, SIGABRT, SIGTRAP, SIGSYS,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGLOST
+    SIGLOST,
+#endif
+#if !defined(SANITIZED_BUILD)
+    SIGSEGV,   SIGBUS,    SIGFPE,  SIGILL,
+#endif
+};
+
+void catchSignal(int sig, const struct sigaction &sa) {
+    struct sigaction old;
+    if (sigaction(sig, &sa, &old) == 0 && old.sa_handler == SIG_IGN) sigaction(sig, &old, nullptr);
+}
+
 // Installed once, at the first new file; a signal the program was started
-// with ignored (nohup) stays ignored. Besides the signals of a user or a
-// service manager (SIGINT, SIGTERM, SIGHUP, SIGQUIT), SIGPIPE ends a run
-// whose messages go to a reader that has gone (2>&1 | head).
+// with ignored (nohup) stays ignored.
 void catchEndingSignals() {
     static bool installed;
     if (installed) return;
@@ -156,39 +193,49 @@ void catchEndingSignals() {
     sa.sa_handler = onEndingSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
-        struct sigaction old;
-        if (sigaction(sig, &sa, &old) == 0 && old.sa_handler == SIG_IGN)
-            sigaction(sig, &old, nullptr);
-    }
+    for (int sig : ENDING_SIGNALS)
+        catchSignal(sig, sa);
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
+        catchSignal(sig, sa);
+#endif
 }
 
-bool rememberTemp(const char *name) {
-    for (std::atomic<const char *> &slot : tempFiles) {
-        const char *none = nullptr;
-        if (slot.compare_exchange_strong(none, name)) return true;
+bool rememberTemp(const SafeFile *sf) {
+    for (std::atomic<const SafeFile *> &slot : tempFiles) {
+        const SafeFile *none = nullptr;
+        if (slot.compare_exchange_strong(none, sf)) return true;
     }
     return false;
 }
 
+void forgetTemp(const SafeFile *sf) {
+    for (std::atomic<const SafeFile *> &slot : tempFiles) {
+        const SafeFile *mine = sf;
+        slot.compare_exchange_strong(mine, nullptr);
+    }
+}
+
 // Creates a file of the program's own under a free temporary name for
-// `path` and remembers it for removal: never an existing file, never through
-// a link. Its descriptor, or -1. A signal that comes between the creation
-// and the remembering is acted on once the file is remembered.
-int createTemp(const char *path, char *tempName, int access, mode_t mode) {
-    if (!tempNameFor(path, tempName, SAFE_NAME_SIZE)) return -1;
-    char *random = tempName + std::strlen(tempName) - TEMP_RANDOM;
+// sf->name in sf->dir and remembers it for removal: never an existing file,
+// never through a link. Its descriptor, or -1. A signal that comes between
+// the creation and the remembering is acted on once the file is remembered.
+int createTemp(SafeFile *sf, int access, mode_t mode) {
+    tempNameFor(sf->name, sf->tempName);
+    char *random = sf->tempName + std::strlen(sf->tempName) - TEMP_RANDOM;
     int fd = -1;
     creatingTemp = 1;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     for (int i = 0; i < TEMP_ATTEMPTS && fd < 0; i++) {
         randomChars(random, TEMP_RANDOM);
-        fd = open(tempName, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        fd = openat(sf->dir->handle, sf->tempName,
+                    access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd >= 0 && !rememberTemp(tempName)) {
+    if (fd >= 0 && !rememberTemp(sf)) {
         close(fd);
-        unlink(tempName);
+        unlinkat(sf->dir->handle, sf->tempName, 0);
+        errno = EMFILE;
         fd = -1;
     }
     std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -198,11 +245,14 @@ int createTemp(const char *path, char *tempName, int access, mode_t mode) {
     return fd;
 }
 
-void forgetTemp(const char *name) {
-    for (std::atomic<const char *> &slot : tempFiles) {
-        const char *mine = name;
-        slot.compare_exchange_strong(mine, nullptr);
-    }
+// Removes the temporary file and forgets it, keeping the errno of the
+// failure that led here.
+void removeTemp(SafeFile *sf) {
+    int saved = errno;
+    unlinkat(sf->dir->handle, sf->tempName, 0);
+    forgetTemp(sf);
+    sf->tempName[0] = '\0';
+    errno = saved;
 }
 
 // Streams over descriptors the tool has opened itself. fdopen asks the
@@ -217,7 +267,8 @@ struct FdStream {
     // once the stream stands there, the end of the file needs no read of
     // its own.
     off_t size;
-    off_t at;  // where the stream stands in the file
+    off_t at;     // where the stream stands in the file
+    bool keepFd;  // closing the stream leaves the descriptor open
 };
 constexpr int FD_STREAMS = 8;
 FdStream fdStreams[FD_STREAMS];
@@ -260,7 +311,7 @@ int seekFd(void *cookie, off64_t *offset, int whence) {
 int closeFd(void *cookie) {
     auto *entry = static_cast<FdStream *>(cookie);
     entry->stream = nullptr;
-    return close(entry->fd);
+    return entry->keepFd ? 0 : close(entry->fd);
 }
 
 // A stream on `fd` (closed with it), standing at its start, or null with
@@ -271,17 +322,38 @@ FILE *streamOnFd(int fd, const char *mode, off_t size = -1) {
         entry.fd = fd;
         entry.size = size;
         entry.at = 0;
+        entry.keepFd = false;
         entry.stream = fopencookie(&entry, mode, {readFd, writeFd, seekFd, closeFd});
         return entry.stream;
     }
     return nullptr;
 }
 
+FdStream *entryOf(FILE *f) {
+    for (FdStream &entry : fdStreams)
+        if (entry.stream == f) return &entry;
+    return nullptr;
+}
+
 // The descriptor under one of the tool's streams (or any other file stream).
 int descriptorOf(FILE *f) {
-    for (const FdStream &entry : fdStreams)
-        if (entry.stream == f) return entry.fd;
-    return fileno(f);
+    const FdStream *entry = entryOf(f);
+    return entry != nullptr ? entry->fd : fileno(f);
+}
+
+// Closes one of the tool's streams, leaving its descriptor open.
+int closeKeepingFd(FILE *f) {
+    FdStream *entry = entryOf(f);
+    if (entry != nullptr) entry->keepFd = true;
+    return std::fclose(f);
+}
+
+// The access control list of a file, kept by the system as an extended
+// attribute.
+constexpr char ACCESS_ACL[] = "system.posix_acl_access";
+
+bool noAttribute(int err) {
+    return err == ENODATA || err == ENOTSUP || err == ENOSYS;
 }
 
 // What a new file takes over: the model's attributes and, for its extended
@@ -294,18 +366,21 @@ struct Model {
     int fd;
 };
 
-// The model for a new file at `path` is the regular file that stands there.
-// A symbolic link is replaced, never followed, so it gives nothing; a
+// The model for a new file `name` in `dir` is the regular file that stands
+// there. A symbolic link is replaced, never followed, so it gives nothing; a
 // directory, FIFO, device or socket refuses the name (-1). Opened for its
 // extended attributes only when it is still the file examined.
-int modelAtName(const char *path, Model *m) {
+int modelAtName(const WorkDir *dir, const char *name, Model *m) {
     *m = Model{false, 0, 0, 0, -1};
     struct stat st;
-    if (lstat(path, &st) != 0) return errno == ENOENT ? 0 : -1;
+    if (fstatat(dir->handle, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? 0 : -1;
     if (S_ISLNK(st.st_mode)) return 0;
-    if (!S_ISREG(st.st_mode)) return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
     *m = Model{true, st.st_mode & 07777, st.st_uid, st.st_gid, -1};
-    int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = openat(dir->handle, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat now;
     if (fd >= 0 && fstat(fd, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino)
         m->fd = fd;
@@ -328,12 +403,34 @@ ssize_t listModelAttributes(const Model &m) {
     return len >= 0 ? len : errno == ENOTSUP ? 0 : -1;
 }
 
+bool listsAccessAcl(ssize_t len) {
+    for (const char *name = xattrNames; name < xattrNames + len; name += std::strlen(name) + 1)
+        if (std::strcmp(name, ACCESS_ACL) == 0) return true;
+    return false;
+}
+
+// Gives `to` exactly the access control list of `from`: a copy of it, or,
+// where `from` has none, none at all (a new file may have inherited one from
+// its directory's default ACL). 1 when `to`'s ACL changed (its mode is then
+// to be set again), 0 when it was right already, -1 when it cannot be done:
+// the file would be more open, or otherwise open, than `from`.
+int copyAccessAcl(int from, int to, bool fromHasAcl) {
+    if (fromHasAcl) {
+        ssize_t n = fgetxattr(from, ACCESS_ACL, xattrValue, sizeof xattrValue);
+        if (n >= 0)
+            return fsetxattr(to, ACCESS_ACL, xattrValue, static_cast<size_t>(n), 0) == 0 ? 1 : -1;
+        if (!noAttribute(errno)) return -1;
+    }
+    if (fremovexattr(to, ACCESS_ACL) == 0) return 1;
+    return noAttribute(errno) ? 0 : -1;
+}
+
 // Copies every extended attribute of `from` listed in the first `len` bytes
-// of xattrNames that the user may set onto `to`; the access ACL
-// (system.posix_acl_access) is one of them. Those the system refuses are
-// skipped.
+// of xattrNames that the user may set onto `to`, but the access ACL, which
+// copyAccessAcl gives. Those the system refuses are skipped.
 void copyExtendedAttributes(int from, int to, ssize_t len) {
     for (const char *name = xattrNames; name < xattrNames + len; name += std::strlen(name) + 1) {
+        if (std::strcmp(name, ACCESS_ACL) == 0) continue;
         ssize_t n = fgetxattr(from, name, xattrValue, sizeof xattrValue);
         if (n >= 0 && fsetxattr(to, name, xattrValue, static_cast<size_t>(n), 0) != 0) {
             // Not the user's to set (security.*, for one): the file goes without it.
@@ -344,22 +441,23 @@ void copyExtendedAttributes(int from, int to, ssize_t len) {
 // The mode a new file that takes the model's attributes is created with:
 // private (0600), or the model's own permission bits when the model has no
 // extended attributes (no ACL) and its bits give its group just what they
-// give everyone else. Whoever may open the new file before its owner and
-// group are set may then open the finished file too, and the mode needs no
-// second call in the usual case.
+// give everyone else. Whoever may open the new file before its owner, group
+// and ACL are set may then open the finished file too (an ACL inherited from
+// the directory is masked by the group bits until it is removed), and the
+// mode needs no second call in the usual case.
 mode_t creationMode(const Model &m, ssize_t xattrLen) {
     mode_t bits = m.mode & 0777;
     return xattrLen == 0 && ((bits >> 3) & 07) == (bits & 07) ? bits : 0600;
 }
 
-// Gives the new file `fd` the model's owner, group, extended attributes (the
-// first `xattrLen` bytes of xattrNames) and permission bits, each only where
-// the file does not have it yet. Only a privileged user may give a file
-// away; without the owner the set-user-ID bit goes, and without the group
-// the group bits and the set-group-ID bit, which would otherwise open the
-// file to the user's own group. The mode comes after the ACL, whose mask it
-// sets. Set-ID bits, which writing clears, are left in *lateMode for the
-// commit.
+// Gives the new file `fd` the model's owner, group, access control list,
+// extended attributes (the first `xattrLen` bytes of xattrNames) and
+// permission bits, each only where the file does not have it yet. Only a
+// privileged user may give a file away; without the owner the set-user-ID
+// bit goes, and without the group the group bits and the set-group-ID bit,
+// which would otherwise open the file to the user's own group. The mode comes
+// after the ACL, whose mask it sets. Set-ID bits, which writing clears, are
+// left in *lateMode for the commit. -1 when the access cannot be the model's.
 int giveAttributes(int fd, const Model &m, ssize_t xattrLen, unsigned long *lateMode) {
     struct stat st;
     if (fstat(fd, &st) != 0) return -1;
@@ -369,18 +467,64 @@ int giveAttributes(int fd, const Model &m, ssize_t xattrLen, unsigned long *late
         if (m.group != st.st_gid && fchown(fd, static_cast<uid_t>(-1), m.group) != 0)
             mode &= ~(S_ISGID | 070);
     }
+    // Unknown attributes (no descriptor of the model) count as no ACL: the
+    // file is then no more open than its mode.
+    int aclChanged = copyAccessAcl(m.fd, fd, xattrLen > 0 && listsAccessAcl(xattrLen));
+    if (aclChanged < 0) return -1;
     if (xattrLen > 0) copyExtendedAttributes(m.fd, fd, xattrLen);
-    if ((xattrLen > 0 || (st.st_mode & 0777) != (mode & 0777)) && fchmod(fd, mode & 0777) != 0)
+    if ((aclChanged > 0 || xattrLen > 0 || (st.st_mode & 0777) != (mode & 0777)) &&
+        fchmod(fd, mode & 0777) != 0)
         return -1;
     if ((mode & (S_ISUID | S_ISGID)) != 0) *lateMode = mode;
     return 0;
+}
+
+// How the safe files reach the disk. The benchmarks build the tool with the
+// other two ways as baselines; the tool always syncs in batches.
+#ifndef EMOJITAG_SYNC
+#define EMOJITAG_SYNC 2
+#endif
+constexpr int SYNC_NONE = 0;   // not at all: the system writes when it likes
+constexpr int SYNC_EACH = 1;   // one fsync per file
+constexpr int SYNC_BATCH = 2;  // write-back started per file, one flush for many
+constexpr int SYNC_MODE = EMOJITAG_SYNC;
+
+// Starts writing the file's content to the disk without waiting for it.
+void startWriteBack(int fd) {
+#if defined(__linux__)
+    if (SYNC_MODE == SYNC_BATCH) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+#endif
+}
+
+// Waits for the write-back started by startWriteBack: true when it is done
+// and one flush of the disk will make the content durable, false where the
+// file needs an fsync of its own.
+bool awaitWriteBack(int fd) {
+#if defined(__linux__)
+    return sync_file_range(fd, 0, 0,
+                           SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                               SYNC_FILE_RANGE_WAIT_AFTER) == 0;
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
+int syncFd(int fd) {
+    int r;
+    do {
+        r = fsync(fd);
+    } while (r != 0 && errno == EINTR);
+    return r;
 }
 
 }  // namespace
 
 int streamFileInfo(FILE *f, FileInfo *info) {
     struct stat st;
-    if (fstat(fileno(f), &st) != 0) return -1;
+    if (fstat(descriptorOf(f), &st) != 0) return -1;
     fillInfo(st, info);
     return 0;
 }
@@ -392,10 +536,63 @@ int pathFileInfo(const char *path, FileInfo *info) {
     return 0;
 }
 
-FILE *openInputFile(const char *path, FileInfo *info) {
+size_t directoryPartLength(const char *path) {
+    const char *slash = std::strrchr(path, '/');
+    return slash != nullptr ? static_cast<size_t>(slash - path) + 1 : 0;
+}
+
+int openWorkDir(WorkDir *dir, const char *path) {
+    size_t len = directoryPartLength(path);
+    dir->handle = AT_FDCWD;
+    dir->syncable = 0;
+    dir->id = FileIdentity{0, 0};
+    if (len >= sizeof dir->path) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(dir->path, path, len);
+    dir->path[len] = '\0';
+    // The current directory is the process's own, held already; only it
+    // needs no open.
+    const char *open_as = len == 0 ? "." : dir->path;
+    int fd = open(open_as, O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC);
+    dir->syncable = fd >= 0;
+#if defined(O_SEARCH)
+    // A directory the user may search but not list is still one to work in.
+    if (fd < 0 && errno == EACCES) fd = open(open_as, O_SEARCH | O_DIRECTORY | O_CLOEXEC);
+#endif
+    if (len == 0) {
+        // Kept only to sync the directory's entries.
+        dir->handle = AT_FDCWD;
+        if (fd >= 0) close(fd);
+        return 0;
+    }
+    if (fd < 0) return -1;
+    dir->handle = fd;
+    return 0;
+}
+
+void closeWorkDir(WorkDir *dir) {
+    if (dir->handle >= 0) close(dir->handle);
+    dir->handle = -1;
+}
+
+int syncWorkDir(const WorkDir *dir) {
+    if (SYNC_MODE == SYNC_NONE) return 0;
+    if (dir->handle == AT_FDCWD) {
+        int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno == EACCES ? 0 : -1;
+        int r = syncFd(fd);
+        close(fd);
+        return r;
+    }
+    return dir->syncable ? syncFd(dir->handle) : 0;
+}
+
+static FILE *openInputAt(int dirFd, const char *name, FileInfo *info) {
     // O_NONBLOCK: a FIFO without a writer reads as ended, one whose writer
     // sends nothing as a failed read; a regular file reads as ever.
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st;
     // A directory opens, but holds no bytes to read. A regular file ends
@@ -409,6 +606,14 @@ FILE *openInputFile(const char *path, FileInfo *info) {
     }
     fillInfo(st, info);
     return f;
+}
+
+FILE *openInputFile(const char *path, FileInfo *info) {
+    return openInputAt(AT_FDCWD, path, info);
+}
+
+FILE *openInputFileIn(const WorkDir *dir, const char *name, FileInfo *info) {
+    return openInputAt(dir->handle, name, info);
 }
 
 // The process's umask, asked once (setting it is the only way to read it).
@@ -439,11 +644,12 @@ static mode_t firstOutputMode(const FileInfo *like) {
 // or the input owner's (a third user's file is theirs, whatever its mode
 // lets the runner do). Wider bits go before anything is written, and group
 // bits go to the input's group only (a file of the runner's own is given it
-// where the system allows). A file just created, empty and the runner's with
-// the mode of its creation, gets the input's bits within the umask. A file
-// the runner may not narrow is not written.
-static bool claimOutput(int fd, const FileInfo *like, const FileIdentity *avoid, int avoidCount,
-                        struct stat *st) {
+// where the system allows); its ACL becomes the input's, or none. A file
+// just created, empty and the runner's with the mode of its creation, gets
+// the input's bits within the umask. A file the runner may not narrow is not
+// written.
+static bool claimOutput(int fd, int likeFd, const FileInfo *like, const FileIdentity *avoid,
+                        int avoidCount, struct stat *st) {
     if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) || st->st_nlink != 1) return false;
     if (st->st_uid != runner() && st->st_uid != like->owner) return false;
     FileIdentity id{static_cast<uint64_t>(st->st_dev), static_cast<uint64_t>(st->st_ino)};
@@ -456,20 +662,24 @@ static bool claimOutput(int fd, const FileInfo *like, const FileIdentity *avoid,
     if ((keep & 070) != 0 && st->st_gid != like->group &&
         (st->st_uid != runner() || fchown(fd, static_cast<uid_t>(-1), like->group) != 0))
         keep &= ~070;
-    return keep == have || fchmod(fd, keep) == 0;
+    int aclChanged = copyAccessAcl(likeFd, fd, true);
+    if (aclChanged < 0) return false;
+    // After the ACL, whose mask the mode sets.
+    return (aclChanged == 0 && keep == have) || fchmod(fd, keep) == 0;
 }
 
-FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
-                     int avoidCount) {
+FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const FileInfo *likeInfo,
+                       const FileIdentity *avoid, int avoidCount) {
     // O_NONBLOCK: opening a FIFO without a reader fails at once instead of
     // waiting, and one with a reader is refused before any write. On a
     // regular file it changes nothing.
     failWritesPastTheSizeLimit();
-    int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                  firstOutputMode(like));
+    int fd = openat(dir->handle, name,
+                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                    firstOutputMode(likeInfo));
     if (fd < 0) return nullptr;
     struct stat st;
-    bool usable = claimOutput(fd, like, avoid, avoidCount, &st);
+    bool usable = claimOutput(fd, descriptorOf(like), likeInfo, avoid, avoidCount, &st);
     // Emptied only once it is known to be the tool's to write.
     if (usable && st.st_size > 0) usable = ftruncate(fd, 0) == 0;
     FILE *f = usable ? streamOnFd(fd, "wb") : nullptr;
@@ -477,18 +687,26 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
     return f;
 }
 
-int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const FileInfo *likeInfo) {
+int beginSafeFileIn(SafeFile *sf, const WorkDir *dir, const char *name, int flags, FILE *like,
+                    const FileInfo *likeInfo) {
     sf->stream = nullptr;
-    sf->path = path;
+    sf->fd = -1;
+    sf->dir = dir;
     sf->tempName[0] = '\0';
     sf->lateMode = 0;
     sf->replaces = 0;
+    size_t nameLen = std::strlen(name);
+    if (nameLen >= sizeof sf->name) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(sf->name, name, nameLen + 1);
     Model m;
     if (like != nullptr) {
         m = Model{true, static_cast<mode_t>(likeInfo->mode & 07777),
                   static_cast<uid_t>(likeInfo->owner), static_cast<gid_t>(likeInfo->group),
                   descriptorOf(like)};
-    } else if (modelAtName(path, &m) != 0) {
+    } else if (modelAtName(dir, name, &m) != 0) {
         return -1;
     }
     catchEndingSignals();
@@ -496,40 +714,126 @@ int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const F
     // a model, what any new file gets (the umask, a default ACL).
     ssize_t xattrLen = m.present ? listModelAttributes(m) : 0;
     bool readBack = (flags & SAFE_READ_BACK) != 0;
-    int fd = createTemp(path, sf->tempName, readBack ? O_RDWR : O_WRONLY,
-                        m.present ? creationMode(m, xattrLen) : 0666);
+    int fd =
+        createTemp(sf, readBack ? O_RDWR : O_WRONLY, m.present ? creationMode(m, xattrLen) : 0666);
     if (fd >= 0 && (!m.present || giveAttributes(fd, m, xattrLen, &sf->lateMode) == 0))
         sf->stream = streamOnFd(
             fd, (flags & SAFE_TEXT) != 0 ? (readBack ? "w+" : "w") : (readBack ? "w+b" : "wb"));
     if (fd >= 0 && sf->stream == nullptr) {
+        int saved = errno;
         close(fd);
-        unlink(sf->tempName);
-        forgetTemp(sf->tempName);
+        errno = saved;
+        removeTemp(sf);
     }
     if (like == nullptr && m.fd >= 0) close(m.fd);
-    return sf->stream != nullptr ? 0 : -1;
+    if (sf->stream == nullptr) return -1;
+    sf->fd = fd;
+    return 0;
 }
 
-int commitSafeFile(SafeFile *sf) {
+int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const FileInfo *likeInfo) {
+    sf->stream = nullptr;
+    sf->fd = -1;
+    sf->dir = &sf->ownDir;
+    sf->ownDir.handle = -1;
+    if (openWorkDir(&sf->ownDir, path) != 0) return -1;
+    if (beginSafeFileIn(sf, &sf->ownDir, path + directoryPartLength(path), flags, like, likeInfo) ==
+        0)
+        return 0;
+    int saved = errno;
+    closeWorkDir(&sf->ownDir);
+    errno = saved;
+    return -1;
+}
+
+int completeSafeFile(SafeFile *sf) {
     FILE *f = sf->stream;
     sf->stream = nullptr;
     bool written = std::fflush(f) == 0 && !std::ferror(f);
-    // Writing clears set-ID bits: they go on after the last write, before
-    // the close, on the descriptor.
-    bool moded = !written || sf->lateMode == 0 ||
-                 fchmod(descriptorOf(f), static_cast<mode_t>(sf->lateMode)) == 0;
-    written = std::fclose(f) == 0 && written;
-    int result = !written                                        ? SAFE_WRITE_FAILED
-                 : !moded || rename(sf->tempName, sf->path) != 0 ? SAFE_NOT_PLACED
-                                                                 : SAFE_DONE;
-    if (result != SAFE_DONE) unlink(sf->tempName);
-    forgetTemp(sf->tempName);
+    int saved = errno;
+    // Writing clears set-ID bits: they go on after the last write, on the
+    // descriptor.
+    bool moded =
+        !written || sf->lateMode == 0 || fchmod(sf->fd, static_cast<mode_t>(sf->lateMode)) == 0;
+    closeKeepingFd(f);
+    errno = saved;
+    if (!written || !moded) {
+        close(sf->fd);
+        sf->fd = -1;
+        removeTemp(sf);
+        return written ? SAFE_NOT_PLACED : SAFE_WRITE_FAILED;
+    }
+    startWriteBack(sf->fd);
+    return SAFE_DONE;
+}
+
+// The content of each file is on disk: after the write-back each started, one
+// fsync flushes the disk for all of them (the file system's journal commits
+// with it), and a file whose write-back cannot be awaited has its own fsync.
+static void syncContents(SafeFile *const *files, int count, int *results) {
+    int flushed = -1;  // the file whose fsync flushes the disk for the rest
+    for (int i = 0; i < count; i++) {
+        if (results[i] != SAFE_DONE) continue;
+        int fd = files[i]->fd;
+        bool batched = SYNC_MODE == SYNC_BATCH && awaitWriteBack(fd);
+        if (SYNC_MODE == SYNC_NONE || batched) {
+            flushed = i;
+            continue;
+        }
+        if (syncFd(fd) != 0) results[i] = SAFE_WRITE_FAILED;
+    }
+    if (SYNC_MODE == SYNC_BATCH && flushed >= 0 && syncFd(files[flushed]->fd) != 0) {
+        // The flush that failed may have lost any of them.
+        int saved = errno;
+        for (int i = 0; i < count; i++)
+            if (results[i] == SAFE_DONE) results[i] = SAFE_WRITE_FAILED;
+        errno = saved;
+    }
+}
+
+void placeSafeFiles(SafeFile *const *files, int count, int *results) {
+    for (int i = 0; i < count; i++)
+        results[i] = files[i]->fd >= 0 ? SAFE_DONE : SAFE_WRITE_FAILED;
+    syncContents(files, count, results);
+    for (int i = 0; i < count; i++) {
+        SafeFile *sf = files[i];
+        if (sf->fd < 0) continue;
+        int saved = errno;
+        close(sf->fd);
+        errno = saved;
+        sf->fd = -1;
+        if (results[i] == SAFE_DONE &&
+            renameat(sf->dir->handle, sf->tempName, sf->dir->handle, sf->name) != 0)
+            results[i] = SAFE_NOT_PLACED;
+        if (results[i] != SAFE_DONE)
+            removeTemp(sf);
+        else
+            forgetTemp(sf);
+    }
+}
+
+int commitSafeFile(SafeFile *sf) {
+    int result = completeSafeFile(sf);
+    if (result == SAFE_DONE) {
+        SafeFile *one[1] = {sf};
+        placeSafeFiles(one, 1, &result);
+    }
+    if (result == SAFE_DONE && syncWorkDir(sf->dir) != 0) result = SAFE_NOT_SYNCED;
+    if (sf->dir == &sf->ownDir) {
+        int saved = errno;
+        closeWorkDir(&sf->ownDir);
+        errno = saved;
+    }
     return result;
 }
 
 void abandonSafeFile(SafeFile *sf) {
-    if (sf->stream != nullptr) std::fclose(sf->stream);
+    if (sf->stream != nullptr)
+        std::fclose(sf->stream);
+    else if (sf->fd >= 0)
+        close(sf->fd);
     sf->stream = nullptr;
-    unlink(sf->tempName);
-    forgetTemp(sf->tempName);
+    sf->fd = -1;
+    if (sf->tempName[0] != '\0') removeTemp(sf);
+    if (sf->dir == &sf->ownDir) closeWorkDir(&sf->ownDir);
 }

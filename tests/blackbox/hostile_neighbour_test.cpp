@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <ostream>
@@ -151,6 +153,161 @@ int terminateAfterCall(const std::string &dir, const std::string &command, int c
                     dir)
         .status;
 }
+
+// The state letter of process `pid` in /proc ('t' while a tracer holds it).
+char processState(int pid) {
+    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+// The one child of process `pid`, or 0 while it has none.
+int childOf(int pid) {
+    std::string p = std::to_string(pid);
+    std::string children = readFile("/proc/" + p + "/task/" + p + "/children");
+    return children.empty() ? 0 : std::atoi(children.c_str());
+}
+
+// Runs `program` with `args` in `dir` under strace, stopped (SIGSTOP) as its
+// openat call number `call` returns; runs `whileStopped` then and lets it go
+// on. Between two steps of a job, the stop holds it without any race: a
+// syscall stop of the tracer lasts microseconds, a stop that stays for a
+// fifth of a second is the one asked for.
+RunResult runStoppedAfterCall(const std::string &dir, const std::string &program,
+                              const std::vector<std::string> &args, int call,
+                              const std::function<void()> &whileStopped) {
+    Limits lim;
+    lim.program = "/usr/bin/env";
+    std::vector<std::string> traced = {"ASAN_OPTIONS=detect_leaks=0",
+                                       "strace",
+                                       "-o",
+                                       "/dev/null",
+                                       "-e",
+                                       "trace=openat",
+                                       "-e",
+                                       "inject=openat:signal=SIGSTOP:when=" + std::to_string(call),
+                                       program};
+    traced.insert(traced.end(), args.begin(), args.end());
+    Child child = startTool(traced, dir, lim);
+    int tracee = 0, held = 0;
+    for (int i = 0; i < 3000 && held < 20; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (tracee == 0) tracee = childOf(child.pid);
+        held = tracee != 0 && processState(tracee) == 't' ? held + 1 : 0;
+    }
+    EXPECT_EQ(held, 20) << "the program was never held";
+    whileStopped();
+    if (tracee != 0) kill(tracee, SIGCONT);
+    return finishTool(child);
+}
+
+// Flips the link `link` to `target` in one step, as a neighbour would.
+void flipLink(const Env &env, const std::string &link, const std::string &target) {
+    ASSERT_EQ(symlink(target.c_str(), (env / "flip").c_str()), 0);
+    ASSERT_EQ(rename((env / "flip").c_str(), (env / link).c_str()), 0);
+}
+
+// Whether a directory holds a temporary file of the programs (".NAME.XXXXXX").
+bool holdsTemporaryFile(const std::string &dir) {
+    for (const std::string &entry : listDir(dir))
+        if (entry.size() > 8 && entry[0] == '.' && entry[entry.size() - 7] == '.') return true;
+    return false;
+}
+
+// Every file of a directory with its bytes, to tell that it is untouched.
+std::string snapshot(const std::string &dir) {
+    std::string all;
+    for (const std::string &entry : listDir(dir))
+        all += entry + "=" + readFile(dir + "/" + entry) + "\n";
+    return all;
+}
+
+// A job in the folder `sub` (a link to A) held between two of its steps
+// while the link is flipped to B: the whole job happens in A, and B (another
+// user's folder, say) is not touched.
+struct SwapRow {
+    const char *name;
+    const char *why;
+    const char *program;
+    std::vector<std::string> args;
+    std::initializer_list<const char *> stopAfter;  // marks of the openat call to stop after
+    const char *madeInA;                            // the file the job writes in A
+};
+
+void checkSwap(const Env &env, const SwapRow &row) {
+    for (const char *d : {"A", "B"}) {
+        ASSERT_EQ(mkdir((env / d).c_str(), 0755), 0);
+        writeFile(env / d + "/pic.gif", testData("tiny.gif") + d);
+        writeFile(env / d + "/t.csv", std::string("old ") + d);
+        writeFile(env / d + "/back.csv", std::string("old ") + d);
+    }
+    ASSERT_EQ(mkdir((env / "pics").c_str(), 0755), 0);
+    writeFile(env / "pics/in.gif", taggedGif());
+    writeFile(env / "list.csv", "sub/pic.gif," + kText + "\n");
+    writeFile(env / "filled.csv", "pics/in.gif,yomi1,x\n");
+    ASSERT_EQ(symlink("A", (env / "sub").c_str()), 0);
+    std::string command = std::string(row.program);
+    for (const std::string &a : row.args)
+        command += " " + quoted(a);
+    int call = openatCallWith(env.dir, command, row.stopAfter);
+    ASSERT_GT(call, 0) << "no openat call with the marks";
+    // The traced run above did the job once: start again from the same state.
+    writeFile(env / "A/pic.gif", testData("tiny.gif") + "A");
+    if (std::string(row.madeInA) != "pic.gif") std::remove((env / "A/" + row.madeInA).c_str());
+    std::string aBefore = snapshot(env / "A"), bBefore = snapshot(env / "B");
+    RunResult r = runStoppedAfterCall(env.dir, row.program, row.args, call,
+                                      [&] { flipLink(env, "sub", "B"); });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(snapshot(env / "B"), bBefore) << "the job wrote into the other folder";
+    EXPECT_FALSE(holdsTemporaryFile(env / "A"));
+    EXPECT_FALSE(holdsTemporaryFile(env / "B"));
+    EXPECT_TRUE(fileExists(env / "A/" + row.madeInA));
+    EXPECT_NE(snapshot(env / "A"), aBefore) << "the job did not happen in its folder";
+}
+
+const SwapRow kSwapRows[] = {
+    {"ReplaceAfterTheInputIsOpened",
+     "-o: the folder flipped between reading the picture and "
+     "creating its replacement",
+     EMOJITAG_BIN,
+     {"-o", "list.csv"},
+     {"\"pic.gif\"", "O_RDONLY"},
+     "pic.gif"},
+    {"ReplaceAfterTheTemporaryFileIsMade",
+     "-o: the folder flipped between creating the "
+     "replacement and renaming it over the picture",
+     EMOJITAG_BIN,
+     {"-o", "list.csv"},
+     {"pic.gif", "O_EXCL"},
+     "pic.gif"},
+    {"PlainRunAfterTheInputIsOpened",
+     "plain run: the folder flipped between reading the picture "
+     "and opening NAME-out.EXT",
+     EMOJITAG_BIN,
+     {"list.csv"},
+     {"\"pic.gif\"", "O_RDONLY"},
+     "pic-out.gif"},
+    {"TemplateAfterItsTemporaryFile",
+     "-f: the folder of the template flipped before the rename",
+     EMOJITAG_BIN,
+     {"-f", "pics", "sub/t.csv"},
+     {"t.csv", "O_EXCL"},
+     "t.csv"},
+    {"ExtractListAfterItsTemporaryFile",
+     "emojitag-extract -o: the folder of the list flipped "
+     "before the rename",
+     EXTRACT_BIN,
+     {"-o", "sub/back.csv", "pics"},
+     {"back.csv", "O_EXCL"},
+     "back.csv"},
+    {"ListAfterItsTemporaryFile",
+     "emojitag-list -o: the folder of the list flipped before the "
+     "rename",
+     LIST_BIN,
+     {"-o", "sub/l.csv", "filled.csv"},
+     {"l.csv", "O_EXCL"},
+     "l.csv"},
+};
 
 // What a row needs beyond the built programs.
 constexpr int NEEDS_NOTHING = 0;
@@ -598,6 +755,86 @@ const Row kRows[] = {
              EXPECT_EQ(r.err, "Error: " + list + ": not found\n") << list;
          }
      }},
+    {"DefaultAclOfTheFolderIsNotInherited",
+     "-o, the plain run and -f in a folder whose default ACL gives nobody rwx: files made for a "
+     "0640 picture and a 0640 template without an ACL get none",
+     NEEDS_XATTRS,
+     [](const Env &env) {
+         ASSERT_EQ(mkdir((env / "d").c_str(), 0755), 0);
+         ASSERT_EQ(mkdir((env / "g").c_str(), 0755), 0);
+         writeFile(env / "d/pic.gif", testData("tiny.gif"));
+         writeFile(env / "d/t.csv", "old");
+         writeFile(env / "list.csv", "d/pic.gif," + kText + "\n");
+         ASSERT_EQ(runShell("setfacl -d -m u:nobody:rwx d && setfacl -b d/pic.gif d/t.csv && "
+                            "chmod 640 d/pic.gif d/t.csv",
+                            env.dir)
+                       .status,
+                   0);
+         EXPECT_EQ(runTool({"list.csv"}, env.dir).err, "");
+         EXPECT_EQ(runTool({"-o", "list.csv"}, env.dir).err, "");
+         EXPECT_EQ(runTool({"-f", "g", "d/t.csv"}, env.dir).err, "");
+         for (const char *f : {"d/pic-out.gif", "d/pic.gif", "d/t.csv"}) {
+             EXPECT_EQ(runShell(std::string("getfacl -cp ") + f + " | grep -c nobody", env.dir).out,
+                       "0\n")
+                 << f;
+             EXPECT_EQ(modeOf(env / f) & 0777, 0640u) << f;
+         }
+     }},
+    {"AclThatCannotBeGivenKeepsThePicture",
+     "-o: the picture's ACL (group::--- user:nobody:rw-) refused for its replacement (fault "
+     "injected): the picture stays as it was, and the job says so",
+     NEEDS_XATTRS,
+     [](const Env &env) {
+         if (!haveProgram("strace")) GTEST_SKIP() << "strace missing (Debian: strace)";
+         writeFile(env / "pic.gif", testData("tiny.gif"));
+         writeFile(env / "list.csv", "pic.gif," + kText + "\n");
+         ASSERT_EQ(runShell("setfacl -m u:nobody:rw-,g::---,m::rw- pic.gif", env.dir).status, 0);
+         std::string acl = runShell("getfacl -cp pic.gif", env.dir).out;
+         RunResult r = runShell(kStrace +
+                                    "-o /dev/null -e trace=fsetxattr "
+                                    "-e inject=fsetxattr:error=EPERM " EMOJITAG_BIN " -o list.csv",
+                                env.dir);
+         EXPECT_EQ(r.err, "Error: 1:pic-out.gif: file open error\n");
+         EXPECT_EQ(readFile(env / "pic.gif"), testData("tiny.gif"));
+         EXPECT_EQ(runShell("getfacl -cp pic.gif", env.dir).out, acl);
+         EXPECT_FALSE(tempLeft(env.dir, "pic.gif"));
+     }},
+    {"EveryEndingSignalRemovesTheTemporaryFile",
+     "-o: SIGUSR1, SIGUSR2, SIGALRM and SIGVTALRM end the run as SIGINT does, without the "
+     "temporary file",
+     NEEDS_NOTHING,
+     [](const Env &env) {
+         writeFile(env / "pic.gif", testData("tiny.gif"));
+         writeFile(env / "list.csv", "pic.gif," + kTextWithTail + "\n");
+         for (int sig : {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM}) {
+             SCOPED_TRACE(sig);
+             killHeld({"-o", "list.csv"}, env, EMOJITAG_BIN, "pic.gif", sig);
+         }
+     }},
+    {"ReplacementsAreOnDiskBeforeTheirNames",
+     "-o over three pictures: the content is flushed before the first rename, and the folder "
+     "is synced after the last",
+     NEEDS_STRACE,
+     [](const Env &env) {
+         std::string list;
+         for (const char *n : {"a", "b", "c"}) {
+             writeFile(env / n + ".gif", testData("tiny.gif"));
+             list += std::string(n) + ".gif," + kText + "\n";
+         }
+         writeFile(env / "list.csv", list);
+         RunResult r = runShell(
+             kStrace + "-o trace.txt -e trace=fsync,fdatasync,renameat,rename " EMOJITAG_BIN
+                       " -o list.csv",
+             env.dir);
+         ASSERT_EQ(r.status, 0) << r.err;
+         std::string calls;
+         for (const std::string &line : splitLines(readFile(env / "trace.txt")))
+             if (line.compare(0, 5, "fsync") == 0)
+                 calls += "S";
+             else if (line.compare(0, 6, "rename") == 0)
+                 calls += "R";
+         EXPECT_EQ(calls, "SRRRS");
+     }},
     {"ExtractShowsControlBytesAsQuestionMarks",
      "emojitag-extract: a LF or ESC in a name is shown as '?', in reports and --check results",
      NEEDS_NOTHING,
@@ -650,6 +887,23 @@ std::unique_ptr<TempDir> xattrDir(std::string *whyNotHere) {
     *whyNotHere = "neither the temporary area nor the build tree keeps user xattrs and ACLs";
     return nullptr;
 }
+
+class FolderSwap : public ::testing::TestWithParam<SwapRow> {};
+
+TEST_P(FolderSwap, KeepsTheJobInOneFolder) {
+    const SwapRow &row = GetParam();
+    ReachableCopy tool(EMOJITAG_BIN);
+    std::string skip = whyNot(NEEDS_STRACE, tool);
+    if (!skip.empty()) GTEST_SKIP() << row.why << ": skipped, " << skip;
+    SCOPED_TRACE(row.why);
+    TempDir dir;
+    checkSwap(Env{dir.path(), ""}, row);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FolderSwap, ::testing::ValuesIn(kSwapRows),
+                         [](const ::testing::TestParamInfo<SwapRow> &row) {
+                             return std::string(row.param.name);
+                         });
 
 class HostileNeighbour : public ::testing::TestWithParam<Row> {};
 
