@@ -386,6 +386,11 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     int textResult = readSheetPicture(s.run->text, path, imgType, w, h);
     const char *flag = pictureFlag(textResult, imgType);
     countKind(s, flag != nullptr ? flag : "with text");
+    // A text that emojitag would not store whole again is shown with its flag.
+    const char *cut = textResult == TEXT_FOUND
+                          ? textCutProblem(*imageFormatOfType(imgType), s.run->text.bytes)
+                          : nullptr;
+    if (cut != nullptr) flag = cut;
     const char *kind = flag == nullptr ? "ok" : textResult == TEXT_NONE ? "none" : "bad";
     std::fprintf(out, "<article class=\"card %s\" id=\"p%d\">", kind, card);
     if (textResult == TEXT_CANNOT_OPEN) {
@@ -399,9 +404,8 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     if (flag != nullptr) {
         std::fprintf(out, "<p class=\"flag\">%s</p>", flag);
         addProblem(s, card, path, namesInCp932(), flag);
-    } else {
-        writeText(out, s.run->text.bytes, s.run->text.len);
     }
+    if (textResult == TEXT_FOUND) writeText(out, s.run->text.bytes, s.run->text.len);
     std::fputs("</div></article>\n", out);
     return textResult;
 }

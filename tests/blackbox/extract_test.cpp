@@ -229,6 +229,61 @@ TEST(Extract, CheckReportsAGifThatKeptPartOfItsText) {
               "must fit in 255 bytes\n1:p.gif: differs\n");
 }
 
+struct UnstorableCase {
+    const char *why;
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+    std::string file;  // a file the run leaves, and a piece it must hold
+    std::string holds;
+};
+
+// A text that emojitag's GIF comment writer would store only in part, or not
+// at all, gets no list line: emojitag -o would remove the old comment and put
+// less (or nothing) in its place. Every mode says so; a JPEG keeps the same
+// text whole.
+TEST(Extract, TextsAGifCommentCannotStoreAgainAreNotListed) {
+    const std::string cut =
+        "a GIF comment cannot keep the whole text: each piece between tag ends must fit in 255 "
+        "bytes";
+    const std::string noTagEnd = "<emoji>no tag end at all";
+    // An element of 300 bytes: no tag end within one sub-block.
+    const std::string element = "<emoji><a>" + std::string(290, 'x') + "</a></emoji>";
+    const std::string e = "emojitag-extract: ";
+    const std::string ok = "ok.gif,\"<emoji><a>x</a></emoji>\"\n";
+    // clang-format off
+    const UnstorableCase cases[] = {
+        {"no tag end at all: reported, no line", {"a.gif"}, 1, "", e + "a.gif: " + cut + "\n", "", ""},
+        {"an element longer than a sub-block", {"b.gif"}, 1, "", e + "b.gif: " + cut + "\n", "", ""},
+        {"a JPEG comment keeps the same text: listed", {"a.jpg"}, 0,
+         "a.jpg,\"" + noTagEnd + "\"\n", "", "", ""},
+        {"-o: the list holds the other pictures only", {"-o", "back.csv", "a.gif", "ok.gif", "b.gif"},
+         1, "", e + "a.gif: " + cut + "\n" + e + "b.gif: " + cut + "\n", "back.csv", ok},
+        {"--html: reported, its card flagged beside its text", {"--html", "s.html", "a.gif"}, 1, "",
+         e + "a.gif: " + cut + "\n", "s.html",
+         "<p class=\"flag\">" + cut + "</p><pre>&lt;emoji&gt;no tag end at all</pre>"},
+        {"--check: the line that carries it is marked", {"--check", "l.csv"}, 1,
+         "1:a.gif: " + cut + "\n", "", "", ""},
+    };
+    // clang-format on
+    for (const UnstorableCase &c : cases) {
+        TempDir dir;
+        writeFile(dir / "a.gif", gifWith({noTagEnd}));
+        writeFile(dir / "b.gif", gifWith({element.substr(0, 255), element.substr(255)}));
+        writeFile(dir / "a.jpg", jpgWith(noTagEnd));
+        writeFile(dir / "ok.gif", gifWith({"<emoji><a>x</a></emoji>"}));
+        writeFile(dir / "l.csv", "a.gif,\"" + noTagEnd + "\"\n");
+        RunResult r = runExtract(c.args, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_EQ(r.out, c.out) << c.why;
+        EXPECT_EQ(r.err, c.err) << c.why;
+        if (!c.file.empty()) {
+            EXPECT_NE(readFile(dir / c.file).find(c.holds), std::string::npos) << c.why;
+        }
+    }
+}
+
 struct WalkCase {
     const char *why;
     std::string setup;  // shell commands in a directory that holds tagged.jpg
