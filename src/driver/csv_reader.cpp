@@ -139,9 +139,7 @@ int takeCsvLine(char *line, int *refusal) {
     return type;
 }
 
-int checkCsvLine(char *line) {
-    int refusal = CSV_TAKEN;
-    int type = takeCsvLine(line, &refusal);
+void reportCsvRefusal(int refusal) {
     if (refusal != CSV_TAKEN) placeWaitingImages();  // the messages keep the lines' order
     if (refusal == CSV_NO_DOT) {
         std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
@@ -150,6 +148,12 @@ int checkCsvLine(char *line) {
     } else if (refusal != CSV_TAKEN) {
         std::fprintf(stderr, "Error: %d: input error\n", lineNo);
     }
+}
+
+int checkCsvLine(char *line) {
+    int refusal = CSV_TAKEN;
+    int type = takeCsvLine(line, &refusal);
+    reportCsvRefusal(refusal);
     return type;
 }
 

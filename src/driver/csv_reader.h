@@ -44,6 +44,9 @@ constexpr int CSV_OPEN_QUOTE = 6;  // the text's quote is never closed
 // Checks one list line as checkCsvLine does, without a word: the image type,
 // or 0 with the reason in *refusal.
 int takeCsvLine(char *line, int *refusal);
+// The reader's message for a refusal of takeCsvLine (nothing for
+// CSV_TAKEN), with lineNo and the name in imgFile as the line left them.
+void reportCsvRefusal(int refusal);
 // Checks one list line in the order the reader reports problems, fills
 // imgFile and emoji, and returns the image type; prints the line's message
 // and returns 0 when the line is refused.

@@ -86,6 +86,11 @@ const char *joinItems(char *buf, size_t size, int count, const char *lastJoin, I
 
 }  // namespace
 
+const char *textCutProblem(const ImageFormat &format, const char *emoji) {
+    if (format.textCutFinding == nullptr) return nullptr;  // it keeps any text it takes
+    return format.storedLength(emoji) < std::strlen(emoji) ? format.textCutFinding : nullptr;
+}
+
 const ImageFormat *imageFormatOfType(int type) {
     for (const ImageFormat &f : IMAGE_FORMATS)
         if (f.type == type) return &f;

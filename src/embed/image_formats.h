@@ -76,6 +76,11 @@ struct ImageFormat {
 extern const ImageFormat IMAGE_FORMATS[];
 extern const int IMAGE_FORMAT_COUNT;
 
+// The format's textCutFinding when its comment writer stores only part of
+// `emoji` (UTF-8, NUL-terminated), or null when the comment keeps it whole:
+// every program that asks whether a text comes back whole asks here.
+const char *textCutProblem(const ImageFormat &format, const char *emoji);
+
 // The row of an image type, or null.
 const ImageFormat *imageFormatOfType(int type);
 // The row whose suffix `dotSuffix` (from the '.' on) is, in any case of A to

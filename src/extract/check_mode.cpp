@@ -1,7 +1,8 @@
 // check_mode.cpp - --check: reads an emoji list as emojitag does and compares
 // the text each named image carries with the whole text of its line; with
 // them, what the list check finds in the line itself. Findings go to
-// standard output, one line each, and matches print nothing; or every line
+// standard output, one line each, and matches print nothing (a line the
+// reader refuses gets its message on standard error too); or every line
 // becomes a card of the sheet.
 #include <cstring>
 
@@ -75,6 +76,8 @@ int checkList(ExtractRun &run, const char *listPath, bool outFiles, HtmlSheet *s
             writeLineCard(*sheet, r);
         } else {
             printFindings(stdout, lineNo, line, findings);
+            // As emojitag would say it, beside the finding.
+            readerReportRefusal(line, lineNo);
         }
     }
     std::fclose(fp);

@@ -58,10 +58,10 @@ FILE *beginListFile(ExtractRun &run, const char *path);
 // listed or a write failed (reported).
 void finishListFile(ExtractRun &run, const char *path);
 
-// Writes the list line of the image at `path` whose text is in run.text to
-// `out`, or reports why it cannot. With `cp932Names` the path is written in
-// CP932.
-void writeListLine(ExtractRun &run, FILE *out, const char *path, bool cp932Names);
+// Writes the list line of the image at `path` (of type `imgType`) whose text
+// is in run.text to `out`, or reports why it cannot. With `cp932Names` the
+// path is written in CP932.
+void writeListLine(ExtractRun &run, FILE *out, const char *path, int imgType, bool cp932Names);
 
 // A contact sheet being written (html_sheet.h).
 struct HtmlSheet;

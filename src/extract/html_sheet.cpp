@@ -59,6 +59,8 @@ const char STYLE[] =
     "th{text-align:left;font-weight:normal;font-size:12px;color:#667;padding:1px 8px 1px 0;"
     "white-space:nowrap;vertical-align:top}"
     "td{padding:1px 0;overflow-wrap:anywhere}"
+    // Every text's own direction marks end with its cell or block.
+    "th,td,pre{unicode-bidi:isolate}"
     "td:empty::after{content:\"\xE2\x80\x94\";color:#bbb}"  // an em dash for an empty value
     "tr.d>*{background:#ffe08a}"
     "pre{margin:0;white-space:pre-wrap;overflow-wrap:anywhere;font:12px/1.3 ui-monospace,monospace}"
@@ -66,7 +68,7 @@ const char STYLE[] =
     ".cmp{display:grid;grid-template-columns:1fr 1fr;gap:10px}"
     "h3{margin:0 0 2px;font-size:11px;font-weight:600;text-transform:uppercase;color:#667}"
     ".warn{color:#b22;font-family:system-ui,sans-serif}";
-const char STYLE_HASH[] = "0ZAxOUcmgzu3BKSU6gB5qLyoT8jWzFbjund2+6eNIoc=";
+const char STYLE_HASH[] = "Sb/MMesjZm+wOV3PW1Izt3LQoOtStLpU3M4+2zC6CbU=";
 
 // The filter box: hidden unless this runs, then it hides the cards whose
 // text does not hold what is typed. SCRIPT_HASH is its SHA-256 (base64).
@@ -243,19 +245,19 @@ void addProblem(HtmlSheet &s, int card, const char *name, bool cp932, const char
     s.problems.push_back(SheetProblem{card, name, cp932, flag});
 }
 
-// What the sheet shows, as its title and heading.
-void writeHeading(HtmlSheet &s, char *const *paths, int pathCount) {
+// What the sheet shows, as its heading (or, `inTitle`, its title).
+void writeHeading(HtmlSheet &s, char *const *paths, int pathCount, bool inTitle) {
     FILE *out = s.files.page;
     if (s.checkedList != nullptr) {
         std::fputs("Check of ", out);
-        writeNameText(s.names, out, s.checkedList, namesInCp932());
+        writeNameText(s.names, out, s.checkedList, namesInCp932(), inTitle);
         if (s.outFiles) std::fputs(" against the -out copies", out);
         return;
     }
     std::fputs("Emoji texts of ", out);
     for (int i = 0; i < pathCount && i < TITLE_PATHS_MAX; i++) {
         if (i > 0) std::fputs(", ", out);
-        writeNameText(s.names, out, paths[i], namesInCp932());
+        writeNameText(s.names, out, paths[i], namesInCp932(), inTitle);
     }
     if (pathCount > TITLE_PATHS_MAX) std::fprintf(out, " and %d more", pathCount - TITLE_PATHS_MAX);
 }
@@ -272,11 +274,11 @@ void writeHead(HtmlSheet &s, char *const *paths, int pathCount) {
     std::fputs("<meta name=\"generator\" content=\"emojitag-extract " EMOJITAG_VERSION "\">\n",
                out);
     std::fputs("<title>", out);
-    writeHeading(s, paths, pathCount);
+    writeHeading(s, paths, pathCount, true);
     std::fputs("</title>\n<style>", out);
     std::fputs(STYLE, out);
     std::fputs("</style>\n</head>\n<body>\n<header>\n<h1>", out);
-    writeHeading(s, paths, pathCount);
+    writeHeading(s, paths, pathCount, false);
     std::fputs("</h1>\n", out);
 }
 
@@ -386,6 +388,11 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     int textResult = readSheetPicture(s.run->text, path, imgType, w, h);
     const char *flag = pictureFlag(textResult, imgType);
     countKind(s, flag != nullptr ? flag : "with text");
+    // A text that emojitag would not store whole again is shown with its flag.
+    const char *cut = textResult == TEXT_FOUND
+                          ? textCutProblem(*imageFormatOfType(imgType), s.run->text.bytes)
+                          : nullptr;
+    if (cut != nullptr) flag = cut;
     const char *kind = flag == nullptr ? "ok" : textResult == TEXT_NONE ? "none" : "bad";
     std::fprintf(out, "<article class=\"card %s\" id=\"p%d\">", kind, card);
     if (textResult == TEXT_CANNOT_OPEN) {
@@ -399,9 +406,8 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     if (flag != nullptr) {
         std::fprintf(out, "<p class=\"flag\">%s</p>", flag);
         addProblem(s, card, path, namesInCp932(), flag);
-    } else {
-        writeText(out, s.run->text.bytes, s.run->text.len);
     }
+    if (textResult == TEXT_FOUND) writeText(out, s.run->text.bytes, s.run->text.len);
     std::fputs("</div></article>\n", out);
     return textResult;
 }

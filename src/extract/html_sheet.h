@@ -55,8 +55,10 @@ void setSheetBase(SheetNames &n, const char *sheetPath);
 // ("file:") when the two share no root; false when it cannot be made.
 bool makePictureUrl(SheetNames &n, const char *path);
 // Writes a name as the page shows it: UTF-8 as it is, CP932 converted
-// (`cp932`), HTML-escaped; a name that is neither is followed by a marker.
-void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932);
+// (`cp932`), HTML-escaped, isolated from the text around it (a <bdi>, or
+// `inTitle` Unicode's isolate characters); a name that is neither is
+// followed by a marker.
+void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool inTitle = false);
 
 // emoji_elements.cpp: the elements of a simple emoji text.
 

@@ -1,6 +1,7 @@
 // list_line.cpp - one emoji-list line from an image's emoji text: the text in
 // CP932, quoted unless it holds a double quote. A line is written only when
-// emojitag's reader will take it back to the same name and text.
+// emojitag's reader will take it back to the same name and text, and the
+// picture's comment writer will store that text whole.
 #include <cstring>
 
 #include "CP932.h"
@@ -34,10 +35,14 @@ int32_t toCp932(char *out, size_t cap, const char *utf8) {
                            convert_tbl, QZ_CC_UTF8, QZ_CC_TO_LOCAL);
 }
 
-// True when the reader's own conversion takes the CP932 text back to `utf8`.
+// True when the reader's own conversion takes the CP932 text back to `utf8`;
+// what it makes of the text is left in readBack.
 bool readsBackAs(const char *cp932, const char *utf8) {
     size_t len = std::strlen(cp932);
-    if (len >= LINE_BUF_SIZE) return false;
+    if (len >= LINE_BUF_SIZE) {
+        readBack[0] = '\0';
+        return false;
+    }
     convertCp932Text(cp932, len, readBack, sizeof readBack);
     return std::strcmp(readBack, utf8) == 0;
 }
@@ -85,7 +90,7 @@ const char *listName(ExtractRun &run, const char *path, bool cp932Names) {
 
 }  // namespace
 
-void writeListLine(ExtractRun &run, FILE *out, const char *path, bool cp932Names) {
+void writeListLine(ExtractRun &run, FILE *out, const char *path, int imgType, bool cp932Names) {
     const char *name = listName(run, path, cp932Names);
     const EmojiText &text = run.text;
     if (name == nullptr) return;
@@ -104,6 +109,11 @@ void writeListLine(ExtractRun &run, FILE *out, const char *path, bool cp932Names
     size_t lineLen = std::strlen(name) + 1 + textLen + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_MAX_LINE || cp932Chars(cp932Text, textLen) > READER_MAX_UNITS)
         return report(run, path, "text too long for a list line");
+    // What emojitag makes of the line is what its comment writer gets: a
+    // text it would store only in part (or not at all) is not listed.
+    bool exact = readsBackAs(cp932Text, text.bytes);
+    const char *cut = textCutProblem(*imageFormatOfType(imgType), readBack);
+    if (cut != nullptr) return report(run, path, cut);
 
     std::fputs(name, out);
     std::fputs(quoted ? ",\"" : ",", out);
@@ -114,7 +124,7 @@ void writeListLine(ExtractRun &run, FILE *out, const char *path, bool cp932Names
     // Written either way, so that the user sees what the list would embed.
     if (converted == QZ_CC_SUBSTITUTED) {
         report(run, path, "characters not in CP932");
-    } else if (!readsBackAs(cp932Text, text.bytes)) {
+    } else if (!exact) {
         report(run, path, "text changes in CP932");
     }
 }

@@ -135,14 +135,22 @@ bool makePictureUrl(SheetNames &n, const char *path) {
     return appendUrl(n, &len, full + p, std::strlen(full + p));
 }
 
-void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932) {
+void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool inTitle) {
+    // Isolated, so that a name's own direction marks and overrides (U+202E)
+    // end with it and never turn the page's text after it round. A title
+    // holds text only: there the isolate is U+2068 ... U+2069.
+    std::fputs(inTitle ? "\xE2\x81\xA8" : "<bdi>", out);
+    const char *mark = nullptr;
     if (cp932) {
         bool exact = cp932ToUtf8(n.utf8, sizeof n.utf8, name) >= 0;
         writeHtmlText(out, n.utf8);
-        if (!exact) std::fputs(" <span class=\"warn\">(name not in CP932)</span>", out);
-        return;
+        if (!exact) mark = "(name not in CP932)";
+    } else {
+        size_t len = std::strlen(name);
+        writeHtmlText(out, name, len);
+        if (!isUtf8Text(name, len)) mark = "(name not in UTF-8)";
     }
-    size_t len = std::strlen(name);
-    writeHtmlText(out, name, len);
-    if (!isUtf8Text(name, len)) std::fputs(" <span class=\"warn\">(name not in UTF-8)</span>", out);
+    std::fputs(inTitle ? "\xE2\x81\xA9" : "</bdi>", out);
+    if (mark == nullptr) return;
+    std::fprintf(out, inTitle ? " %s" : " <span class=\"warn\">%s</span>", mark);
 }

@@ -19,7 +19,12 @@ void listImage(const ListTarget &to, const char *path, int imgType) {
                                      : readEmojiText(run.text, path, imgType);
     switch (result) {
         case TEXT_FOUND:
-            if (to.sheet == nullptr) writeListLine(run, to.out, path, to.cp932Names);
+            if (to.sheet == nullptr)
+                return writeListLine(run, to.out, path, imgType, to.cp932Names);
+            // No line is written for the sheet, but its card shows a text
+            // that emojitag would not store whole, and so does the report.
+            if (const char *cut = textCutProblem(*imageFormatOfType(imgType), run.text.bytes))
+                report(run, path, cut);
             return;
         case TEXT_NONE:
             return report(run, path, "no emoji text");

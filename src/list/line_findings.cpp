@@ -106,10 +106,8 @@ void findLineFindings(const ReaderLine &line, int lineNo, bool lookForPicture,
     } else if (line.converted == QZ_CC_OUTPUT_FULL) {
         addFinding(findings, "text longer than 16385 characters: the rest is dropped");
     }
-    const ImageFormat *format = imageFormatOfType(line.type);
-    if (format->textCutFinding != nullptr &&
-        format->storedLength(line.utf8) < std::strlen(line.utf8))
-        addFinding(findings, format->textCutFinding);
+    const char *cut = textCutProblem(*imageFormatOfType(line.type), line.utf8);
+    if (cut != nullptr) addFinding(findings, cut);
     if (lookForPicture) findPictureFinding(line, findings);
 }
 

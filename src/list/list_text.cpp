@@ -125,7 +125,7 @@ bool readsBack(const PictureLine *p, size_t lineLen) {
     if (std::strcmp(line.text, textCp932) != 0) return false;
     readerConvert(&line);
     if (line.converted < 0 || std::strcmp(line.utf8, textUtf8) != 0) return false;
-    return imageFormatOfType(p->type)->storedLength(line.utf8) == utf8Len;
+    return textCutProblem(*imageFormatOfType(p->type), line.utf8) == nullptr;
 }
 
 void copyBounded(char *out, size_t cap, const char *s) {

@@ -56,6 +56,11 @@ void readerTakeLine(char *bytes, size_t length, ReaderLine *line) {
     if (line->type == PICTURE_NONE) line->text = "";
 }
 
+void readerReportRefusal(const ReaderLine &line, int number) {
+    lineNo = number;
+    reportCsvRefusal(line.refusal);
+}
+
 void readerConvert(ReaderLine *line) {
     line->converted =
         convertCp932Text(line->text, std::strlen(line->text), utf8Buf, sizeof utf8Buf);

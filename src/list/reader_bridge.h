@@ -46,6 +46,10 @@ bool readerNextLine(FILE *list, ReaderLine *line);
 // Takes a line held in memory (NUL-terminated, `length` bytes), as the reader
 // takes what it has read. The line may be edited in place.
 void readerTakeLine(char *bytes, size_t length, ReaderLine *line);
+// Prints the reader's own message for a line it refuses (as emojitag prints
+// it, as line `number`) on standard error; nothing for a line it takes. The
+// line must be the one read or taken last.
+void readerReportRefusal(const ReaderLine &line, int number);
 // Converts the taken text to UTF-8 as the reader does before the image job
 // (into a buffer of the bridge's own, valid until the next conversion).
 void readerConvert(ReaderLine *line);

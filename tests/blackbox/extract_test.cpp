@@ -159,8 +159,15 @@ TEST(Extract, ReportsEachProblem) {
         {"usage: --out without --check", "", "", {"--out", "a.gif"}, 2, "", ""},
         {"usage: --check with a PATH", "", "", {"--check", "l.csv", "a.gif"}, 2, "", ""},
         {"version", "", "", {"--version"}, 0, "emojitag-extract 1.0.0\n", ""},
-        {"check: refused line, on standard output", "l.csv", "a.png,\"x\"\n", {"--check", "l.csv"},
-         1, "1:a.png: skipped: not a .gif, .jpg or .jpeg name\n", ""},
+        {"check: refused line, on standard output and the reader's message", "l.csv",
+         "a.png,\"x\"\n", {"--check", "l.csv"}, 1,
+         "1:a.png: skipped: not a .gif, .jpg or .jpeg name\n",
+         "Error: 1:a.png: sfx not supported.\n"},
+        {"check: the reader's input error, as emojitag prints it", "l.csv", "tiny.gif,\"x\n\n",
+         {"--check", "l.csv"}, 1,
+         "1:tiny.gif: skipped: the double quote before the text is not closed on the line\n"
+         "2:: skipped: a blank line\n",
+         "Error: 1: input error\nError: 2: input error\n"},
         {"check: missing image", "l.csv", "n.gif,\"<emoji><a>x</a></emoji>\"\n",
          {"--check", "l.csv"}, 1, "1:n.gif: not found\n", ""},
         {"check: malformed image", "l.csv", "l.csv.gif,\"<emoji><a>x</a></emoji>\"\n",
@@ -220,6 +227,61 @@ TEST(Extract, CheckReportsAGifThatKeptPartOfItsText) {
     EXPECT_EQ(r.out,
               "1:p.gif: a GIF comment cannot keep the whole text: each piece between tag ends "
               "must fit in 255 bytes\n1:p.gif: differs\n");
+}
+
+struct UnstorableCase {
+    const char *why;
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+    std::string file;  // a file the run leaves, and a piece it must hold
+    std::string holds;
+};
+
+// A text that emojitag's GIF comment writer would store only in part, or not
+// at all, gets no list line: emojitag -o would remove the old comment and put
+// less (or nothing) in its place. Every mode says so; a JPEG keeps the same
+// text whole.
+TEST(Extract, TextsAGifCommentCannotStoreAgainAreNotListed) {
+    const std::string cut =
+        "a GIF comment cannot keep the whole text: each piece between tag ends must fit in 255 "
+        "bytes";
+    const std::string noTagEnd = "<emoji>no tag end at all";
+    // An element of 300 bytes: no tag end within one sub-block.
+    const std::string element = "<emoji><a>" + std::string(290, 'x') + "</a></emoji>";
+    const std::string e = "emojitag-extract: ";
+    const std::string ok = "ok.gif,\"<emoji><a>x</a></emoji>\"\n";
+    // clang-format off
+    const UnstorableCase cases[] = {
+        {"no tag end at all: reported, no line", {"a.gif"}, 1, "", e + "a.gif: " + cut + "\n", "", ""},
+        {"an element longer than a sub-block", {"b.gif"}, 1, "", e + "b.gif: " + cut + "\n", "", ""},
+        {"a JPEG comment keeps the same text: listed", {"a.jpg"}, 0,
+         "a.jpg,\"" + noTagEnd + "\"\n", "", "", ""},
+        {"-o: the list holds the other pictures only", {"-o", "back.csv", "a.gif", "ok.gif", "b.gif"},
+         1, "", e + "a.gif: " + cut + "\n" + e + "b.gif: " + cut + "\n", "back.csv", ok},
+        {"--html: reported, its card flagged beside its text", {"--html", "s.html", "a.gif"}, 1, "",
+         e + "a.gif: " + cut + "\n", "s.html",
+         "<p class=\"flag\">" + cut + "</p><pre>&lt;emoji&gt;no tag end at all</pre>"},
+        {"--check: the line that carries it is marked", {"--check", "l.csv"}, 1,
+         "1:a.gif: " + cut + "\n", "", "", ""},
+    };
+    // clang-format on
+    for (const UnstorableCase &c : cases) {
+        TempDir dir;
+        writeFile(dir / "a.gif", gifWith({noTagEnd}));
+        writeFile(dir / "b.gif", gifWith({element.substr(0, 255), element.substr(255)}));
+        writeFile(dir / "a.jpg", jpgWith(noTagEnd));
+        writeFile(dir / "ok.gif", gifWith({"<emoji><a>x</a></emoji>"}));
+        writeFile(dir / "l.csv", "a.gif,\"" + noTagEnd + "\"\n");
+        RunResult r = runExtract(c.args, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_EQ(r.out, c.out) << c.why;
+        EXPECT_EQ(r.err, c.err) << c.why;
+        if (!c.file.empty()) {
+            EXPECT_NE(readFile(dir / c.file).find(c.holds), std::string::npos) << c.why;
+        }
+    }
 }
 
 struct WalkCase {

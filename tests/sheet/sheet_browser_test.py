@@ -66,6 +66,30 @@ PROBE = """
 })();
 """
 
+# Written into a copy of a page: for every name, whether the page's own text
+# that follows it on its line is drawn after it (to its right).
+BIDI_PROBE = """
+(() => {
+  const order = [];
+  for (const b of document.querySelectorAll("bdi")) {
+    const walk = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    walk.currentNode = b.lastChild || b;
+    let next;
+    while ((next = walk.nextNode()) && !next.data.trim()) {}
+    if (!next) continue;
+    const at = next.data.search(/\\S/);
+    const r = document.createRange();
+    r.setStart(next, at);
+    r.setEnd(next, at + 1);
+    const name = b.getBoundingClientRect(), own = r.getBoundingClientRect();
+    if (Math.abs(own.top - name.top) > 2) continue;  // on a line of its own
+    order.push(own.left >= name.right - 0.5 ? "after" : "before");
+  }
+  document.body.dataset.order = order.join(" ");
+  document.body.dataset.probed = "1";
+})();
+"""
+
 failures = []
 
 
@@ -94,11 +118,13 @@ def run_browser(browser, work, args, timeout=180):
     return r
 
 
-def probe_copy(sheet, eager):
-    """A copy of the page beside it with the probe, allowed by its hash."""
+def probe_copy(sheet, eager, script=None):
+    """A copy of the page beside it with the probe (PROBE unless another
+    script is given), allowed by its hash."""
     with open(sheet, encoding="utf-8") as f:
         page = f.read()
-    script = PROBE % ("true" if eager else "false")
+    if script is None:
+        script = PROBE % ("true" if eager else "false")
     page = page.replace("script-src ", "script-src 'sha256-%s' " % sheet_page.hash_of(script), 1)
     page = page.replace("</body>", "<script>%s</script>\n</body>" % script, 1)
     probe = sheet[:-len(".html")] + "-probe.html"
@@ -107,8 +133,8 @@ def probe_copy(sheet, eager):
     return probe
 
 
-def dump_dom(browser, work, sheet, eager=False, height=1600):
-    probe = probe_copy(sheet, eager)
+def dump_dom(browser, work, sheet, eager=False, height=1600, script=None):
+    probe = probe_copy(sheet, eager, script)
     r = run_browser(browser, work, ["--window-size=1200,%d" % height,
                                     "--virtual-time-budget=30000", "--dump-dom",
                                     "file://" + os.path.abspath(probe)])
@@ -200,6 +226,21 @@ def check_dozen(browser, work, extract, emojitag, data_dir, examples_dir, shots)
         screenshot(browser, work, os.path.join(work, page_name), os.path.join(shots or work, png))
 
 
+def check_bidi(browser, work, extract, data_dir):
+    """Names with a right-to-left override (U+202E): the page's
+    own words after a name (", " in the heading, ": no emoji text" in the
+    problem list, a name's mark) are still drawn after it."""
+    d = os.path.join(work, "bidi")
+    os.makedirs(d)
+    files = sheet_pictures.make_bidi_pictures(d, data_dir)
+    subprocess.run([extract, "--html", "b.html"] + files, cwd=d, capture_output=True)
+    _page, dom = dump_dom(browser, work, os.path.join(d, "b.html"), script=BIDI_PROBE)
+    order = re.search(r'data-order="([^"]*)"', dom)
+    order = order.group(1).split() if order else []
+    check(len(order) >= 4 and set(order) == {"after"},
+          "names with U+202E: the page's text after each drawn after it (%s)" % order)
+
+
 def rendered_text(dom, card_id):
     """The text the browser rendered for a card, as the probe wrote it."""
     m = re.search(r'<article[^>]*\bid="%s"[^>]*>' % re.escape(card_id), dom)
@@ -247,6 +288,7 @@ def main():
     work = tempfile.mkdtemp()
     try:
         check_dozen(browser, work, extract, emojitag, data_dir, examples_dir, shots)
+        check_bidi(browser, work, extract, data_dir)
         check_large(browser, work, extract, emojitag, data_dir)
     finally:
         shutil.rmtree(work, ignore_errors=True)

@@ -98,6 +98,26 @@ def make_tree(root, src, emojitag, pictures=PICTURES):
     return texts
 
 
+RLO = "\u202e"  # right-to-left override
+
+
+def make_bidi_pictures(d, src):
+    """Two pictures whose names begin with a right-to-left override: a GIF
+    without text and a JPEG (its name not UTF-8) whose text holds one too;
+    returns their names, as bytes."""
+    names = [(RLO + "none.gif").encode(), RLO.encode() + b"y\xff.jpg"]
+    with open(os.path.join(src, "tiny.jpg"), "rb") as f:
+        jpg = f.read()
+    text = ("<emoji><yomi1>%sabc</yomi1><hyoki1>def</hyoki1></emoji>" % RLO).encode()
+    com = b"\xff\xfe" + (len(text) + 2).to_bytes(2, "big") + text
+    with open(os.path.join(src, "tiny.gif"), "rb") as f, \
+            open(os.path.join(os.fsencode(d), names[0]), "wb") as g:
+        g.write(f.read())
+    with open(os.path.join(os.fsencode(d), names[1]), "wb") as f:
+        f.write(jpg[:2] + com + jpg[2:])
+    return names
+
+
 def walk_order(top):
     """The pictures below `top` (a relative or absolute path) in the order
     emojitag-extract lists them: entries of each directory sorted by their

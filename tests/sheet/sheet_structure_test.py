@@ -218,6 +218,32 @@ class SheetTest(unittest.TestCase):
         self.assertEqual(card.heading, "./\ufffd\ufffd.jpg (name not in UTF-8)")
         self.assert_links(card, d, os.path.join(os.fsencode(d), b"\xff\xfe.jpg"))
 
+    def test_names_and_texts_are_isolated_from_the_page_around_them(self):
+        """A right-to-left override (U+202E) in a name or a text ends with it:
+        every name is a <bdi> (in the title, between U+2068 and U+2069), and
+        every text stands in a cell or block the style isolates."""
+        d = os.path.join(self.work, "bidi")
+        os.makedirs(d, exist_ok=True)
+        rlo = sheet_pictures.RLO
+        files = sheet_pictures.make_bidi_pictures(d, self.src)
+        r = extract(["--html", "b.html"] + files, d)
+        self.assertEqual(r.returncode, 1, r.stderr)  # the GIF has no text
+        page_bytes = self.read_sheet(os.path.join(d, "b.html"))
+        page, raw = sheet_page.parse(page_bytes), page_bytes.decode()
+        shown = [rlo + "none.gif", rlo + "y\ufffd.jpg"]
+        for name in shown:
+            # title, heading, card, problem list: isolated wherever it stands
+            self.assertEqual(raw.count(name), 4 if name == shown[0] else 3, name)
+            self.assertEqual(raw.count("\u2068%s\u2069" % name), 1, name)
+            self.assertEqual(raw.count("<bdi>%s</bdi>" % name), raw.count(name) - 1, name)
+        # The page's own words after a name stay outside its isolate.
+        self.assertIn("<bdi>%s</bdi></a>: no emoji text</li>" % shown[0], raw)
+        self.assertIn("<bdi>%s</bdi> <span class=\"warn\">(name not in UTF-8)</span>" % shown[1],
+                      raw)
+        self.assertEqual(page.cards[1].tables, [[("yomi1", rlo + "abc", False),
+                                                 ("hyoki1", "def", False)]])
+        self.assertIn("th,td,pre{unicode-bidi:isolate}", "".join(page.styles))
+
     def test_refusals_leave_an_old_sheet_alone(self):
         d = os.path.join(self.work, "refusals")
         os.makedirs(d, exist_ok=True)
