@@ -38,7 +38,11 @@ int pathFileInfo(const char *path, FileInfo *info);
 
 // Opens `path` for binary reading without ever waiting for a writer (a FIFO
 // or device opens at once and reads as ended or failing) and fills *info
-// from the open file. Null for a directory and on failure.
+// from the open file. Null for a directory and on failure. Windows: the name
+// is opened for its attributes first; only a file on disk is then opened for
+// reading, through that handle (ReOpenFile). A device (NUL, COM1) or pipe
+// keeps the attributes-only handle, so its stream fails every read at once,
+// and a name that cannot be opened so (CON) gives null.
 FILE *openInputFile(const char *path, FileInfo *info);
 
 // Opens `path` for binary writing, creating it or emptying it, but only when
@@ -49,7 +53,13 @@ FILE *openInputFile(const char *path, FileInfo *info);
 // permissions at most: a file it creates is made so, an existing one
 // narrowed to them (or refused when that is not allowed), and group bits go
 // only to like's group. Null when refused or on failure, with nothing
-// written anywhere.
+// written anywhere. Windows: "owned by the user" compares the file's owner
+// SID with the token's user and the token's default owner (the
+// Administrators group for an elevated administrator); like's owner is not
+// compared, as FileInfo carries no SID, so a file that only the input's owner
+// owns is refused. A volume that keeps no security (FAT, exFAT) has no owner
+// to compare. "Like's permissions" are its attributes for a file created;
+// an existing file keeps its own attributes and security descriptor.
 FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
                      int avoidCount);
 
@@ -83,7 +93,13 @@ constexpr int SAFE_READ_BACK = 2;
 // A directory, FIFO, device or socket at `path` is refused before anything
 // is created. Until commit or abandon, a SIGINT, SIGTERM or SIGHUP removes
 // the temporary file before it ends the process. 0, or -1 with nothing left
-// behind.
+// behind. Windows: the temporary name is ".NAME.XXXXXX" beside `path`, with
+// random small letters and digits (RtlGenRandom; names are compared without
+// regard to case), created with CREATE_NEW and FILE_FLAG_OPEN_REPARSE_POINT.
+// path's directory is held open for listing, without delete sharing, until
+// commit or abandon, so it cannot be renamed or removed meanwhile. With
+// `like`, a file standing at `path` must be like itself. Ctrl-C, Ctrl-Break
+// and SIGTERM take the place of the POSIX signals.
 int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const FileInfo *likeInfo);
 
 // Results of commitSafeFile.
@@ -94,10 +110,20 @@ constexpr int SAFE_NOT_PLACED = -2;    // complete, but it could not take its na
 // Flushes and closes the new file and, when every write succeeded, renames it
 // to its name in one step: the old file stays whole until then, and the name
 // never goes missing. On failure the temporary file is removed and the old
-// file is as it was.
+// file is as it was. Windows: ReplaceFileA (which keeps the replaced file's
+// security descriptor, attributes and streams) or MoveFileExA, which take
+// names, not handles: just before, the file identities (volume serial
+// number, file index) are compared with those of begin, and the file is not
+// placed unless the temporary name still leads to the file written, path's
+// directory is still the one held open and a replaced file is still the one
+// found at begin (like, when given). A name changed between that comparison
+// and the rename is not seen, and a parent directory renamed meanwhile is
+// seen only through these identities. A temporary name that no longer leads
+// to the file written is not removed by name.
 int commitSafeFile(SafeFile *sf);
 
-// Closes and removes the new file; the old one stays as it was.
+// Closes and removes the new file; the old one stays as it was. Windows: it
+// is removed through its handle, whatever its name has become.
 void abandonSafeFile(SafeFile *sf);
 
 #endif
