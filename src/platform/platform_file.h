@@ -38,7 +38,11 @@ int pathFileInfo(const char *path, FileInfo *info);
 
 // Opens `path` for binary reading without ever waiting for a writer (a FIFO
 // or device opens at once and reads as ended or failing) and fills *info
-// from the open file. Null for a directory and on failure.
+// from the open file. Null for a directory and on failure. Windows: the name
+// is opened for its attributes first; only a file on disk is then opened for
+// reading, through that handle (ReOpenFile). A device (NUL, COM1) or pipe
+// keeps the attributes-only handle, so its stream fails every read at once,
+// and a name that cannot be opened so (CON) gives null.
 FILE *openInputFile(const char *path, FileInfo *info);
 
 // A directory held open while a job works in it: every file of the job is
@@ -87,7 +91,13 @@ FILE *openInputFileIn(const WorkDir *dir, const char *name, FileInfo *info);
 // that is not allowed); group bits go only to like's group, and its access
 // control list is like's, or none where like has none (never one inherited
 // from the directory). Null when refused or on failure, with nothing written
-// anywhere.
+// anywhere. Windows: "owned by the user" compares the file's owner SID with
+// the token's user and the token's default owner (the Administrators group
+// for an elevated administrator); like's owner is not compared, as FileInfo
+// carries no SID, so a file that only the input's owner owns is refused. A
+// volume that keeps no security (FAT, exFAT) has no owner to compare.
+// "Like's access" is its attributes for a file created; an existing file
+// keeps its own attributes and security descriptor.
 FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const FileInfo *likeInfo,
                        const FileIdentity *avoid, int avoidCount);
 
@@ -131,6 +141,11 @@ constexpr int SAFE_READ_BACK = 2;
 // FIFO, device or socket at `path` is refused before anything is created.
 // Until commit or abandon, a signal that ends the process removes the
 // temporary file first. 0, or -1 with nothing left behind (errno tells why).
+// Windows: the temporary name is ".NAME.XXXXXX" with random small letters
+// and digits (RtlGenRandom; names are compared without regard to case),
+// created with CREATE_NEW and FILE_FLAG_OPEN_REPARSE_POINT. With `like`, a
+// file standing at the name must be like itself. Ctrl-C, Ctrl-Break and
+// SIGTERM take the place of the POSIX signals.
 int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const FileInfo *likeInfo);
 // The same for the file `name` of `dir`.
 int beginSafeFileIn(SafeFile *sf, const WorkDir *dir, const char *name, int flags, FILE *like,
@@ -146,6 +161,15 @@ constexpr int SAFE_NOT_SYNCED = -3;    // in place, but its name could not be pu
 // renames it to its name in one step and puts that name on disk: the old file
 // stays whole until then, and the name never goes missing. On failure the
 // temporary file is removed and the old file is as it was (errno tells why).
+// Windows: ReplaceFileA (which keeps the replaced file's security
+// descriptor, attributes and streams) or MoveFileExA, which take names, not
+// handles: just before, the file identities (volume serial number, file
+// index) are compared with those of begin, and the file is not placed unless
+// the temporary name still leads to the file written, its directory is still
+// the one its WorkDir found and a replaced file is still the one found at
+// begin (like, when given). A name changed between that comparison and the
+// rename is not seen. A temporary name that no longer leads to the file
+// written is not removed by name.
 int commitSafeFile(SafeFile *sf);
 
 // commitSafeFile in two halves, so that many files can share the cost of
@@ -158,7 +182,9 @@ int commitSafeFile(SafeFile *sf);
 int completeSafeFile(SafeFile *sf);
 void placeSafeFiles(SafeFile *const *files, int count, int *results);
 
-// Closes and removes the new file (begun or completed); the old one stays as it was.
+// Closes and removes the new file (begun or completed); the old one stays as
+// it was. Windows: it is removed through its handle, whatever its name has
+// become.
 void abandonSafeFile(SafeFile *sf);
 
 #endif

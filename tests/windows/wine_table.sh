@@ -248,6 +248,93 @@ all_crlf() { [ -s "$1" ] && [ "$(grep -c "$(printf '\r')\$" "$1")" = "$(wc -l <"
 row "template list: every line ends in CR LF" all_crlf "$work/tree/windows.csv"
 row "template list: the POSIX build's groups" same_groups "$work/tree/posix.csv" "$work/tree/windows-lf.csv"
 
+# Device names in a list are refused at once, even with a standard input
+# that never ends: NUL.gif as a FIFO of that name is on POSIX (no picture),
+# CON.gif as not found (it opens only for reading or writing); no output for
+# either, and the picture after them is tagged as on POSIX.
+for side in posix windows; do
+    mkdir -p "$work/dev-$side"
+    cp "$root/tests/data/tiny.gif" "$work/dev-$side/tiny.gif"
+    printf 'NUL.gif,<emoji><a>1</a></emoji>\r\nCON.gif,<emoji><a>1</a></emoji>\r\n' >"$work/dev-$side/list.csv"
+    printf 'tiny.gif,<emoji><a>1</a></emoji>\r\n' >>"$work/dev-$side/list.csv"
+done
+mkfifo "$work/dev-posix/NUL.gif" "$work/dev-posix/CON.gif" "$work/dev.stdin"
+run_posix dev-posix list.csv 2>"$work/dev-posix.err"
+# The FIFO is opened for writing too first, so that reading it would wait.
+(cd "$work/dev-windows" && timeout 60 wine "$windows" list.csv 3<>"$work/dev.stdin" <"$work/dev.stdin") \
+    2>"$work/dev-windows.err"
+dev_status=$?
+no_crlf "$work/dev-windows.err" >"$work/dev-windows-lf.err"
+line_of() { sed -n "$1p" "$2"; }
+nul_like_fifo() {
+    [ "$dev_status" = 0 ] && grep -q '^Error: 1:NUL.gif: ' "$work/dev-posix.err" &&
+        [ "$(line_of 1 "$work/dev-posix.err")" = "$(line_of 1 "$work/dev-windows-lf.err")" ] &&
+        [ ! -e "$work/dev-windows/NUL-out.gif" ]
+}
+con_not_found() {
+    [ "$dev_status" = 0 ] && [ "$(line_of 2 "$work/dev-windows-lf.err")" = "Error: 2:CON.gif: not found" ] &&
+        [ ! -e "$work/dev-windows/CON-out.gif" ]
+}
+ended_at_once() { [ "$dev_status" = 0 ] && same_files dev-posix dev-windows tiny-out.gif; }
+row "device names: the run ends at once, the picture after them as on POSIX" ended_at_once
+row "device names: NUL.gif gets the message of a FIFO on POSIX, no output" nul_like_fifo
+row "device names: CON.gif is not found, no output" con_not_found
+
+# A new file is written under ".NAME.XXXXXX" beside its name, random small
+# letters and digits that differ from run to run, and only the finished
+# file is left: seen while emojitag-list waits for its standard input.
+mkdir -p "$work/temp"
+mkfifo "$work/temp/in.fifo"
+# temp_name_of_run: the temporary name seen during one run, or nothing.
+temp_name_of_run() {
+    (cd "$work/temp" && wine "$list_windows" --template --utf-8 -o back.csv - <in.fifo) 2>/dev/null &
+    exec 3>"$work/temp/in.fifo"
+    seen=
+    for _ in $(seq 1 150); do
+        seen=$(ls -A "$work/temp" | grep '^\.back' | head -1)
+        [ -n "$seen" ] && break
+        sleep 0.2
+    done
+    printf 'a.jpg,"<emoji><a>1</a></emoji>"\r\n' >&3
+    exec 3>&-
+    wait
+    echo "$seen"
+}
+first_temp=$(temp_name_of_run)
+second_temp=$(temp_name_of_run)
+temp_names_random() {
+    for name in "$first_temp" "$second_temp"; do
+        echo "$name" | grep -Eqx '\.back\.csv\.[a-z0-9]{6}' || return 1
+    done
+    [ "$first_temp" != "$second_temp" ] && [ -s "$work/temp/back.csv" ] &&
+        [ "$(ls -A "$work/temp" | grep -c '^\.back')" = 0 ]
+}
+row "new files: written as .NAME.XXXXXX (random), only the finished file left" temp_names_random
+
+# An existing NAME-out.EXT of another user is not written, even when its
+# permissions let everyone write it, as on POSIX (only root can give a file
+# away to set this up).
+if [ "$(id -u)" = 0 ]; then
+    for side in posix windows; do
+        mkdir -p "$work/owner-$side"
+        cp "$root/tests/data/tiny.gif" "$work/owner-$side/tiny.gif"
+        printf 'old\n' >"$work/owner-$side/tiny-out.gif"
+        chown nobody "$work/owner-$side/tiny-out.gif"
+        chmod 666 "$work/owner-$side/tiny-out.gif"
+        printf 'tiny.gif,<emoji><a>1</a></emoji>\r\n' >"$work/owner-$side/list.csv"
+    done
+    run_posix owner-posix list.csv 2>"$work/owner-posix.err"
+    run_windows owner-windows list.csv 2>"$work/owner-windows.err"
+    refused_like_posix() {
+        same_messages "$work/owner-posix.err" "$work/owner-windows.err" &&
+            grep -q 'file open error' "$work/owner-posix.err" &&
+            [ "$(cat "$work/owner-windows/tiny-out.gif")" = old ]
+    }
+    row "another user's NAME-out.EXT is not written, as on POSIX" refused_like_posix
+else
+    echo "skipped another user's NAME-out.EXT: only root can give a file away"
+fi
+
 # Usage errors: the message and the exit status -1 (255 as wine reports it).
 usage_row() {
     expected=$1
