@@ -21,7 +21,7 @@ static char outStreamBuf[STREAM_BUF_SIZE];
 
 // Jobs in a batch, directories it holds open, and room for the list names
 // of its waiting replacements (for their messages).
-constexpr int BATCH_JOBS = 32;
+constexpr int BATCH_JOBS = 128;
 constexpr int BATCH_DIRS = 8;
 constexpr size_t BATCH_NAMES_SIZE = 64 * 1024;
 

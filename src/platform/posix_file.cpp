@@ -107,7 +107,7 @@ void tempNameFor(const char *name, char *tempName) {
 // removes first: a batch of replacements waits with many of them complete.
 // A handler may read lock-free atomics and sig_atomic_t flags, and unlinkat,
 // sigaction and raise are safe to call from it.
-constexpr int TEMP_SLOTS = 80;
+constexpr int TEMP_SLOTS = 160;
 std::atomic<const SafeFile *> tempFiles[TEMP_SLOTS];
 static_assert(std::atomic<const SafeFile *>::is_always_lock_free, "a handler reads tempFiles");
 // Set while a temporary file is created and not yet in tempFiles: a signal
