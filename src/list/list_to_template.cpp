@@ -163,8 +163,6 @@ void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
 }  // namespace
 
 int templateLinesOf(FILE *in, const char *source, bool utf8, FILE *out) {
-    // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
-    if (utf8) std::fputs(UTF8_BOM, out);
     TemplateOut t{source, utf8, 0};
     ReaderLine line;
     int lineNo = 0;
@@ -193,6 +191,9 @@ int templateFromList(const char *path, bool utf8, const char *outPath) {
         if (!standardInput) std::fclose(in);
         return EXIT_PROBLEM;
     }
+    // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
+    if (utf8) std::fputs(UTF8_BOM, out.stream);
+    endPreamble(&out);
     int left = templateLinesOf(in, source, utf8, out.stream);
     bool readOk = !std::ferror(in);
     if (!standardInput) std::fclose(in);
