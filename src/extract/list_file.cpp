@@ -1,11 +1,11 @@
 // list_file.cpp - the list file of "-o LIST.csv": a name that can only be a
-// list, written as a new file that takes the name once it is complete and
-// holds at least one line.
+// list, written whole (whole_file.h).
 #include <cstring>
 
 #include "csv_reader.h"
 #include "extract.h"
 #include "platform_file.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -32,18 +32,17 @@ const char *listNameProblem(const char *path) {
 }
 
 FILE *beginListFile(ExtractRun &run, const char *path) {
-    if (beginSafeFile(&run.listFile, path, SAFE_BINARY, nullptr, nullptr) == 0)
-        return run.listFile.stream;
-    report(run, path, "cannot write");
+    int reason = 0;
+    if (beginWholeFile(&run.listFile, path, SAFE_BINARY, &reason) == 0) return run.listFile.stream;
+    report(run, path, cannotWrite(reason));
     return nullptr;
 }
 
 void finishListFile(ExtractRun &run, const char *path) {
-    // A run that found nothing to list (every PATH mistyped, say) leaves an
-    // old list as it was.
-    if (run.listed == 0) {
-        abandonSafeFile(&run.listFile);
-        return report(run, path, "nothing listed, list left as it was");
-    }
-    if (commitSafeFile(&run.listFile) != SAFE_DONE) report(run, path, "cannot write");
+    // A run that found nothing to list (every PATH mistyped, say). The list
+    // has no preamble.
+    int reason = 0;
+    int result = finishWholeFile(&run.listFile, 0, &reason);
+    if (result == WHOLE_EMPTY) report(run, path, "nothing listed, list left as it was");
+    if (result == WHOLE_FAILED) report(run, path, cannotWrite(reason));
 }

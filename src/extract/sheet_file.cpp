@@ -1,8 +1,9 @@
-// sheet_file.cpp - every file the sheet touches: the page, a new file beside
-// the sheet that takes its place once complete, and a scratch file for the
-// cards beside it, read back into the page through its own stream.
+// sheet_file.cpp - every file the sheet touches: the page, written whole
+// (whole_file.h), and a scratch file for the cards beside it, read back into
+// the page through its own stream.
 
 #include "html_sheet.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ bool appendCards(FILE *page, FILE *cards) {
 
 bool openSheetFiles(SheetFiles &f, const char *path) {
     f.path = path;
-    if (beginSafeFile(&f.pageFile, path, SAFE_BINARY, nullptr, nullptr) != 0) return false;
+    int reason = 0;
+    if (beginWholeFile(&f.pageFile, path, SAFE_BINARY, &reason) != 0) return false;
     if (beginSafeFile(&f.cardsFile, path, SAFE_BINARY | SAFE_READ_BACK, nullptr, nullptr) != 0) {
         abandonSafeFile(&f.pageFile);
         return false;
@@ -42,7 +44,11 @@ bool openSheetFiles(SheetFiles &f, const char *path) {
 bool finishSheetFiles(SheetFiles &f, bool keep) {
     bool ok = keep && appendCards(f.page, f.cards);
     abandonSafeFile(&f.cardsFile);
-    if (ok) return commitSafeFile(&f.pageFile) == SAFE_DONE;
-    abandonSafeFile(&f.pageFile);
-    return false;
+    if (!ok) {
+        abandonSafeFile(&f.pageFile);
+        return false;
+    }
+    // The page has no preamble; its head is content.
+    int reason = 0;
+    return finishWholeFile(&f.pageFile, 0, &reason) == WHOLE_DONE;
 }

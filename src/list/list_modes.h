@@ -20,7 +20,8 @@ int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out);
 // Writes the filled-in template of the list at `path` ("-": standard input),
 // in CP932 or with `utf8` in UTF-8.
 int templateFromList(const char *path, bool utf8, const char *outPath);
-// The groups of the list open as `in` to `out`; how many lines were left out.
+// The groups of the list open as `in` to `out` (after the template's
+// byte-order mark, which is the caller's); how many lines were left out.
 int templateLinesOf(FILE *in, const char *source, bool utf8, FILE *out);
 // Reports on standard output every line of the list that emojitag would
 // store otherwise than it says.

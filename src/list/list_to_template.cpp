@@ -16,6 +16,7 @@
 #include "qz_cc_api.h"
 #include "reader_bridge.h"
 #include "show_text.h"
+#include "template_source.h"
 #include "text_encoding.h"
 
 namespace {
@@ -62,6 +63,8 @@ struct TemplateOut {
     const char *source;  // the list's name, for messages
     bool utf8;           // the template is UTF-8
     int left;            // lines left out
+    Utf8Scan written;    // the CP932 template so far, as its reader scans it
+    bool noted;          // its note row is written
 };
 
 // One line of the group: the picture's name on the first, the field's name,
@@ -132,6 +135,20 @@ const char *templateName(const TemplateOut &t, const char *listName) {
     return cp932ToUtf8(nameUtf8, cap, listName) >= 0 ? nameUtf8 : nullptr;
 }
 
+// A CP932 template reads back as CP932: where its bytes with the next group
+// would read as anything else, its note row goes before that group.
+void noteBefore(TemplateOut &t, FILE *out, const char *bytes, size_t n) {
+    if (t.utf8 || t.noted) return;
+    Utf8Scan next = t.written;
+    scanUtf8(&next, bytes, n);
+    if (encodingOfBytes(next) == FROM_CP932) {
+        t.written = next;
+        return;
+    }
+    std::fputs(CP932_NOTE_ROW, out);
+    t.noted = true;
+}
+
 // Writes the group of one list line, or reports why it is left out.
 void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
     readerConvert(&line);
@@ -157,15 +174,14 @@ void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
         t.left++;
         return;
     }
+    noteBefore(t, out, group, g.used);
     std::fwrite(group, 1, g.used, out);
 }
 
 }  // namespace
 
 int templateLinesOf(FILE *in, const char *source, bool utf8, FILE *out) {
-    // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
-    if (utf8) std::fputs(UTF8_BOM, out);
-    TemplateOut t{source, utf8, 0};
+    TemplateOut t{source, utf8, 0, startUtf8Scan(), false};
     ReaderLine line;
     int lineNo = 0;
     while (readerNextLine(in, &line)) {
@@ -193,6 +209,9 @@ int templateFromList(const char *path, bool utf8, const char *outPath) {
         if (!standardInput) std::fclose(in);
         return EXIT_PROBLEM;
     }
+    // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
+    if (utf8) std::fputs(UTF8_BOM, out.stream);
+    endPreamble(&out);
     int left = templateLinesOf(in, source, utf8, out.stream);
     bool readOk = !std::ferror(in);
     if (!standardInput) std::fclose(in);

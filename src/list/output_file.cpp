@@ -2,9 +2,12 @@
 // file and the replacement.
 #include "output_file.h"
 
+#include <cerrno>
+
 #include "list_report.h"
 #include "platform_dir.h"
 #include "platform_file.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -17,6 +20,7 @@ char outBuf[OUT_BUF_SIZE];
 bool openOutput(OutputFile *out, const char *path) {
     out->path = path;
     out->stream = stdout;
+    out->contentStart = 0;
     if (path != nullptr) {
         // Only a regular file (or a link, which is replaced) is replaced; an
         // existing one keeps its attributes.
@@ -25,8 +29,9 @@ bool openOutput(OutputFile *out, const char *path) {
             reportFile(path, "not a regular file");
             return false;
         }
-        if (beginSafeFile(&out->file, path, SAFE_BINARY, nullptr, nullptr) != 0) {
-            reportFile(path, "cannot write");
+        int reason = 0;
+        if (beginWholeFile(&out->file, path, SAFE_BINARY, &reason) != 0) {
+            reportFile(path, "%s", cannotWrite(reason));
             return false;
         }
         out->stream = out->file.stream;
@@ -35,26 +40,27 @@ bool openOutput(OutputFile *out, const char *path) {
     return true;
 }
 
+void endPreamble(OutputFile *out) {
+    if (out->path != nullptr) out->contentStart = wholeFileMark(&out->file);
+}
+
 bool finishOutput(OutputFile *out, bool keep) {
     if (out->path == nullptr) {
+        errno = 0;
         if (std::fflush(out->stream) == 0 && !std::ferror(out->stream)) return true;
-        reportFile("standard output", "cannot write");
+        reportFile("standard output", "%s", cannotWrite(errno));
         return false;
     }
     if (!keep) {
         abandonSafeFile(&out->file);
         return true;
     }
-    // Every picture refused, or a template without a group: an empty file
-    // would take the place of a list or template that may hold hours of work.
-    if (std::ftell(out->stream) == 0) {
-        abandonSafeFile(&out->file);
-        reportFile(out->path, "nothing to write, left as it was");
-        return false;
-    }
-    if (commitSafeFile(&out->file) == SAFE_DONE) return true;
-    reportFile(out->path, "cannot write");
-    return false;
+    // Every picture refused, or a template without a group.
+    int reason = 0;
+    int result = finishWholeFile(&out->file, out->contentStart, &reason);
+    if (result == WHOLE_EMPTY) reportFile(out->path, "nothing to write, left as it was");
+    if (result == WHOLE_FAILED) reportFile(out->path, "%s", cannotWrite(reason));
+    return result == WHOLE_DONE;
 }
 
 FILE *openInput(const char *path) {

@@ -27,8 +27,15 @@ bool isMostlyUtf8(const Utf8Scan &scan) {
 
 }  // namespace
 
+int encodingOfBytes(const Utf8Scan &scan) {
+    if (scan.noteFault) return FROM_CP932;  // the note says so
+    if (!scanEndsValid(scan)) return isMostlyUtf8(scan) ? BYTES_DAMAGED_UTF8 : FROM_CP932;
+    return scan.highBytes ? FROM_UTF8 : FROM_CP932;
+}
+
 int templateEncoding(FILE *in, const char *path, int from) {
     Utf8Scan scan = startUtf8Scan();
+    Cp932Scan cp932 = startCp932Scan();
     bool bom = false;
     bool first = true;
     size_t n;
@@ -41,17 +48,24 @@ int templateEncoding(FILE *in, const char *path, int from) {
         first = false;
         if (from != FROM_BYTES) break;  // only the mark is looked for
         scanUtf8(&scan, scanBuf, n);
+        if (!bom) scanCp932(&cp932, scanBuf, n);
     }
     int encoding = from;
-    if (from == FROM_BYTES && !bom && !scanEndsValid(scan) && isMostlyUtf8(scan)) {
+    if (from == FROM_BYTES) encoding = bom ? FROM_UTF8 : encodingOfBytes(scan);
+    if (encoding == BYTES_DAMAGED_UTF8) {
         reportFile(path,
                    "the template is UTF-8 but for bytes on line %ld: save it again, or name its "
                    "encoding with --from",
                    scan.valid ? scan.line : scan.badLine);
         return -1;
     }
-    if (from == FROM_BYTES)
-        encoding = bom || (scanEndsValid(scan) && scan.highBytes) ? FROM_UTF8 : FROM_CP932;
+    // Both readings of bytes beyond ASCII differ: no CP932 character is
+    // spelt as the same code point's UTF-8. Only a CP932 reading that looks
+    // like text is worth a word.
+    bool cp932Too = cp932ScanEndsValid(cp932) && !cp932.misread;
+    if (from == FROM_BYTES && !bom && encoding == FROM_UTF8 && cp932Too)
+        reportFile(path,
+                   "reads as UTF-8 and as CP932; taken as UTF-8 (--from cp932 reads it as CP932)");
     // The mark is no text in either encoding.
     long skip = bom ? static_cast<long>(UTF8_BOM_SIZE) : 0;
     if (std::ferror(in) || std::fseek(in, skip, SEEK_SET) != 0) {

@@ -224,9 +224,18 @@ const char *faultText(int fault) {
     }
 }
 
+// A note row: a first cell that begins with the mark and names no picture,
+// and nothing else.
+bool isNoteRow(const CsvRecord &rec) {
+    return rec.fault == RECORD_OK && rec.name.length > 0 && rec.name.bytes[0] == NOTE_MARK &&
+           rec.element.length == 0 && rec.value.length == 0 &&
+           readerPictureType(rec.name.bytes) == PICTURE_NONE;
+}
+
 void handleRecord(TemplateRun &run, const CsvRecord &rec) {
     bool blank = rec.name.length == 0 && rec.element.length == 0 && rec.value.length == 0;
     if (rec.fault == RECORD_OK && blank) return;  // an empty row
+    if (isNoteRow(rec)) return;
     if (rec.name.length > 0) {
         endGroup(run);
         startPicture(run, rec);

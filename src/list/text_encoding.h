@@ -29,7 +29,9 @@ size_t cp932CharLength(const char *s, size_t len);
 
 // Whole-file UTF-8 validation, one block after another. After a fault the
 // scan goes on from the next byte, counting the bytes of 0x80 and above that
-// belong to well-formed characters and those that do not.
+// belong to well-formed characters and those that do not. A line that begins
+// with '#' (or with '"#', as spreadsheets quote a cell) is a note row of a CSV
+// file; a fault within one is told apart.
 struct Utf8Scan {
     int pending;      // continuation bytes still due
     int taken;        // bytes of the character so far
@@ -41,12 +43,35 @@ struct Utf8Scan {
     size_t badHigh;   // and in anything else
     long line;        // the line being scanned, from 1
     long badLine;     // the line of the first fault
+    bool lineStart;   // the next byte begins a line
+    bool quoteStart;  // the line so far is a double quote
+    bool inNote;      // the line is a note row
+    bool noteFault;   // a fault fell within a note row
 };
 // A scan at the start of a file.
 Utf8Scan startUtf8Scan();
 void scanUtf8(Utf8Scan *scan, const char *s, size_t len);
 // Valid UTF-8 also at the end (no character left open).
 bool scanEndsValid(const Utf8Scan &scan);
+
+// Whole-file CP932 validation, one block after another: every character is
+// one the converter takes exactly. It also looks for the marks of UTF-8 read
+// as CP932: a character of three UTF-8 bytes comes out as a double-byte
+// character and a half-width katakana, a letter of two bytes as half-width
+// katakana right after the Latin letters of its word. Japanese text seldom
+// puts half-width katakana right after either.
+struct Cp932Scan {
+    bool valid;    // no fault so far
+    bool pending;  // `lead` waits for the byte that ends its character
+    char lead;
+    int before;    // the kind of the character before (see text_encoding.cpp)
+    bool misread;  // half-width katakana right after a double-byte character or a letter
+};
+// A scan at the start of a file.
+Cp932Scan startCp932Scan();
+void scanCp932(Cp932Scan *scan, const char *s, size_t len);
+// Valid CP932 also at the end (no lead byte left alone).
+bool cp932ScanEndsValid(const Cp932Scan &scan);
 
 // The converter from and to CP932 on NUL-terminated texts, into `out` of
 // `cap` bytes. The converter's result: a byte count when the conversion was

@@ -397,4 +397,74 @@ TEST(List, CheckNamesEachLineEmojitagWouldStoreOtherwise) {
     EXPECT_EQ(r.err, "");
 }
 
+struct Reading {
+    const char *why;
+    std::string command;  // through the shell: $L is emojitag-list, $X emojitag-extract
+    int status;
+    std::string out;
+    std::string err;
+    std::string file;  // a file the command must leave holding `holds`
+    std::string holds;
+};
+
+TEST(List, ATemplateReadsInTheEncodingItWasWrittenInAndAFileIsReplacedOnlyByContent) {
+    // CP932 whose bytes are UTF-8 too (a kanji of lead 0xE3 and a half-width
+    // katakana read as UTF-8 make "ね"), after a line that is ASCII.
+    const std::string list =
+        "b.jpg,\"<emoji><yomi1>x</yomi1></emoji>\"\n"
+        "a.jpg,\"<emoji><yomi1>\xe3\x81\xad</yomi1></emoji>\"\n";
+    const std::string listOut = "emojitag-list: gone/t.csv: cannot write: ";
+    const std::string noDir = "No such file or directory\n";
+    // "ﾎｱ" in CP932, "α" in UTF-8.
+    const std::string both = "a.jpg,yomi1,\xce\xb1\n";
+    const std::string taken =
+        "emojitag-list: both.csv: reads as UTF-8 and as CP932; taken as UTF-8 (--from cp932 "
+        "reads it as CP932)\n";
+    // clang-format off
+    const Reading cases[] = {
+        {"a CP932 template whose bytes would read as UTF-8 reads back as it was written",
+         "$L --template -o t.csv l.csv && $L t.csv", 0, list, "", "", ""},
+        {"its note row quoted, with empty columns, as a spreadsheet saves it",
+         "$L --template l.csv | LC_ALL=C sed '/^#/s/.*/\"&\",,/' > t.csv && $L t.csv", 0, list, "",
+         "", ""},
+        {"saved again in UTF-8 without a mark: read as UTF-8, to the same list",
+         "$L --template l.csv | iconv -f CP932 -t UTF-8 > t.csv && $L t.csv", 0, list, "", "", ""},
+        {"CP932 with kana, never UTF-8, gets no note row", "$L --template kana.csv", 0,
+         "a.jpg,yomi1,\x82\xcb\n,hyoki1\n,hinsi1\n,category1\n,type\n,tag1\n,tagcont\n", "", "", ""},
+        {"a file that reads both ways is taken as UTF-8, and says so", "$L both.csv", 0,
+         "a.jpg,\"<emoji><yomi1>\x83\xbf</yomi1></emoji>\"\n", taken, "", ""},
+        {"--from cp932 reads it as CP932, without a word", "$L --from cp932 both.csv", 0,
+         "a.jpg,\"<emoji><yomi1>\xce\xb1</yomi1></emoji>\"\n", "", "", ""},
+        {"a first cell of # that names a picture is a picture, not a note", "$L hash.csv", 0,
+         "#a.jpg,\"<emoji><yomi1>x</yomi1></emoji>\"\n", "", "", ""},
+        {"--template --utf-8 with nothing to write: the mark alone replaces nothing",
+         "$L --template --utf-8 -o fix.csv empty.csv", 1, "",
+         "emojitag-list: fix.csv: nothing to write, left as it was\n", "fix.csv", "hours of work\n"},
+        {"a template that cannot be made names the system's reason",
+         "$L --template -o gone/t.csv l.csv", 1, "", listOut + noDir, "", ""},
+        {"a list that cannot be made names the system's reason",
+         "$X -o gone/back.csv none.gif", 1, "",
+         "emojitag-extract: gone/back.csv: cannot write: " + noDir, "", ""},
+    };
+    // clang-format on
+    for (const Reading &c : cases) {
+        TempDir dir;
+        writeFile(dir / "l.csv", list);
+        writeFile(dir / "kana.csv", "a.jpg,\"<emoji><yomi1>\x82\xcb</yomi1></emoji>\"\n");
+        writeFile(dir / "both.csv", both);
+        writeFile(dir / "hash.csv", "#a.jpg,yomi1,x\n");
+        writeFile(dir / "empty.csv", "");
+        writeFile(dir / "fix.csv", "hours of work\n");
+        std::string command =
+            "L=" + std::string(LIST_BIN) + "; X=" + EXTRACT_BIN + "; " + c.command;
+        RunResult r = runShell(command, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_EQ(r.out, c.out) << c.why;
+        EXPECT_EQ(r.err, c.err) << c.why;
+        if (!c.file.empty()) {
+            EXPECT_EQ(readFile(dir / c.file), c.holds) << c.why;
+        }
+    }
+}
+
 }  // namespace
