@@ -375,10 +375,7 @@ int modelAtName(const WorkDir *dir, const char *name, Model *m) {
     struct stat st;
     if (fstatat(dir->handle, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? 0 : -1;
     if (S_ISLNK(st.st_mode)) return 0;
-    if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return -1;
-    }
+    if (!S_ISREG(st.st_mode)) return -1;  // refused for what it is, not for a failed call
     *m = Model{true, st.st_mode & 07777, st.st_uid, st.st_gid, -1};
     int fd = openat(dir->handle, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat now;
