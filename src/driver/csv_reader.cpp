@@ -8,6 +8,7 @@
 #include "image_job.h"
 #include "job_context.h"
 #include "platform_file.h"
+#include "report.h"
 #include "utf8.h"
 
 static char buf[LINE_BUF_SIZE];  // the current line (or piece of a long line)
@@ -44,7 +45,7 @@ bool isCsvListName(const char *path) {
 
 FILE *openCsvList(const char *path) {
     if (!isCsvListName(path)) {
-        std::fprintf(stderr, "Error: %s: not csv file\n", path);
+        reportPath(path, "not csv file");
         return nullptr;
     }
     // Only a regular file is a list: a directory holds no lines, and a FIFO
@@ -56,7 +57,7 @@ FILE *openCsvList(const char *path) {
         fp = nullptr;
     }
     if (fp == nullptr) {
-        std::fprintf(stderr, "Error: %s: not found\n", path);
+        reportPath(path, "not found");
         return nullptr;
     }
     rememberListFile(info.id);
@@ -142,11 +143,11 @@ int checkCsvLine(char *line) {
     int refusal = CSV_TAKEN;
     int type = takeCsvLine(line, &refusal);
     if (refusal == CSV_NO_DOT) {
-        std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
+        reportLine(lineNo, imgFile, "bad file name");
     } else if (refusal == CSV_BAD_SUFFIX) {
-        std::fprintf(stderr, "Error: %d:%s: sfx not supported.\n", lineNo, imgFile);
+        reportLine(lineNo, imgFile, "sfx not supported.");
     } else if (refusal != CSV_TAKEN) {
-        std::fprintf(stderr, "Error: %d: input error\n", lineNo);
+        reportBareLine(lineNo, "input error");
     }
     return type;
 }

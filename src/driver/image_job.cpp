@@ -7,6 +7,7 @@
 #include "image_job.h"
 #include "job_context.h"
 #include "platform_file.h"
+#include "report.h"
 
 char outfname[OUTFNAME_SIZE];
 
@@ -44,11 +45,11 @@ static FILE *openOutput(const char *src, FILE *in, const FileInfo &info) {
 // name as written in the list, whichever file was written.
 static void reportOutput(const char *path, const char *problem) {
     buildOutName(path);
-    std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, outfname, problem);
+    reportLine(lineNo, outfname, problem);
 }
 
 static void reportBadImage(const ImageFormat &format) {
-    std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, imgFile, format.badImageMessage);
+    reportLine(lineNo, imgFile, format.badImageMessage);
 }
 
 // A rewrite that stopped at a failed write is a write error, not a bad image.
@@ -70,8 +71,7 @@ static void finishReplacement(const char *path, int fault, const ImageFormat &fo
     }
     int placed = commitSafeFile(&replacement);
     if (placed == SAFE_WRITE_FAILED) reportOutput(path, "write error");
-    if (placed == SAFE_NOT_PLACED)
-        std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", lineNo, imgFile);
+    if (placed == SAFE_NOT_PLACED) reportLine(lineNo, imgFile, "cannot replace the input");
 }
 
 // Closing flushes the last buffered bytes: an output that could not be
@@ -93,7 +93,7 @@ int openImgFile(const char *path, const char *text, int imgType) {
     FileInfo info;
     FILE *in = openInputFile(src, &info);  // a directory does not open
     if (in == nullptr) {
-        std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
+        reportLine(lineNo, imgFile, "not found");
         return -1;
     }
     // A FIFO or device is no image: it is never read (it could wait or never
