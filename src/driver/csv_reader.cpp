@@ -67,9 +67,11 @@ FILE *openCsvList(const char *path) {
 int openCsvFile(const char *path) {
     FILE *fp = openCsvList(path);
     if (fp == nullptr) return -1;
-    getCsvData(fp);
+    int result = getCsvData(fp);
     std::fclose(fp);
-    return 0;
+    if (result == 0) return 0;
+    reportPath(path, "read error");
+    return LIST_READ_ERROR;
 }
 
 // Image type of a lower-cased suffix, or 0 when it is not supported.
@@ -171,5 +173,7 @@ int getCsvData(FILE *fp) {
             openImgFile(imgFile, emojiUtf8, type);
         }
     }
-    return 0;
+    // fgets ends a line cut by a read error as at the end of the file; the
+    // cut line is not taken.
+    return std::ferror(fp) ? -1 : 0;
 }

@@ -30,6 +30,7 @@ int main(int argc, char **argv) {
         reportUsage("no file");
         return -1;
     }
-    openCsvFile(argv[i]);  // words after the list's name are never examined
-    return 0;
+    // Words after the list's name are never examined. A list that could not
+    // be read to its end is a failed run.
+    return openCsvFile(argv[i]) == LIST_READ_ERROR ? 1 : 0;
 }
