@@ -42,6 +42,11 @@ int templateEncoding(FILE *in, const char *path, int from) {
         if (from != FROM_BYTES) break;  // only the mark is looked for
         scanUtf8(&scan, scanBuf, n);
     }
+    // Of a template read only in part, nothing is judged.
+    if (std::ferror(in)) {
+        reportReadError(path);
+        return -1;
+    }
     int encoding = from;
     if (from == FROM_BYTES && !bom && !scanEndsValid(scan) && isMostlyUtf8(scan)) {
         reportFile(path,
@@ -54,8 +59,8 @@ int templateEncoding(FILE *in, const char *path, int from) {
         encoding = bom || (scanEndsValid(scan) && scan.highBytes) ? FROM_UTF8 : FROM_CP932;
     // The mark is no text in either encoding.
     long skip = bom ? static_cast<long>(UTF8_BOM_SIZE) : 0;
-    if (std::ferror(in) || std::fseek(in, skip, SEEK_SET) != 0) {
-        reportFile(path, "cannot read");
+    if (std::fseek(in, skip, SEEK_SET) != 0) {
+        reportReadError(path);
         return -1;
     }
     return encoding;
