@@ -8,6 +8,7 @@
 #include "image_job.h"
 #include "job_context.h"
 #include "platform_file.h"
+#include "report.h"
 #include "utf8.h"
 
 static char buf[LINE_BUF_SIZE];  // the current line (or piece of a long line)
@@ -44,7 +45,7 @@ bool isCsvListName(const char *path) {
 
 FILE *openCsvList(const char *path) {
     if (!isCsvListName(path)) {
-        std::fprintf(stderr, "Error: %s: not csv file\n", path);
+        reportPath(path, "not csv file");
         return nullptr;
     }
     // Only a regular file is a list: a directory holds no lines, and a FIFO
@@ -56,7 +57,7 @@ FILE *openCsvList(const char *path) {
         fp = nullptr;
     }
     if (fp == nullptr) {
-        std::fprintf(stderr, "Error: %s: not found\n", path);
+        reportPath(path, "not found");
         return nullptr;
     }
     rememberListFile(info.id);
@@ -66,10 +67,12 @@ FILE *openCsvList(const char *path) {
 int openCsvFile(const char *path) {
     FILE *fp = openCsvList(path);
     if (fp == nullptr) return -1;
-    getCsvData(fp);
+    int result = getCsvData(fp);
     finishImageBatch();
     std::fclose(fp);
-    return 0;
+    if (result == 0) return 0;
+    reportPath(path, "read error");
+    return LIST_READ_ERROR;
 }
 
 // Image type of a lower-cased suffix, or 0 when it is not supported.
@@ -140,13 +143,12 @@ int takeCsvLine(char *line, int *refusal) {
 }
 
 void reportCsvRefusal(int refusal) {
-    if (refusal != CSV_TAKEN) placeWaitingImages();  // the messages keep the lines' order
     if (refusal == CSV_NO_DOT) {
-        std::fprintf(stderr, "Error: %d:%s: bad file name\n", lineNo, imgFile);
+        reportLine(lineNo, imgFile, "bad file name");
     } else if (refusal == CSV_BAD_SUFFIX) {
-        std::fprintf(stderr, "Error: %d:%s: sfx not supported.\n", lineNo, imgFile);
+        reportLine(lineNo, imgFile, "sfx not supported.");
     } else if (refusal != CSV_TAKEN) {
-        std::fprintf(stderr, "Error: %d: input error\n", lineNo);
+        reportBareLine(lineNo, "input error");
     }
 }
 
@@ -176,5 +178,7 @@ int getCsvData(FILE *fp) {
             openImgFile(imgFile, emojiUtf8, type);
         }
     }
-    return 0;
+    // fgets ends a line cut by a read error as at the end of the file; the
+    // cut line is not taken.
+    return std::ferror(fp) ? -1 : 0;
 }

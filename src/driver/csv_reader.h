@@ -11,6 +11,10 @@ constexpr int LINE_BUF_SIZE = 32768;
 // Room for the suffix: 15 characters plus NUL.
 constexpr int SFX_SIZE = 16;
 
+// Runs the embedding run on the list at `path`: 0; -1 when the list is not
+// opened (reported); LIST_READ_ERROR when reading it failed (reported), the
+// lines before the failure done.
+constexpr int LIST_READ_ERROR = -2;
 int openCsvFile(const char *path);
 // The list's name ends in exactly ".csv".
 bool isCsvListName(const char *path);
@@ -18,6 +22,8 @@ bool isCsvListName(const char *path);
 // returns null when the name is refused or the file cannot be opened or is
 // not a regular file.
 FILE *openCsvList(const char *path);
+// Every line of the list through its image job: 0, or -1 when reading the
+// list failed before its end.
 int getCsvData(FILE *fp);
 // Reads and checks the next line of the list, counting it in lineNo: -1 at
 // the end of the file, 0 for a refused line (its message printed), otherwise

@@ -10,6 +10,7 @@
 #include "image_job.h"
 #include "job_context.h"
 #include "platform_file.h"
+#include "report.h"
 
 char outfname[OUTFNAME_SIZE];
 
@@ -66,11 +67,11 @@ void rememberListFile(const FileIdentity &list) {
 // name as written in the list, whichever file was written.
 static void printOutputProblem(int line, const char *path, const char *problem) {
     buildOutName(path);
-    std::fprintf(stderr, "Error: %d:%s: %s\n", line, outfname, problem);
+    reportLine(line, outfname, problem);
 }
 
 static void printReplaceProblem(int line, const char *name) {
-    std::fprintf(stderr, "Error: %d:%s: cannot replace the input\n", line, name);
+    reportLine(line, name, "cannot replace the input");
 }
 
 // Puts the batch's waiting replacements in place and on disk and reports
@@ -115,21 +116,16 @@ void finishImageBatch() {
     batch.namesUsed = 0;
 }
 
-// Every message of the run comes after the messages of the replacements
-// finished before it.
 static void reportOutput(const char *path, const char *problem) {
-    placeWaitingImages();
     printOutputProblem(lineNo, path, problem);
 }
 
 static void reportBadImage(const ImageFormat &format) {
-    placeWaitingImages();
-    std::fprintf(stderr, "Error: %d:%s: %s\n", lineNo, imgFile, format.badImageMessage);
+    reportLine(lineNo, imgFile, format.badImageMessage);
 }
 
 static void reportNotFound() {
-    placeWaitingImages();
-    std::fprintf(stderr, "Error: %d:%s: not found\n", lineNo, imgFile);
+    reportLine(lineNo, imgFile, "not found");
 }
 
 // A rewrite that stopped at a failed write is a write error, not a bad image.
@@ -209,12 +205,10 @@ static void finishReplacement(const char *path, int dir, const FileInfo &info, i
     }
     int done = completeSafeFile(&w.file);
     if (done != SAFE_DONE) {
-        if (done == SAFE_NOT_PLACED) {
-            placeWaitingImages();
+        if (done == SAFE_NOT_PLACED)
             printReplaceProblem(lineNo, imgFile);
-        } else {
+        else
             reportOutput(path, "write error");
-        }
         return;
     }
     w.input = info.id;

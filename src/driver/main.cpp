@@ -1,9 +1,9 @@
 // main.cpp - command line: "-o", "-f DIR LIST.csv", then the emoji list.
-#include <cstdio>
 #include <cstring>
 
 #include "csv_reader.h"
 #include "job_context.h"
+#include "report.h"
 #include "template_list.h"
 
 int main(int argc, char **argv) {
@@ -15,7 +15,7 @@ int main(int argc, char **argv) {
         } else if (std::strcmp(argv[i], "-f") == 0) {
             // Scans of earlier "-f" options have run already; their lists stay.
             if (i + 2 >= argc) {
-                std::fputs("Error: no file for -f\n", stderr);
+                reportUsage("no file for -f");
                 return -1;
             }
             doGenFile = 1;
@@ -27,9 +27,10 @@ int main(int argc, char **argv) {
     }
     if (doGenFile) return 0;
     if (i == argc) {
-        std::fputs("Error: no file\n", stderr);
+        reportUsage("no file");
         return -1;
     }
-    openCsvFile(argv[i]);  // words after the list's name are never examined
-    return 0;
+    // Words after the list's name are never examined. A list that could not
+    // be read to its end is a failed run.
+    return openCsvFile(argv[i]) == LIST_READ_ERROR ? 1 : 0;
 }

@@ -10,6 +10,7 @@
 #include "image_formats.h"
 #include "platform_dir.h"
 #include "platform_file.h"
+#include "report.h"
 #include "template_list.h"
 
 namespace {
@@ -38,14 +39,8 @@ bool isUnlistable(const char *name) {
     return std::strpbrk(name, "\r\n,") != nullptr;
 }
 
-// One line however the path is made: its CR and LF bytes are shown as '?'.
 void reportUnlistable(const char *path) {
-    static char shown[WALK_PATH_SIZE];
-    std::snprintf(shown, sizeof shown, "%s", path);
-    for (char *c = shown; *c != '\0'; ++c) {
-        if (*c == '\r' || *c == '\n') *c = '?';
-    }
-    std::fprintf(stderr, "Error: %s: name cannot be listed\n", shown);
+    reportPath(path, "name cannot be listed");
 }
 
 void writeGroup(FILE *list, const char *path) {
@@ -110,19 +105,18 @@ int searchGif(const char *dir, FILE *list) {
 
 int startSearchGif(const char *dir, const char *listPath) {
     if (!isCsvListName(listPath)) {
-        std::fprintf(stderr, "Error: %s: not csv file\n", listPath);
+        reportPath(listPath, "not csv file");
         return -1;
     }
     // A new file, in text mode, that takes the list's name once it is
     // complete: an old list stays whole until then, also when the walk is
     // interrupted or the disk fills up.
     if (beginSafeFile(&templateFile, listPath, SAFE_TEXT, nullptr, nullptr) != 0) {
-        std::fprintf(stderr, "Error: %s: cannot write open\n", listPath);
+        reportPath(listPath, "cannot write open");
         return -1;
     }
     std::setvbuf(templateFile.stream, listBuf, _IOFBF, sizeof listBuf);
     int result = searchGif(dir, templateFile.stream);
-    if (commitSafeFile(&templateFile) != SAFE_DONE)
-        std::fprintf(stderr, "Error: %s: write error\n", listPath);
+    if (commitSafeFile(&templateFile) != SAFE_DONE) reportPath(listPath, "write error");
     return result;
 }

@@ -5,6 +5,7 @@
 #include "embed.h"
 #include "gif_format.h"
 #include "job_context.h"
+#include "report.h"
 #include "stream_io.h"
 
 // The two spellings of the closing emoji tag; no other case mix counts.
@@ -65,9 +66,8 @@ static const char *findGifPieceEnd(const char *piece, const char *textEnd) {
 static const char *findPieceEnd(const char *piece, const char *textEnd) {
     const char *candidate = findGifPieceEnd(piece, textEnd);
     if (candidate == nullptr) {
-        if (searchTagEnd(piece) == nullptr)
-            std::fprintf(stderr, "Error: %d:%s: cannot find tag-end\n", lineNo, imgFile);
-        std::fprintf(stderr, "Error: %d:%s: tag too long\n", lineNo, imgFile);
+        if (searchTagEnd(piece) == nullptr) reportLine(lineNo, imgFile, "cannot find tag-end");
+        reportLine(lineNo, imgFile, "tag too long");
     }
     return candidate;
 }

@@ -4,6 +4,7 @@
 // standard output, one line each, and matches print nothing (a line the
 // reader refuses gets its message on standard error too); or every line
 // becomes a card of the sheet.
+#include <cerrno>
 #include <cstring>
 
 #include "csv_reader.h"
@@ -80,6 +81,13 @@ int checkList(ExtractRun &run, const char *listPath, bool outFiles, HtmlSheet *s
             readerReportRefusal(line, lineNo);
         }
     }
+    // The lines before a read error are checked, the list is not.
+    bool readOk = !std::ferror(fp);
+    if (!readOk) {
+        char reason[128];
+        std::snprintf(reason, sizeof reason, "read error: %s", std::strerror(errno));
+        report(run, listPath, reason);
+    }
     std::fclose(fp);
-    return found == 0 ? 0 : 1;
+    return readOk && found == 0 ? EXIT_OK : EXIT_PROBLEM;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "extract.h"
+#include "shown_name.h"
 
 namespace {
 
@@ -19,16 +20,7 @@ bool isControlByte(char c) {
 }  // namespace
 
 void putShown(FILE *out, const char *name) {
-    char chunk[256];
-    size_t n = 0;
-    for (; *name != '\0'; ++name) {
-        chunk[n++] = isControlByte(*name) ? '?' : *name;
-        if (n == sizeof chunk) {
-            std::fwrite(chunk, 1, n, out);
-            n = 0;
-        }
-    }
-    std::fwrite(chunk, 1, n, out);
+    putShownName(out, name);
 }
 
 void report(ExtractRun &run, const char *path, const char *reason) {

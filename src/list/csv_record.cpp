@@ -130,6 +130,8 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
             put(s, c);
         }
     }
+    // A record cut by a read error is no record.
+    if (std::ferror(in)) return false;
     endPart(s);
     while (s.part < PARTS - 1) {
         startPart(s);

@@ -42,7 +42,7 @@ struct CsvReader {
 };
 
 // Reads the next record into `record` (its fields valid until the next
-// call); false at the end of the file.
+// call); false at the end of the file or on a read error (see ferror).
 bool readCsvRecord(CsvReader *reader, CsvRecord *record);
 
 #endif

@@ -29,8 +29,8 @@ int checkListFile(const char *path) {
         found += findings.count;
     }
     bool readOk = !std::ferror(in);
+    if (!readOk) reportReadError(path);
     std::fclose(in);
-    if (!readOk) reportFile(path, "cannot read");
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         reportFile("standard output", "cannot write");
         return EXIT_PROBLEM;

@@ -1,6 +1,7 @@
 // list_report.cpp - prints the messages of emojitag-list.
 #include "list_report.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -35,4 +36,8 @@ void reportFile(const char *path, const char *format, ...) {
     va_start(args, format);
     reportRest(format, args);
     va_end(args);
+}
+
+void reportReadError(const char *path) {
+    reportFile(path, "read error: %s", std::strerror(errno));
 }

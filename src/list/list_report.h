@@ -13,5 +13,8 @@
 void reportAt(const char *source, int line, const char *format, ...) LIST_PRINTF(3, 4);
 // "emojitag-list: PATH: ..." about a file named on the command line.
 void reportFile(const char *path, const char *format, ...) LIST_PRINTF(2, 3);
+// "emojitag-list: PATH: read error: REASON", the system's reason for the
+// read that just failed (errno).
+void reportReadError(const char *path);
 
 #endif

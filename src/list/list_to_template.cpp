@@ -214,8 +214,8 @@ int templateFromList(const char *path, bool utf8, const char *outPath) {
     endPreamble(&out);
     int left = templateLinesOf(in, source, utf8, out.stream);
     bool readOk = !std::ferror(in);
+    if (!readOk) reportReadError(source);
     if (!standardInput) std::fclose(in);
-    if (!readOk) reportFile(source, "cannot read");
     bool written = finishOutput(&out, readOk);
     return readOk && written && left == 0 ? EXIT_DONE : EXIT_PROBLEM;
 }

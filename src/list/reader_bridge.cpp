@@ -37,7 +37,9 @@ bool readerNextLine(FILE *list, ReaderLine *line) {
         lineBuf[n++] = static_cast<char>(c);
         if (c == '\n') break;
     }
-    if (n == 0) return false;
+    // A piece cut by a read error is no line: reading again after the error
+    // would go on from the middle of the line.
+    if (n == 0 || std::ferror(list)) return false;
     lineBuf[n] = '\0';
     readerTakeLine(lineBuf, n, line);
     return true;

@@ -8,6 +8,7 @@
 #include "platform_console.h"
 #include "platform_dir.h"
 #include "reader_bridge.h"
+#include "shown_name.h"
 #include "text_encoding.h"
 
 namespace {
@@ -40,13 +41,10 @@ const char *finish(ShowWriter &w) {
     return w.shown->text;
 }
 
-bool isControl(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-}
-
 // The piece for one byte that stands for itself.
 bool putByte(ShowWriter &w, char c) {
-    return put(w, isControl(static_cast<unsigned char>(c)) ? "?" : &c, 1);
+    char shown = shownByte(c);
+    return put(w, &shown, 1);
 }
 
 }  // namespace

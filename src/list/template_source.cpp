@@ -50,6 +50,11 @@ int templateEncoding(FILE *in, const char *path, int from) {
         scanUtf8(&scan, scanBuf, n);
         if (!bom) scanCp932(&cp932, scanBuf, n);
     }
+    // Of a template read only in part, nothing is judged.
+    if (std::ferror(in)) {
+        reportReadError(path);
+        return -1;
+    }
     int encoding = from;
     if (from == FROM_BYTES) encoding = bom ? FROM_UTF8 : encodingOfBytes(scan);
     if (encoding == BYTES_DAMAGED_UTF8) {
@@ -68,8 +73,8 @@ int templateEncoding(FILE *in, const char *path, int from) {
                    "reads as UTF-8 and as CP932; taken as UTF-8 (--from cp932 reads it as CP932)");
     // The mark is no text in either encoding.
     long skip = bom ? static_cast<long>(UTF8_BOM_SIZE) : 0;
-    if (std::ferror(in) || std::fseek(in, skip, SEEK_SET) != 0) {
-        reportFile(path, "cannot read");
+    if (std::fseek(in, skip, SEEK_SET) != 0) {
+        reportReadError(path);
         return -1;
     }
     return encoding;

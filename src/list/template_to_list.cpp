@@ -259,7 +259,9 @@ int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out) {
     CsvRecord rec;
     while (readCsvRecord(&reader, &rec))
         handleRecord(run, rec);
-    endGroup(run);
+    // A template cut by a read error ends in a group that may lack fields:
+    // it is neither judged nor written.
+    if (!std::ferror(in)) endGroup(run);
     return run.refused;
 }
 
@@ -277,8 +279,8 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
     }
     int refused = listTemplateRecords(in, path, encoding, out.stream);
     bool readOk = !std::ferror(in);
+    if (!readOk) reportReadError(path);
     std::fclose(in);
-    if (!readOk) reportFile(path, "cannot read");
     // A template that could not be read whole leaves an old list as it was.
     bool written = finishOutput(&out, readOk);
     return readOk && written && refused == 0 ? EXIT_DONE : EXIT_PROBLEM;
