@@ -50,12 +50,14 @@ FILE *openInputFile(const char *path, FileInfo *info);
 // path between two steps cannot split one job over two directories. POSIX:
 // a descriptor of the directory (AT_FDCWD for the current one), opened once.
 // Windows: the directory's path, its identity taken at the open and compared
-// again before a file takes its name (see win32_file.cpp for what that
-// leaves open).
+// again before a file is used or takes its name (see win32_file.cpp for what
+// that leaves open), and a handle that keeps the directory itself from being
+// renamed or removed meanwhile.
 constexpr size_t WORK_PATH_SIZE = 4096 + 1;
 struct WorkDir {
-    int handle;                 // POSIX: the directory's descriptor
-    int syncable;               // its entries can be synced through `handle`
+    int handle;                 // POSIX: the directory's descriptor; Windows: its handle
+                                // (HandleToLong)
+    int syncable;               // POSIX: its entries can be synced through `handle`
     FileIdentity id;            // Windows: the identity the open found
     char path[WORK_PATH_SIZE];  // the directory part of the path, its separator included ("" for
                                 // the current directory)
@@ -66,7 +68,9 @@ struct WorkDir {
 constexpr size_t WORK_NAME_SIZE = 256;
 
 // The length of the directory part of `path` (up to and including its last
-// separator; 0 for a bare name).
+// separator; 0 for a bare name). Windows: '\\' separates too, but not as
+// the second byte of a double-byte character, and the drive of "C:NAME" is
+// a directory part.
 size_t directoryPartLength(const char *path);
 
 // Opens the directory that `path` lies in (its directory part; the current
@@ -75,7 +79,7 @@ int openWorkDir(WorkDir *dir, const char *path);
 void closeWorkDir(WorkDir *dir);
 // Puts the directory's entries (the names just given by renames) on disk;
 // 0, or -1 (a directory that can only be searched cannot be synced, and
-// counts as done).
+// counts as done). Windows: nothing to do, the renames are written through.
 int syncWorkDir(const WorkDir *dir);
 
 // Opens the file `name` of `dir` as openInputFile opens a path.
@@ -116,6 +120,14 @@ struct SafeFile {
     char tempName[WORK_NAME_SIZE];  // its name while it is written
     unsigned long lateMode;         // attributes set after the last write (0: none)
     int replaces;                   // takes over the replaced file's attributes on commit
+#if defined(_WIN32)
+    // Windows: what placing compares, kept from begin (the identities of the
+    // temporary file and of the file it replaces), and the temporary file's
+    // handle, open from begin until it is placed or removed through it.
+    FileIdentity tempId;
+    FileIdentity replacedId;
+    void *handle;
+#endif
 };
 
 // Flags of beginSafeFile.
@@ -178,7 +190,9 @@ int commitSafeFile(SafeFile *sf);
 // write-back of `count` completed files, makes one flush for all of them,
 // and renames each into place (results in `results`). The renames reach the
 // disk with syncWorkDir of their directories. A file that fails is removed;
-// the old file is as it was.
+// the old file is as it was. Windows: a file has no write-back of its own
+// to start or await, and no flush serves many files: placeSafeFiles flushes
+// each file (FlushFileBuffers) before its rename.
 int completeSafeFile(SafeFile *sf);
 void placeSafeFiles(SafeFile *const *files, int count, int *results);
 

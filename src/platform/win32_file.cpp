@@ -4,9 +4,13 @@
 // (read-only, hidden, system, archive, not content-indexed). An input is
 // opened for its attributes first and for reading only when it is a file on
 // disk; outputs and new files are opened without following a reparse point.
-// A new file is created exclusively under a random name beside its final
-// one, in a directory held open until the file is placed, and takes the
-// place of an old one with ReplaceFileA, which keeps the old file's security
+// A job works in one directory, held open (so that it can be neither
+// renamed nor removed) and identified when it is opened; the ANSI functions
+// take names, not directory handles, so each file goes by the directory's
+// path and its own name, and the directory's identity is compared again
+// before a file is used or takes its name. A new file is created
+// exclusively under a random name beside its final one and takes the place
+// of an old one with ReplaceFileA, which keeps the old file's security
 // descriptor (its ACL and owner), attributes and other streams, or with
 // MoveFileExA where nothing is to be kept; both leave the old file whole
 // until the new one is complete.
@@ -19,6 +23,7 @@
 #include <ntsecapi.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -97,13 +102,12 @@ bool isAvoided(const FileIdentity &id, const FileIdentity *avoid, int avoidCount
     return false;
 }
 
-// Marks the file open as `f` for removal when it is closed: the file itself,
-// whatever name it has by then. False when the system refuses.
-bool removeWhenClosed(FILE *f) {
-    intptr_t h = _get_osfhandle(_fileno(f));
+// Marks the file open as `h` (with DELETE access) for removal once its last
+// handle is closed: the file itself, whatever name it has by then. False
+// when the system refuses.
+bool markForRemoval(HANDLE h) {
     FILE_DISPOSITION_INFO disposition{TRUE};
-    return h != -1 && SetFileInformationByHandle(reinterpret_cast<HANDLE>(h), FileDispositionInfo,
-                                                 &disposition, sizeof disposition);
+    return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 // The user running the program, as the owners of files name users: the
@@ -156,22 +160,6 @@ bool ownedByRunner(HANDLE h) {
     return runnerSids(&user, &created) && (EqualSid(owner, user) || EqualSid(owner, created));
 }
 
-// Where the last name of `path` begins: after the last '\' or '/' that is a
-// character of its own (in the ANSI code page, 0x5C is also the second byte
-// of many characters), or after the drive of "C:NAME".
-size_t directoryLength(const char *path) {
-    size_t dirLen = 0;
-    char drive = static_cast<char>(path[0] | 0x20);
-    if (drive >= 'a' && drive <= 'z' && path[1] == ':') dirLen = 2;
-    for (size_t i = dirLen; path[i] != '\0'; i++) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1] != '\0')
-            i++;
-        else if (isPathSeparator(path[i]))
-            dirLen = i + 1;
-    }
-    return dirLen;
-}
-
 // The length of the longest start of `name` of at most `max` bytes that
 // ends between two characters.
 size_t wholeCharacters(const char *name, size_t max) {
@@ -184,6 +172,60 @@ size_t wholeCharacters(const char *name, size_t max) {
     return n;
 }
 
+// A file of a WorkDir goes by its full name, the directory's path followed
+// by the file's own name: the ANSI functions take no directory handle.
+constexpr size_t FULL_NAME_SIZE = WORK_PATH_SIZE + WORK_NAME_SIZE;
+
+// dir->path followed by `name` in `out` (FULL_NAME_SIZE bytes); false when
+// the name is longer than one name may be.
+bool nameIn(const WorkDir *dir, const char *name, char *out) {
+    size_t dirLen = std::strlen(dir->path);
+    size_t nameLen = std::strlen(name);
+    if (nameLen >= WORK_NAME_SIZE) return false;
+    std::memcpy(out, dir->path, dirLen);
+    std::memcpy(out + dirLen, name, nameLen + 1);
+    return true;
+}
+
+// Opens the directory `dirPath` names (a directory part, "" for the current
+// directory; links followed) and gives its identity. Held (`hold`), it is
+// opened for listing and not shared for deletion, so that it can be neither
+// renamed nor removed while the handle is open; a user who may not list it
+// gets a handle that only identifies it.
+HANDLE openDirectoryHandle(const char *dirPath, bool hold, FileIdentity *id) {
+    char dirName[WORK_PATH_SIZE + 1];
+    size_t dirLen = std::strlen(dirPath);
+    if (dirLen + 2 > sizeof dirName) return INVALID_HANDLE_VALUE;
+    std::memcpy(dirName, dirPath, dirLen);
+    std::memcpy(dirName + dirLen, ".", 2);
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (hold)
+        h = CreateFileA(dirName, FILE_LIST_DIRECTORY, SHARE_READ_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        h = CreateFileA(dirName, 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                        nullptr);
+    BY_HANDLE_FILE_INFORMATION data;
+    if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &data) &&
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *id = identityOf(data);
+        return h;
+    }
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return INVALID_HANDLE_VALUE;
+}
+
+// Whether the directory's path still leads to the directory its open found.
+// The held handle keeps that directory from being renamed or removed, but
+// not a folder above it, nor a junction on the path, from being swapped.
+bool stillWorkDir(const WorkDir *dir) {
+    FileIdentity id{0, 0};
+    HANDLE h = openDirectoryHandle(dir->path, false, &id);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return sameIdentity(id, dir->id);
+}
+
 // Tries this many random names before giving up on a directory.
 constexpr int TEMP_ATTEMPTS = 100;
 constexpr size_t TEMP_RANDOM = 6;
@@ -191,21 +233,17 @@ constexpr size_t TEMP_RANDOM = 6;
 // characters per name: at most this much of the final name is used.
 constexpr size_t TEMP_STEM_MAX = 200;
 
-// "DIR\.NAME.XXXXXX" for path "DIR\NAME"; false when it does not fit `cap`.
-bool tempNameFor(const char *path, char *tempName, size_t cap) {
-    size_t dirLen = directoryLength(path);
-    size_t stem = wholeCharacters(path + dirLen, TEMP_STEM_MAX);
-    if (dirLen + 1 + stem + 1 + TEMP_RANDOM + 1 > cap) return false;
+// ".NAME.XXXXXX" for the name NAME (the X's are replaced by random
+// characters); it always fits WORK_NAME_SIZE.
+void tempNameFor(const char *name, char *tempName) {
+    size_t stem = wholeCharacters(name, TEMP_STEM_MAX);
     char *p = tempName;
-    std::memcpy(p, path, dirLen);
-    p += dirLen;
     *p++ = '.';
-    std::memcpy(p, path + dirLen, stem);
+    std::memcpy(p, name, stem);
     p += stem;
     *p++ = '.';
-    std::memset(p, 'X', TEMP_RANDOM);  // replaced by random characters
+    std::memset(p, 'X', TEMP_RANDOM);
     p[TEMP_RANDOM] = '\0';
-    return true;
 }
 
 // Random characters from the system's generator; false when it gives none
@@ -221,21 +259,26 @@ bool randomChars(char *out) {
 }
 
 // The temporary files being written, which Ctrl-C or a termination request
-// removes first; each is opened with FILE_SHARE_DELETE, so that it can be
-// deleted while open.
-constexpr int TEMP_SLOTS = 4;
-std::atomic<const char *> tempFiles[TEMP_SLOTS];
+// removes first: a batch of replacements waits with many of them complete.
+// Each is opened with FILE_SHARE_DELETE, so that it can be deleted while
+// open.
+constexpr int TEMP_SLOTS = 80;
+std::atomic<const SafeFile *> tempFiles[TEMP_SLOTS];
 // Set while a temporary file is created and not yet in tempFiles. The
 // handler runs on a thread of its own, so it waits for the file (a moment).
 std::atomic<bool> creatingTemp;
 constexpr int CREATION_WAIT_MS = 1000;
 
+// Removed by name: the handles belong to the thread the handler interrupts,
+// which may close them at any moment (a handle's value is then another
+// object's).
 void removeTempFilesAndEnd(int sig) {
     for (int waited = 0; creatingTemp.load() && waited < CREATION_WAIT_MS; waited++)
         Sleep(1);
-    for (std::atomic<const char *> &slot : tempFiles) {
-        const char *name = slot.load();
-        if (name != nullptr) DeleteFileA(name);
+    char name[FULL_NAME_SIZE];
+    for (std::atomic<const SafeFile *> &slot : tempFiles) {
+        const SafeFile *sf = slot.load();
+        if (sf != nullptr && nameIn(sf->dir, sf->tempName, name)) DeleteFileA(name);
     }
     std::signal(sig, SIG_DFL);
     std::raise(sig);
@@ -250,49 +293,52 @@ void catchEndingSignals() {
     }
 }
 
-bool rememberTemp(const char *name) {
-    for (std::atomic<const char *> &slot : tempFiles) {
-        const char *none = nullptr;
-        if (slot.compare_exchange_strong(none, name)) return true;
+bool rememberTemp(const SafeFile *sf) {
+    for (std::atomic<const SafeFile *> &slot : tempFiles) {
+        const SafeFile *none = nullptr;
+        if (slot.compare_exchange_strong(none, sf)) return true;
     }
     return false;
 }
 
-void forgetTemp(const char *name) {
-    for (std::atomic<const char *> &slot : tempFiles) {
-        const char *mine = name;
+void forgetTemp(const SafeFile *sf) {
+    for (std::atomic<const SafeFile *> &slot : tempFiles) {
+        const SafeFile *mine = sf;
         slot.compare_exchange_strong(mine, nullptr);
     }
 }
 
-// Creates a file of the program's own under a free random name (the
-// X's at the end of `tempName`) and remembers it for removal. CREATE_NEW
-// fails on any name that exists, and FILE_FLAG_OPEN_REPARSE_POINT keeps a
-// link or junction at the name from being followed, so nothing but a new
-// file is opened. Its handle (with DELETE access, so that it can be removed
-// through the handle), or INVALID_HANDLE_VALUE.
-HANDLE createTemp(char *tempName, bool readBack) {
-    char *random = tempName + std::strlen(tempName) - TEMP_RANDOM;
+// Creates a file of the program's own under a free random name for
+// sf->name in sf->dir (sf->tempName) and remembers it for removal.
+// CREATE_NEW fails on any name that exists, and FILE_FLAG_OPEN_REPARSE_POINT
+// keeps a link or junction at the name from being followed, so nothing but
+// a new file is opened. Its handle (with DELETE access, so that it can be
+// removed through the handle), or INVALID_HANDLE_VALUE.
+HANDLE createTemp(SafeFile *sf, bool readBack) {
+    tempNameFor(sf->name, sf->tempName);
+    char *random = sf->tempName + std::strlen(sf->tempName) - TEMP_RANDOM;
+    char temp[FULL_NAME_SIZE];
     for (int i = 0; i < TEMP_ATTEMPTS; ++i) {
-        if (!randomChars(random)) return INVALID_HANDLE_VALUE;
+        if (!randomChars(random) || !nameIn(sf->dir, sf->tempName, temp)) break;
         creatingTemp.store(true);
-        HANDLE h = CreateFileA(tempName, GENERIC_WRITE | DELETE | (readBack ? GENERIC_READ : 0),
+        HANDLE h = CreateFileA(temp, GENERIC_WRITE | DELETE | (readBack ? GENERIC_READ : 0),
                                FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         DWORD error = GetLastError();
-        bool remembered = h != INVALID_HANDLE_VALUE && rememberTemp(tempName);
+        bool remembered = h != INVALID_HANDLE_VALUE && rememberTemp(sf);
         creatingTemp.store(false);
         if (h == INVALID_HANDLE_VALUE) {
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-            return INVALID_HANDLE_VALUE;
+            break;
         }
         if (!remembered) {
+            markForRemoval(h);
             CloseHandle(h);
-            DeleteFileA(tempName);
-            return INVALID_HANDLE_VALUE;
+            break;
         }
         return h;
     }
+    sf->tempName[0] = '\0';
     return INVALID_HANDLE_VALUE;
 }
 
@@ -322,77 +368,46 @@ int whatStandsAt(const char *path, FileIdentity *id) {
     return what;
 }
 
-// What a new file's commit compares before the rename, kept from its begin:
-// the directory it is written in (held open as `dir`), the temporary file
-// and the file it replaces.
-struct TempGuard {
-    const SafeFile *file;  // null while the slot is free
-    HANDLE dir;
-    FileIdentity dirId;
-    FileIdentity tempId;
-    FileIdentity replacedId;  // when file->replaces
-};
-TempGuard guards[TEMP_SLOTS];
-
-TempGuard *guardOf(const SafeFile *sf) {
-    for (TempGuard &g : guards)
-        if (g.file == sf) return &g;
-    return nullptr;
-}
-
-void releaseGuard(TempGuard *g) {
-    if (g == nullptr) return;
-    if (g->dir != INVALID_HANDLE_VALUE) CloseHandle(g->dir);
-    *g = TempGuard{nullptr, INVALID_HANDLE_VALUE, {0, 0}, {0, 0}, {0, 0}};
-}
-
-// Opens the directory that `path` lies in (links followed) and gives its
-// identity. Opened for listing and not shared for deletion, it can be
-// neither renamed nor removed while the handle is open; a user who may not
-// list it gets a handle that only identifies it.
-HANDLE openDirectoryOf(const char *path, bool hold, FileIdentity *id) {
-    char dirName[SAFE_NAME_SIZE];
-    size_t dirLen = directoryLength(path);
-    if (dirLen + 2 > sizeof dirName) return INVALID_HANDLE_VALUE;
-    std::memcpy(dirName, path, dirLen);
-    std::memcpy(dirName + dirLen, ".", 2);
-    HANDLE h = INVALID_HANDLE_VALUE;
-    if (hold)
-        h = CreateFileA(dirName, FILE_LIST_DIRECTORY, SHARE_READ_WRITE, nullptr, OPEN_EXISTING,
-                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        h = CreateFileA(dirName, 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                        nullptr);
-    BY_HANDLE_FILE_INFORMATION data;
-    if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &data) &&
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        *id = identityOf(data);
-        return h;
-    }
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    return INVALID_HANDLE_VALUE;
-}
-
-// Whether the temporary name still leads to the file written.
-bool tempIsOurs(const SafeFile &sf, const TempGuard *g) {
+// Whether the temporary name `temp` still leads to the file written.
+bool tempIsOurs(const SafeFile &sf, const char *temp) {
     FileIdentity id{0, 0};
-    return g != nullptr && whatStandsAt(sf.tempName, &id) == NAME_FILE &&
-           sameIdentity(id, g->tempId);
+    return whatStandsAt(temp, &id) == NAME_FILE && sameIdentity(id, sf.tempId);
 }
 
-// Whether the rename would still happen where the file was begun: path's
-// directory is the one held open, and the file to be replaced is still the
-// one found at begin. A name that was free may have got a file meanwhile,
-// which the new one replaces (as the last of two writers wins).
-bool stillInPlace(const SafeFile &sf, const TempGuard &g) {
-    FileIdentity dirId{0, 0};
-    HANDLE dir = openDirectoryOf(sf.path, false, &dirId);
-    if (dir == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(dir);
-    if (!sameIdentity(dirId, g.dirId)) return false;
+// Removes the temporary file by its name `temp`, made removable again first
+// (the attributes it was to take may include read-only).
+void deleteTempName(const char *temp) {
+    SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(temp);
+}
+
+// Closes the temporary file's handle and removes the file: through the
+// handle, or by name while the name still leads to it when the system
+// refuses that. Its stream is closed already.
+void dropTemp(SafeFile *sf) {
+    HANDLE h = static_cast<HANDLE>(sf->handle);
+    bool removed = h != nullptr && markForRemoval(h);
+    if (h != nullptr) CloseHandle(h);
+    sf->handle = nullptr;
+    char temp[FULL_NAME_SIZE];
+    if (!removed && sf->tempName[0] != '\0' && nameIn(sf->dir, sf->tempName, temp) &&
+        tempIsOurs(*sf, temp))
+        deleteTempName(temp);
+    forgetTemp(sf);
+    sf->tempName[0] = '\0';
+}
+
+// Whether the rename would still happen where the file was begun: the
+// directory's path leads to the directory its WorkDir found, and the file
+// to be replaced at `path` is still the one found at begin. A name that was
+// free may have got a file meanwhile, which the new one replaces (as the
+// last of two writers wins).
+bool stillInPlace(const SafeFile &sf, const char *path) {
+    if (!stillWorkDir(sf.dir)) return false;
     FileIdentity id{0, 0};
-    int what = whatStandsAt(sf.path, &id);
-    return sf.replaces ? what == NAME_FILE && sameIdentity(id, g.replacedId) : what != NAME_REFUSED;
+    int what = whatStandsAt(path, &id);
+    return sf.replaces ? what == NAME_FILE && sameIdentity(id, sf.replacedId)
+                       : what != NAME_REFUSED;
 }
 
 // ReplaceFileA refuses to replace a read-only file and, in some versions,
@@ -409,6 +424,41 @@ bool replaceKeepingOld(const char *path, const char *temp) {
     }
     if (cleared) SetFileAttributesA(path, keptAttributes(old));
     return false;
+}
+
+// Puts one completed file on disk and in its place. FlushFileBuffers is
+// the only way to put a file's content on disk, one call per file (there is
+// no flush for many files at once). The handle is closed before the rename:
+// ReplaceFileA opens the new file for reading, which a handle that does not
+// share reading refuses. A file replaces another by ReplaceFileA, which
+// keeps the replaced file's security descriptor and attributes; one in a
+// free place gets like's attributes, if any, before it shows under the
+// name. The names are compared with what begin found just before the
+// rename; a file that could not be put on disk goes through its handle,
+// one that could not be placed by its name while that is still its own.
+int placeSafeFile(SafeFile *sf) {
+    HANDLE h = static_cast<HANDLE>(sf->handle);
+    if (h == nullptr) return SAFE_WRITE_FAILED;
+    if (!FlushFileBuffers(h)) {
+        dropTemp(sf);
+        return SAFE_WRITE_FAILED;
+    }
+    CloseHandle(h);
+    sf->handle = nullptr;
+    char temp[FULL_NAME_SIZE];
+    char path[FULL_NAME_SIZE];
+    bool ours = nameIn(sf->dir, sf->tempName, temp) && nameIn(sf->dir, sf->name, path) &&
+                tempIsOurs(*sf, temp);
+    bool placed =
+        ours && stillInPlace(*sf, path) &&
+        (sf->replaces
+             ? replaceKeepingOld(path, temp)
+             : (sf->lateMode == 0 || SetFileAttributesA(temp, keptAttributes(sf->lateMode))) &&
+                   MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    if (!placed && ours) deleteTempName(temp);
+    forgetTemp(sf);
+    sf->tempName[0] = '\0';
+    return placed ? SAFE_DONE : SAFE_NOT_PLACED;
 }
 
 // Whether the open output `h` is the tool's to write: a file on disk, not a
@@ -464,19 +514,87 @@ FILE *openInputFile(const char *path, FileInfo *info) {
     return streamOfHandle(h, _O_RDONLY | _O_BINARY, "rb");
 }
 
+// After the last '\' or '/' that is a character of its own (in the ANSI
+// code page, 0x5C is also the second byte of many characters), or after the
+// drive of "C:NAME".
+size_t directoryPartLength(const char *path) {
+    size_t dirLen = 0;
+    char drive = static_cast<char>(path[0] | 0x20);
+    if (drive >= 'a' && drive <= 'z' && path[1] == ':') dirLen = 2;
+    for (size_t i = dirLen; path[i] != '\0'; i++) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1] != '\0')
+            i++;
+        else if (isPathSeparator(path[i]))
+            dirLen = i + 1;
+    }
+    return dirLen;
+}
+
+// The held directory's handle lives in the WorkDir's int: the handles of
+// the system's objects are 32-bit values on 64-bit Windows too (only their
+// lower 32 bits are significant, so that 32- and 64-bit processes can share
+// them), and HandleToLong and LongToHandle convert them without loss.
+int openWorkDir(WorkDir *dir, const char *path) {
+    size_t len = directoryPartLength(path);
+    dir->handle = -1;
+    dir->syncable = 0;
+    dir->id = FileIdentity{0, 0};
+    if (len >= sizeof dir->path) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(dir->path, path, len);
+    dir->path[len] = '\0';
+    HANDLE h = openDirectoryHandle(dir->path, true, &dir->id);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    dir->handle = HandleToLong(h);
+    return 0;
+}
+
+void closeWorkDir(WorkDir *dir) {
+    if (dir->handle != -1) CloseHandle(LongToHandle(dir->handle));
+    dir->handle = -1;
+}
+
+// Nothing to do: MoveFileExA is called with MOVEFILE_WRITE_THROUGH, which
+// returns once the rename is on disk, and the rename of ReplaceFileA is
+// written through the journal of NTFS.
+int syncWorkDir(const WorkDir *dir) {
+    (void)dir;
+    return 0;
+}
+
+// The name is opened as openInputFile opens it, and the stream kept only
+// when the directory's path still leads to the directory the WorkDir found.
+FILE *openInputFileIn(const WorkDir *dir, const char *name, FileInfo *info) {
+    char path[FULL_NAME_SIZE];
+    if (!nameIn(dir, name, path)) return nullptr;
+    FILE *f = openInputFile(path, info);
+    if (f != nullptr && !stillWorkDir(dir)) {
+        std::fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
 // The name is opened without following a reparse point and refused unless
-// claimOutput says it is the tool's to write; only then is it emptied. A
-// new file gets the input's attributes (a read-only input gives a read-only
-// copy, as its permission bits do on POSIX); an existing one keeps its own,
-// and its security descriptor.
-FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity *avoid,
-                     int avoidCount) {
+// claimOutput says it is the tool's to write and it lies in the directory
+// the WorkDir found; only then is it emptied. A new file gets the input's
+// attributes (a read-only input gives a read-only copy, as its permission
+// bits do on POSIX); an existing one keeps its own, and its security
+// descriptor. `like` itself is not needed: the attributes come from
+// *likeInfo.
+FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const FileInfo *likeInfo,
+                       const FileIdentity *avoid, int avoidCount) {
+    (void)like;
+    char path[FULL_NAME_SIZE];
+    if (!nameIn(dir, name, path)) return nullptr;
     HANDLE h =
         CreateFileA(path, GENERIC_WRITE | READ_CONTROL, SHARE_READ_WRITE, nullptr, OPEN_ALWAYS,
-                    keptAttributes(like->mode) | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                    keptAttributes(likeInfo->mode) | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    if (!claimOutput(h, avoid, avoidCount) || !SetEndOfFile(h)) {
+    if (!claimOutput(h, avoid, avoidCount) || !stillWorkDir(dir) || !SetEndOfFile(h)) {
         CloseHandle(h);
         if (created) DeleteFileA(path);
         return nullptr;
@@ -486,91 +604,104 @@ FILE *openOutputFile(const char *path, const FileInfo *like, const FileIdentity 
     return f;
 }
 
-// The temporary file lies beside `path` as ".NAME.XXXXXX". It is created
+// The temporary file lies beside the name as ".NAME.XXXXXX". It is created
 // plain, so that it can still be removed after a failed job; the attributes
 // to keep come with the replacement: those of the file it replaces, or
-// like's where it takes a free name (a link's). A file that stands at
-// `path` with `like` given must be like itself: the copy replaces only what
-// it is a copy of.
-int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const FileInfo *likeInfo) {
+// like's where it takes a free name (a link's). A file that stands at the
+// name with `like` given must be like itself: the copy replaces only what
+// it is a copy of. The stream is on a duplicate of the file's handle: the
+// handle itself stays open after the stream is closed, until the file is
+// placed or removed through it.
+int beginSafeFileIn(SafeFile *sf, const WorkDir *dir, const char *name, int flags, FILE *like,
+                    const FileInfo *likeInfo) {
     sf->stream = nullptr;
-    sf->path = path;
+    sf->fd = -1;
+    sf->dir = dir;
     sf->tempName[0] = '\0';
     sf->lateMode = like != nullptr ? likeInfo->mode : 0;
-    FileIdentity replaced{0, 0};
-    int what = whatStandsAt(path, &replaced);
-    if (what == NAME_REFUSED) return -1;
-    if (what == NAME_FILE && like != nullptr && !sameIdentity(replaced, likeInfo->id)) return -1;
-    sf->replaces = what == NAME_FILE;
-    TempGuard *g = guardOf(nullptr);
-    if (g == nullptr || !tempNameFor(path, sf->tempName, sizeof sf->tempName)) return -1;
-    *g = TempGuard{sf, INVALID_HANDLE_VALUE, {0, 0}, {0, 0}, replaced};
-    g->dir = openDirectoryOf(path, true, &g->dirId);
-    catchEndingSignals();
-    bool readBack = (flags & SAFE_READ_BACK) != 0;
-    HANDLE h =
-        g->dir != INVALID_HANDLE_VALUE ? createTemp(sf->tempName, readBack) : INVALID_HANDLE_VALUE;
-    BY_HANDLE_FILE_INFORMATION data;
-    if (h != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(h, &data)) {
-        CloseHandle(h);
-        DeleteFileA(sf->tempName);
-        forgetTemp(sf->tempName);
-        h = INVALID_HANDLE_VALUE;
-    }
-    if (h == INVALID_HANDLE_VALUE) {
-        releaseGuard(g);
+    sf->replaces = 0;
+    sf->tempId = FileIdentity{0, 0};
+    sf->replacedId = FileIdentity{0, 0};
+    sf->handle = nullptr;
+    size_t nameLen = std::strlen(name);
+    char path[FULL_NAME_SIZE];
+    if (nameLen >= sizeof sf->name || !nameIn(dir, name, path)) {
+        errno = ENAMETOOLONG;
         return -1;
     }
-    g->tempId = identityOf(data);
-    sf->stream = newFileStream(h, (flags & SAFE_TEXT) != 0, readBack);
+    std::memcpy(sf->name, name, nameLen + 1);
+    int what = whatStandsAt(path, &sf->replacedId);
+    if (what == NAME_REFUSED) return -1;
+    if (what == NAME_FILE && like != nullptr && !sameIdentity(sf->replacedId, likeInfo->id))
+        return -1;
+    sf->replaces = what == NAME_FILE;
+    catchEndingSignals();
+    bool readBack = (flags & SAFE_READ_BACK) != 0;
+    HANDLE h = createTemp(sf, readBack);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    sf->handle = h;
+    BY_HANDLE_FILE_INFORMATION data;
+    HANDLE streamHandle = INVALID_HANDLE_VALUE;
+    if (GetFileInformationByHandle(h, &data) && stillWorkDir(dir) &&
+        DuplicateHandle(GetCurrentProcess(), h, GetCurrentProcess(), &streamHandle, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+        sf->tempId = identityOf(data);
+        sf->stream = newFileStream(streamHandle, (flags & SAFE_TEXT) != 0, readBack);
+    }
     if (sf->stream != nullptr) return 0;
-    DeleteFileA(sf->tempName);
-    forgetTemp(sf->tempName);
-    releaseGuard(g);
+    dropTemp(sf);
     return -1;
 }
 
-// A file that replaces another takes over its security descriptor and
-// attributes; one in a free place gets like's attributes, if any, before it
-// shows under the name. The names are compared with what begin found just
-// before the rename; a file that could not be written whole goes through
-// its handle, one that could not be placed by its name while that is still
-// its own.
-int commitSafeFile(SafeFile *sf) {
+int beginSafeFile(SafeFile *sf, const char *path, int flags, FILE *like, const FileInfo *likeInfo) {
+    sf->stream = nullptr;
+    sf->fd = -1;
+    sf->handle = nullptr;
+    sf->tempName[0] = '\0';
+    sf->dir = &sf->ownDir;
+    sf->ownDir.handle = -1;
+    if (openWorkDir(&sf->ownDir, path) != 0) return -1;
+    if (beginSafeFileIn(sf, &sf->ownDir, path + directoryPartLength(path), flags, like, likeInfo) ==
+        0)
+        return 0;
+    int saved = errno;
+    closeWorkDir(&sf->ownDir);
+    errno = saved;
+    return -1;
+}
+
+// The content reaches the disk in placeSafeFiles, which needs the handle
+// only; a file that could not be written whole goes through its handle.
+int completeSafeFile(SafeFile *sf) {
     FILE *f = sf->stream;
     sf->stream = nullptr;
-    TempGuard *g = guardOf(sf);
     bool written = std::fflush(f) == 0 && !std::ferror(f);
-    if (!written) removeWhenClosed(f);
     written = std::fclose(f) == 0 && written;
-    int result = SAFE_WRITE_FAILED;
-    bool ours = tempIsOurs(*sf, g);
-    if (written) {
-        bool placed =
-            ours && stillInPlace(*sf, *g) &&
-            (sf->replaces ? replaceKeepingOld(sf->path, sf->tempName)
-                          : (sf->lateMode == 0 ||
-                             SetFileAttributesA(sf->tempName, keptAttributes(sf->lateMode))) &&
-                                MoveFileExA(sf->tempName, sf->path,
-                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-        result = placed ? SAFE_DONE : SAFE_NOT_PLACED;
+    if (written) return SAFE_DONE;
+    dropTemp(sf);
+    return SAFE_WRITE_FAILED;
+}
+
+void placeSafeFiles(SafeFile *const *files, int count, int *results) {
+    for (int i = 0; i < count; i++)
+        results[i] = placeSafeFile(files[i]);
+}
+
+int commitSafeFile(SafeFile *sf) {
+    int result = completeSafeFile(sf);
+    if (result == SAFE_DONE) {
+        SafeFile *one[1] = {sf};
+        placeSafeFiles(one, 1, &result);
     }
-    if (result != SAFE_DONE && ours) {
-        SetFileAttributesA(sf->tempName, FILE_ATTRIBUTE_NORMAL);  // removable again
-        DeleteFileA(sf->tempName);
-    }
-    forgetTemp(sf->tempName);
-    releaseGuard(g);
+    if (result == SAFE_DONE && syncWorkDir(sf->dir) != 0) result = SAFE_NOT_SYNCED;
+    if (sf->dir == &sf->ownDir) closeWorkDir(&sf->ownDir);
     return result;
 }
 
+// Begun or completed, the file goes through its handle, still open.
 void abandonSafeFile(SafeFile *sf) {
-    if (sf->stream != nullptr) {
-        bool removed = removeWhenClosed(sf->stream);
-        std::fclose(sf->stream);
-        if (!removed && tempIsOurs(*sf, guardOf(sf))) DeleteFileA(sf->tempName);
-    }
+    if (sf->stream != nullptr) std::fclose(sf->stream);
     sf->stream = nullptr;
-    forgetTemp(sf->tempName);
-    releaseGuard(guardOf(sf));
+    if (sf->handle != nullptr || sf->tempName[0] != '\0') dropTemp(sf);
+    if (sf->dir == &sf->ownDir) closeWorkDir(&sf->ownDir);
 }
