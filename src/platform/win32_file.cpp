@@ -262,7 +262,7 @@ bool randomChars(char *out) {
 // removes first: a batch of replacements waits with many of them complete.
 // Each is opened with FILE_SHARE_DELETE, so that it can be deleted while
 // open.
-constexpr int TEMP_SLOTS = 80;
+constexpr int TEMP_SLOTS = 160;
 std::atomic<const SafeFile *> tempFiles[TEMP_SLOTS];
 // Set while a temporary file is created and not yet in tempFiles. The
 // handler runs on a thread of its own, so it waits for the file (a moment).

@@ -131,12 +131,12 @@ row "-o: no -out file is left" no_out_left
 # its own, holds the POSIX build's bytes, and no temporary file is left.
 for side in posix windows; do
     mkdir -p "$work/batch-$side/a" "$work/batch-$side/表"
-    for i in $(seq 1 20); do
+    for i in $(seq 1 70); do
         cp "$root/tests/data/tiny.gif" "$work/batch-$side/a/p$i.gif"
         cp "$root/tests/data/tiny.gif" "$work/batch-$side/表/ソ$i.gif"
     done
 done
-for i in $(seq 1 20); do
+for i in $(seq 1 70); do
     printf 'a/p%s.gif,<emoji><a>%s</a></emoji>\n表/ソ%s.gif,<emoji><b>%s</b></emoji>\n' $i $i $i $i \
         >>"$work/batch-posix/list.csv"
     printf 'a/p%s.gif,<emoji><a>%s</a></emoji>\r\n表\\ソ%s.gif,<emoji><b>%s</b></emoji>\r\n' $i $i $i $i |
@@ -145,10 +145,10 @@ done
 run_posix batch-posix -o list.csv 2>/dev/null
 run_windows batch-windows -o list.csv 2>/dev/null
 batch_like_posix() {
-    for i in $(seq 1 20); do
+    for i in $(seq 1 70); do
         same_files batch-posix batch-windows "a/p$i.gif" "表/ソ$i.gif" || return 1
     done
-    ! cmp -s "$root/tests/data/tiny.gif" "$work/batch-windows/表/ソ20.gif" &&
+    ! cmp -s "$root/tests/data/tiny.gif" "$work/batch-windows/表/ソ70.gif" &&
         [ -z "$(find "$work/batch-windows" -name '.*' | head -1)" ]
 }
 row "-o in a batch over two folders: the POSIX build's pictures, no temporary file" batch_like_posix
