@@ -28,6 +28,7 @@ void fillInfo(const struct stat &st, FileInfo *info) {
     info->mode = st.st_mode & 07777;
     info->owner = st.st_uid;
     info->group = st.st_gid;
+    info->size = S_ISREG(st.st_mode) ? static_cast<unsigned long long>(st.st_size) : 0;
 }
 
 // The user the program runs as, asked once (without a guarded static, which
@@ -377,6 +378,10 @@ int giveAttributes(int fd, const Model &m, ssize_t xattrLen, unsigned long *late
 }
 
 }  // namespace
+
+int streamDescriptor(FILE *f) {
+    return descriptorOf(f);
+}
 
 int streamFileInfo(FILE *f, FileInfo *info) {
     struct stat st;
