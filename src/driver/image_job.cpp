@@ -9,6 +9,7 @@
 #include "image_formats.h"
 #include "image_job.h"
 #include "job_context.h"
+#include "platform_copy.h"
 #include "platform_file.h"
 #include "report.h"
 
@@ -265,7 +266,12 @@ int openImgFile(const char *path, const char *text, int imgType) {
     std::setvbuf(in, inStreamBuf, _IOFBF, STREAM_BUF_SIZE);
     std::setvbuf(out, outStreamBuf, _IOFBF, STREAM_BUF_SIZE);
 
+    // An input larger than its stream buffer is mapped, so that the runs
+    // that pass unchanged go out without a copy through the program. One
+    // cut short meanwhile fails as a short read would.
+    bool mapped = info.size > STREAM_BUF_SIZE && mapInput(in, info.size);
     int fault = format->rewrite(in, out, text);
+    if (mapped && !unmapInput(in)) fault = -1;
     std::fclose(in);
     if (doOverWritefile)
         finishReplacement(path, dir, info, fault, *format);

@@ -74,7 +74,7 @@ bool passSubBlocks(GifReader &r, FILE *to) {
             if (b.end - b.pos <= n) break;
             b.pos += 1 + n;
         }
-        if (b.pos > from) forwardUnchecked(to, b.buf + from, b.pos - from);
+        if (b.pos > from) forwardRunUnchecked(b, to, from, b.pos - from);
         if (ended) return true;
         int n = pullGifSubBlock(r, to);
         if (n <= 0) return n == 0;

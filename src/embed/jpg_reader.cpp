@@ -85,7 +85,7 @@ bool passEntropy(JpgReader &r, FILE *to) {
         const unsigned char *start = b.buf + b.pos;
         const unsigned char *ff = findRunEnd(start, b.buf + b.end);
         size_t run = static_cast<size_t>((ff ? ff : b.buf + b.end) - start);
-        if (run > 0 && !forwardChecked(to, start, run)) return false;
+        if (run > 0 && !forwardRunChecked(b, to, b.pos, run)) return false;
         b.pos += run;
         if (ff) {
             b.pos++;

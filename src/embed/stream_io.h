@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform_copy.h"
+
 // The Windows C library has the same unlocked byte calls under other names.
 #if defined(_WIN32)
 #define getc_unlocked _getc_nolock
@@ -75,24 +77,34 @@ inline bool copyRest(FILE *in, FILE *out, void *buf, size_t size) {
 
 // An input read a bufferful at a time into a reader's own buffer and taken
 // from there: a format's many small fields cost no library call each, and a
-// run that lies in the buffer can be passed on straight from it.
+// run that lies in the buffer can be passed on straight from it. An input
+// the image job has mapped (platform_copy.h) is one buffer that holds the
+// whole file, and is never read.
 struct BlockInput {
     FILE *in;
-    unsigned char *buf;  // the reader's static buffer
-    size_t size;         // its size
-    size_t pos;          // the next byte to take
-    size_t end;          // the end of what it holds
+    const unsigned char *buf;  // the reader's static buffer, or the mapping
+    unsigned char *own;        // the reader's static buffer
+    size_t size;               // its size
+    size_t pos;                // the next byte to take
+    size_t end;                // the end of what it holds
+    bool mapped;               // buf is the mapping of the whole input
 };
 
 inline BlockInput startBlockInput(FILE *in, unsigned char *buf, size_t size) {
-    return BlockInput{in, buf, size, 0, 0};
+    const unsigned char *data;
+    size_t mappedSize;
+    if (mappedInput(in, &data, &mappedSize))
+        return BlockInput{in, data, buf, size, 0, mappedSize, true};
+    return BlockInput{in, buf, buf, size, 0, 0, false};
 }
 
 // Reads the next bufferful once all of the last is taken; false at the end
 // of the input or on a read error.
 inline bool fillBlockInput(BlockInput &b) {
+    if (b.mapped) return false;
     b.pos = 0;
-    b.end = std::fread(b.buf, 1, b.size, b.in);
+    b.end = std::fread(b.own, 1, b.size, b.in);
+    b.buf = b.own;
     return b.end > 0;
 }
 
@@ -119,13 +131,41 @@ inline bool takeBytes(BlockInput &b, unsigned char *dest, size_t n) {
     return true;
 }
 
+// Runs this long of a mapped input are moved by the system; a shorter one
+// costs less written from the mapping.
+constexpr size_t SYSTEM_MOVE_MIN = 64 * 1024;
+
+// Of a mapped input, how much of a long run at `from` the system has moved
+// to `to`; 0 for any other run.
+inline size_t moveRun(const BlockInput &b, FILE *to, size_t from, size_t n) {
+    return b.mapped && n >= SYSTEM_MOVE_MIN ? moveInputBytes(b.in, from, to, n) : 0;
+}
+
+// Pass on the `n` bytes the buffer holds from `from` to a second stream, or
+// to none (a null `to`): what the system does not move is written from the
+// buffer. The output is the same byte for byte either way, and so is a
+// failure: a write the system could not make is made by the stream and
+// fails there, setting its error flag.
+inline bool forwardRunChecked(const BlockInput &b, FILE *to, size_t from, size_t n) {
+    if (to == nullptr) return true;
+    size_t moved = moveRun(b, to, from, n);
+    return moved == n || writeChecked(to, b.buf + from + moved, n - moved);
+}
+
+inline void forwardRunUnchecked(const BlockInput &b, FILE *to, size_t from, size_t n) {
+    if (to == nullptr) return;
+    size_t moved = moveRun(b, to, from, n);
+    if (moved < n) writeUnchecked(to, b.buf + from + moved, n - moved);
+}
+
 // Copies what is left to `out` as it is, every write tested: first what the
-// buffer holds, then the rest of the stream through the same buffer.
+// buffer holds, then the rest of the stream through the same buffer (a
+// mapped input holds all there is).
 inline bool copyBlockInputRest(BlockInput &b, FILE *out) {
     size_t held = b.end - b.pos;
-    if (held > 0 && !writeChecked(out, b.buf + b.pos, held)) return false;
+    if (held > 0 && !forwardRunChecked(b, out, b.pos, held)) return false;
     b.pos = b.end;
-    return copyRest(b.in, out, b.buf, b.size);
+    return b.mapped || copyRest(b.in, out, b.own, b.size);
 }
 
 #endif

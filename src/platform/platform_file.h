@@ -27,7 +27,12 @@ struct FileInfo {
     unsigned long mode;
     unsigned long owner;
     unsigned long group;
+    unsigned long long size;  // bytes of a regular file when examined
 };
+
+// The descriptor (POSIX) or C runtime file number (Windows) under a stream
+// of the tool's own or any other file stream; -1 for a stream on no file.
+int streamDescriptor(FILE *f);
 
 // Information of an open file; 0, or -1 when it cannot be read.
 int streamFileInfo(FILE *f, FileInfo *info);

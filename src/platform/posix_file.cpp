@@ -41,6 +41,7 @@ void fillInfo(const struct stat &st, FileInfo *info) {
     info->mode = st.st_mode & 07777;
     info->owner = st.st_uid;
     info->group = st.st_gid;
+    info->size = S_ISREG(st.st_mode) ? static_cast<unsigned long long>(st.st_size) : 0;
 }
 
 // The user the program runs as, asked once (without a guarded static, which
@@ -178,11 +179,12 @@ const int ENDING_SIGNALS[] = {
 
 void catchSignal(int sig, const struct sigaction &sa) {
     struct sigaction old;
-    if (sigaction(sig, &sa, &old) == 0 && old.sa_handler == SIG_IGN) sigaction(sig, &old, nullptr);
+    if (sigaction(sig, &sa, &old) == 0 && old.sa_handler != SIG_DFL) sigaction(sig, &old, nullptr);
 }
 
 // Installed once, at the first new file; a signal the program was started
-// with ignored (nohup) stays ignored.
+// with ignored (nohup) stays ignored, and one with a handler of its own (a
+// mapped input's SIGBUS) keeps it, which passes on what it does not take.
 void catchEndingSignals() {
     static bool installed;
     if (installed) return;
@@ -518,6 +520,10 @@ int syncFd(int fd) {
 }
 
 }  // namespace
+
+int streamDescriptor(FILE *f) {
+    return descriptorOf(f);
+}
 
 int streamFileInfo(FILE *f, FileInfo *info) {
     struct stat st;

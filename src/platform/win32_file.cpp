@@ -57,6 +57,7 @@ void fillInfo(const BY_HANDLE_FILE_INFORMATION &data, FileInfo *info) {
     info->mode = data.dwFileAttributes;
     info->owner = 0;
     info->group = 0;
+    info->size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // The information of an open handle; a device or pipe, which has none, is
@@ -67,7 +68,7 @@ void handleInfo(HANDLE h, FileInfo *info) {
         fillInfo(data, info);
         return;
     }
-    *info = FileInfo{FileIdentity{0, 0}, ENTRY_OTHER, 1, FILE_ATTRIBUTE_NORMAL, 0, 0};
+    *info = FileInfo{FileIdentity{0, 0}, ENTRY_OTHER, 1, FILE_ATTRIBUTE_NORMAL, 0, 0, 0};
 }
 
 DWORD keptAttributes(unsigned long mode) {
@@ -474,6 +475,10 @@ bool claimOutput(HANDLE h, const FileIdentity *avoid, int avoidCount) {
 }
 
 }  // namespace
+
+int streamDescriptor(FILE *f) {
+    return _fileno(f);
+}
 
 int streamFileInfo(FILE *f, FileInfo *info) {
     intptr_t h = _get_osfhandle(_fileno(f));
