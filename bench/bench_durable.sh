@@ -25,27 +25,13 @@ fstype=$(stat -f -c %T "$work")
 trap 'rm -rf "$work"' EXIT INT TERM
 cd "$work"
 
+. "$here/side_by_side.sh"
 # 20 kB pictures (noise, so that they stay that big), half JPEG, half GIF;
 # one set per program, each replaced in place every round.
-text='<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>'
-{ printf 'P6 96 72 255\n'; head -c 20736 /dev/urandom; } > s.ppm
-cjpeg -quality 95 s.ppm > s.jpg
-djpeg -gif s.jpg > s.gif
-for set in durable nosync fsync; do
-    mkdir "$set"
-    i=0
-    while [ $i -lt "$count" ]; do
-        kind=jpg
-        [ $((i % 2)) -eq 1 ] && kind=gif
-        cp "s.$kind" "$set/s$i.$kind"
-        printf '%s/s%d.%s,%s\n' "$set" $i "$kind" "$text" >> "$set.csv"
-        i=$((i + 1))
-    done
-done
+picture_sets 95 "$count" durable nosync fsync
 bytes=$(cat durable/* | wc -c)
 sync
 
-. "$here/side_by_side.sh"
 durable() { "$tool" -o durable.csv; }
 none() { "$nosync" -o nosync.csv; }
 each() { "$fsync" -o fsync.csv; }

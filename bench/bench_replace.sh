@@ -23,26 +23,12 @@ fstype=$(df -PT "$work" | awk 'NR == 2 { print $2 }')
 trap 'rm -rf "$work"' EXIT INT TERM
 cd "$work"
 
+. "$here/side_by_side.sh"
 # 96x72 noise, half JPEG and half GIF, a few kB each: one set for the tool,
 # one for the floor.
-text='<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>'
-{ printf 'P6 96 72 255\n'; head -c 20736 /dev/urandom; } > s.ppm
-cjpeg -quality 75 s.ppm > s.jpg
-djpeg -gif s.jpg > s.gif
-mkdir tool floor
-i=0
-while [ $i -lt "$count" ]; do
-    kind=jpg
-    [ $((i % 2)) -eq 1 ] && kind=gif
-    cp "s.$kind" "tool/s$i.$kind"
-    cp "s.$kind" "floor/s$i.$kind"
-    printf 'tool/s%d.%s,%s\n' $i "$kind" "$text" >> tool.csv
-    printf 'floor/s%d.%s,%s\n' $i "$kind" "$text" >> floor.csv
-    i=$((i + 1))
-done
+picture_sets 75 "$count" tool floor
 bytes=$(cat tool/* | wc -c)
 
-. "$here/side_by_side.sh"
 replace() { "$tool" -o tool.csv; }
 floor() { "$floor" floor.csv; }
 

@@ -24,26 +24,12 @@ fstype=$(stat -f -c %T "$work")
 trap 'rm -rf "$work"' EXIT INT TERM
 cd "$work"
 
+. "$here/side_by_side.sh"
 # 96x72 noise, half JPEG and half GIF, a few kB each: one set for the plain
 # run (its outputs go beside the inputs), one for "-o" and cp.
-text='<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>'
-{ printf 'P6 96 72 255\n'; head -c 20736 /dev/urandom; } > s.ppm
-cjpeg -quality 75 s.ppm > s.jpg
-djpeg -gif s.jpg > s.gif
-mkdir plain rep
-i=0
-while [ $i -lt "$count" ]; do
-    kind=jpg
-    [ $((i % 2)) -eq 1 ] && kind=gif
-    cp "s.$kind" "plain/s$i.$kind"
-    cp "s.$kind" "rep/s$i.$kind"
-    printf 'plain/s%d.%s,%s\n' $i "$kind" "$text" >> plain.csv
-    printf 'rep/s%d.%s,%s\n' $i "$kind" "$text" >> rep.csv
-    i=$((i + 1))
-done
+picture_sets 75 "$count" plain rep
 bytes=$(cat plain/* | wc -c)
 
-. "$here/side_by_side.sh"
 plain() { "$tool" plain.csv; }
 floor() { "$floor" plain.csv; }
 replace() { "$tool" -o rep.csv; }

@@ -37,3 +37,27 @@ median_ms() {
 # ratio A B and verdict RATIO TARGET: A / B to two places; "met" or "NOT met".
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 verdict() { awk -v r="$1" -v t="$2" 'BEGIN {print (r <= t) ? "met" : "NOT met"}'; }
+
+# picture_sets QUALITY COUNT SET...: in the current directory, one source
+# picture of 96x72 noise as JPEG (cjpeg QUALITY) and GIF, and for each SET a
+# folder SET/ of COUNT copies, half JPEG and half GIF, with its emoji list
+# SET.csv naming each with the same text.
+picture_sets() {
+    _quality=$1 _count=$2
+    shift 2
+    _text='<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>'
+    { printf 'P6 96 72 255\n'; head -c 20736 /dev/urandom; } > s.ppm
+    cjpeg -quality "$_quality" s.ppm > s.jpg
+    djpeg -gif s.jpg > s.gif
+    for _set in "$@"; do
+        mkdir "$_set"
+        _i=0
+        while [ $_i -lt "$_count" ]; do
+            _kind=jpg
+            [ $((_i % 2)) -eq 1 ] && _kind=gif
+            cp "s.$_kind" "$_set/s$_i.$_kind"
+            printf '%s/s%d.%s,%s\n' "$_set" $_i "$_kind" "$_text" >> "$_set.csv"
+            _i=$((_i + 1))
+        done
+    done
+}
