@@ -487,6 +487,8 @@ constexpr int SYNC_NONE = 0;   // not at all: the system writes when it likes
 constexpr int SYNC_EACH = 1;   // one fsync per file
 constexpr int SYNC_BATCH = 2;  // write-back started per file, one flush for many
 constexpr int SYNC_MODE = EMOJITAG_SYNC;
+static_assert(SYNC_MODE == SYNC_NONE || SYNC_MODE == SYNC_EACH || SYNC_MODE == SYNC_BATCH,
+              "EMOJITAG_SYNC is 0, 1 or 2");
 
 // Starts writing the file's content to the disk without waiting for it.
 void startWriteBack(int fd) {
