@@ -10,25 +10,11 @@
 
 #include "platform_copy.h"
 
-// The Windows C library has the same unlocked byte calls under other names.
+// The Windows C library has the same unlocked calls under other names.
 #if defined(_WIN32)
-#define getc_unlocked _getc_nolock
 #define putc_unlocked _putc_nolock
 #define ferror_unlocked ferror
 #endif
-
-// Reads exactly `n` bytes; false on a short read.
-inline bool readExact(FILE *in, void *buf, size_t n) {
-    return std::fread(buf, 1, n, in) == n;
-}
-
-// Reads one byte into `b`; false at end of file or on a read error.
-inline bool readByte(FILE *in, unsigned char &b) {
-    int c = getc_unlocked(in);
-    if (c == EOF) return false;
-    b = static_cast<unsigned char>(c);
-    return true;
-}
 
 // A write whose shortfall fails the rewrite. The stream's error flag is part
 // of the test: glibc's fwrite reports the full count when the flush it makes
