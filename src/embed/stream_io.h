@@ -61,15 +61,15 @@ inline bool copyRest(FILE *in, FILE *out, void *buf, size_t size) {
     return !std::ferror(in);
 }
 
-// An input read a bufferful at a time into a reader's own buffer and taken
+// An input read a bufferful at a time into the call's scratch and taken
 // from there: a format's many small fields cost no library call each, and a
 // run that lies in the buffer can be passed on straight from it. An input
 // the image job has mapped (platform_copy.h) is one buffer that holds the
 // whole file, and is never read.
 struct BlockInput {
     FILE *in;
-    const unsigned char *buf;  // the reader's static buffer, or the mapping
-    unsigned char *own;        // the reader's static buffer
+    const unsigned char *buf;  // the scratch buffer, or the mapping
+    unsigned char *own;        // the scratch buffer
     size_t size;               // its size
     size_t pos;                // the next byte to take
     size_t end;                // the end of what it holds
