@@ -47,10 +47,4 @@ int findJpgEmojiText(FILE *in, FoundText *found, ImageWork &work);
 bool readGifSize(FILE *in, ImageWork &work, unsigned &width, unsigned &height);
 bool readJpgSize(FILE *in, ImageWork &work, unsigned &width, unsigned &height);
 
-// A PNG: refused by the rewriter, no text found, no size read.
-int setPngData(FILE *in, FILE *out, EmbedCall &call);
-size_t pngCommentTextLength(const char *emoji);
-int findPngEmojiText(FILE *in, FoundText *found, ImageWork &work);
-bool readPngSize(FILE *in, ImageWork &work, unsigned &width, unsigned &height);
-
 #endif

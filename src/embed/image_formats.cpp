@@ -45,21 +45,6 @@ constexpr ImageFormat IMAGE_FORMATS[IMAGE_FORMAT_COUNT] = {
      JPG_MAX_SEGMENT_DATA,  // any comment, read back whole
      0,
      nullptr},
-    {IMG_PNG,
-     "PNG",
-     "PNG",
-     {".png"},
-     "\x89PNG\r\n\x1a\n",
-     8,
-     setPngData,
-     findPngEmojiText,
-     readPngSize,
-     8,
-     0,
-     pngCommentTextLength,
-     0,
-     0,
-     nullptr},
 };
 
 namespace {

@@ -14,9 +14,8 @@
 // Image types: the code the list reader hands to the image job (0: none).
 constexpr int IMG_GIF = 1;
 constexpr int IMG_JPEG = 2;
-constexpr int IMG_PNG = 3;
 // Rows in the table.
-constexpr int IMAGE_FORMAT_COUNT = 3;
+constexpr int IMAGE_FORMAT_COUNT = 2;
 
 // The longest emoji text any finder reads back: room for every row's
 // textReadMax (the table checks).
