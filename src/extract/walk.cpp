@@ -33,7 +33,7 @@ void listImage(const ListTarget &to, const char *path, int imgType) {
         case TEXT_CANNOT_OPEN:
             return report(run, path, "cannot open");
         default:
-            return report(run, path, imageFormatOfType(imgType)->malformedReport);
+            return report(run, path, malformedReport(*imageFormatOfType(imgType)));
     }
 }
 

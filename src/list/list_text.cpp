@@ -161,9 +161,10 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
     }
     // A format that keeps a text in pieces cut only at tag ends (GIF: data
     // blocks) needs every element to fit one piece, the first one together
-    // with "<emoji>".
+    // with "<emoji>". A picture of no format (refused already) has no such
+    // limit.
     const ImageFormat *format = imageFormatOfType(p->type);
-    size_t pieceMax = format->pieceMax;
+    size_t pieceMax = format != nullptr ? format->pieceMax : 0;
     size_t tags = elementSize(std::strlen(element), 0) + (p->fields == 0 ? EMOJI_OPEN_SIZE : 0);
     size_t room = tags < pieceMax ? pieceMax - tags : 0;
     if (pieceMax != 0 && escapedLen > room) {

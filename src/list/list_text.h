@@ -38,7 +38,7 @@ struct PictureText {
 struct PictureLine {
     const char *source;  // the template's name, for messages
     int line;            // the template line that names the picture
-    int type;            // a type of the format table
+    int type;            // a type of the format table, or PICTURE_NONE (refused)
     bool refused;        // a fault was reported; nothing is written
     int fields;          // elements added
     Shown name;          // the name as messages show it

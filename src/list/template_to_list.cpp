@@ -161,7 +161,10 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
         problem = notImageName;
     }
     if (problem != nullptr) {
-        beginPicture(&run.picture, &pictureText, run.source, rec.line, IMG_JPEG, "", shown.text);
+        // A refused picture is of no format: its fields are still checked,
+        // with no format's limits.
+        beginPicture(&run.picture, &pictureText, run.source, rec.line, PICTURE_NONE, "",
+                     shown.text);
         reportAt(run.source, rec.line, "%s: %s", shown.text, problem);
         return refusePicture(&run.picture);
     }

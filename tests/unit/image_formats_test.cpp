@@ -50,8 +50,8 @@ TEST(ImageFormats, RowsAreWhole) {
         EXPECT_NE(f.find, nullptr);
         EXPECT_NE(f.readSize, nullptr);
         EXPECT_NE(f.storedLength, nullptr);
-        EXPECT_NE(f.badImageMessage, nullptr);
-        EXPECT_NE(f.malformedReport, nullptr);
+        EXPECT_NE(f.shortName, nullptr);
+        EXPECT_GT(f.signatureSize, 0u);
     }
 }
 
@@ -99,9 +99,9 @@ TEST(ImageFormats, ProgramsAgreeOnEverySuffix) {
         std::string name = "f" + std::to_string(i) + all[i].suffix;
         EXPECT_NE(groups.find("walk/" + name + ",yomi1\n"), std::string::npos) << name;
         std::string bad =
-            "Error: " + std::to_string(i + 1) + ":" + name + ": " + f.badImageMessage + "\n";
+            "Error: " + std::to_string(i + 1) + ":" + name + ": bad " + f.shortName + " file\n";
         EXPECT_NE(job.err.find(bad), std::string::npos) << job.err;
-        std::string malformed = "walk/" + name + ": " + f.malformedReport + "\n";
+        std::string malformed = "walk/" + name + ": malformed " + f.name + "\n";
         EXPECT_NE(extract.err.find(malformed), std::string::npos) << extract.err;
     }
     EXPECT_EQ(extract.err.find("other.txt"), std::string::npos) << extract.err;
