@@ -279,9 +279,11 @@ int openImgFile(const char *path, const char *text, int imgType) {
     // that pass unchanged go out without a copy through the program. One
     // cut short meanwhile fails as a short read would.
     bool mapped = info.size > STREAM_BUF_SIZE && mapInput(in, info.size);
+    doWriteEmoji = 0;
     EmbedCall call = startEmbedCall(text, work);
     call.replaceOld = doOverWrite != 0;
     int fault = format->rewrite(in, out, call) == REWRITE_DONE ? 0 : -1;
+    doWriteEmoji = call.written ? 1 : 0;
     reportNotes(call.notes);
     if (mapped && !unmapInput(in)) fault = -1;
     std::fclose(in);
