@@ -17,7 +17,7 @@ struct Field {
 // The fields in their order.
 inline constexpr Field FIELDS[] = {
     {"yomi1", true}, {"hyoki1", true}, {"hinsi1", true},  {"category1", true},
-    {"type", true},  {"tag1", true},   {"tagcont", true}, {"memo1", true},
+    {"type", true},  {"tag1", true},   {"tagcont", true},
 };
 inline constexpr int FIELD_COUNT = sizeof FIELDS / sizeof FIELDS[0];
 
