@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "csv_reader.h"
+#include "list_reader.h"
 
 bool canListName(const char *name, size_t len) {
     if (len > 0 && isSpaceByte(static_cast<unsigned char>(name[0]))) return false;
