@@ -7,6 +7,7 @@
 #include "CP932.h"
 #include "extract.h"
 #include "image_job.h"
+#include "list_name.h"
 #include "list_reader.h"
 #include "qz_cc_api.h"
 #include "text_encoding.h"
@@ -53,9 +54,8 @@ size_t cp932Chars(const char *s, size_t len) {
     return count;
 }
 
-// The name as it goes into the list, or null (reported) when the list cannot
-// carry it: the reader skips leading blanks, ends the name at the first comma
-// and the line at its end. A name that is not UTF-8 is in the local code page
+// The name as it goes into the list, or null (reported) when no list line
+// can carry it. A name that is not UTF-8 is in the local code page
 // already (CP932 on Japanese Windows, or unpacked from a Windows archive) and
 // goes in as the file system has it.
 const char *listName(ExtractRun &run, const char *path, bool cp932Names) {
@@ -74,8 +74,7 @@ const char *listName(ExtractRun &run, const char *path, bool cp932Names) {
         }
         name = cp932Name;
     }
-    if (isSpaceByte(static_cast<unsigned char>(name[0])) ||
-        std::strpbrk(name, ",\r\n") != nullptr) {
+    if (!canListName(name, std::strlen(name))) {
         report(run, path, "name cannot be listed");
         return nullptr;
     }

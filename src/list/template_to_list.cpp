@@ -10,6 +10,7 @@
 #include "csv_record.h"
 #include "emoji_elements.h"
 #include "image_formats.h"
+#include "list_name.h"
 #include "list_reader.h"
 #include "list_report.h"
 #include "list_text.h"
@@ -145,8 +146,7 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
     int type = imageTypeOfName(raw);
     const char *problem = nullptr;
     char notImageName[96];
-    if (holdsNul(rec.name) || std::strpbrk(raw, ",\r\n") != nullptr ||
-        isSpaceByte(static_cast<unsigned char>(raw[0]))) {
+    if (!canListName(raw, rec.name.length)) {
         problem = "a list line cannot hold this name (a comma, a line break or a leading blank)";
     } else if (std::strncmp(raw, UTF8_BOM, UTF8_BOM_SIZE) == 0) {
         // A mark where the text begins (inside quotes, say) is no part of a
