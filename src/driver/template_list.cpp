@@ -14,6 +14,7 @@
 #include "platform_file.h"
 #include "report.h"
 #include "template_list.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ namespace {
 // met and leave the process in large blocks.
 constexpr size_t LIST_BUF_SIZE = 65536;
 char listBuf[LIST_BUF_SIZE];
-SafeFile templateFile;
+WholeFile templateFile;
 
 // The suffix runs from the last '.' to the end, and the format table says
 // which are images. Taking it from the entry's name gives the same answer as
@@ -104,12 +105,15 @@ int startSearchGif(const char *dir, const char *listPath) {
     // A new file, in text mode, that takes the list's name once it is
     // complete: an old list stays whole until then, also when the walk is
     // interrupted or the disk fills up.
-    if (beginSafeFile(&templateFile, listPath, SAFE_TEXT, nullptr, nullptr) != 0) {
+    // An empty template (no image found) is written all the same.
+    int reason = 0;
+    if (beginWholeFile(&templateFile, listPath, SAFE_TEXT | WHOLE_KEEP_EMPTY, &reason) !=
+        WHOLE_DONE) {
         reportPath(listPath, "cannot write open");
         return -1;
     }
     std::setvbuf(templateFile.stream, listBuf, _IOFBF, sizeof listBuf);
     int result = searchGif(dir, templateFile.stream);
-    if (commitSafeFile(&templateFile) != SAFE_DONE) reportPath(listPath, "write error");
+    if (finishWholeFile(&templateFile, &reason) != WHOLE_DONE) reportPath(listPath, "write error");
     return result;
 }

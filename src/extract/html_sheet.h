@@ -78,12 +78,9 @@ struct SheetFiles {
     const char *path;  // the sheet's name
     FILE *page;        // the page, under a temporary name until finished
     FILE *cards;       // the cards, in a scratch file
-    SafeFile pageFile;
-    SafeFile cardsFile;
+    WholeFile file;    // the page, its body the cards
 };
 
-// Creates the page and the scratch file beside `path`; false (nothing left
-// behind) when they cannot be made.
 bool openSheetFiles(SheetFiles &f, const char *path);
 // With `keep`: appends the cards to the page and puts the page in the
 // sheet's place; false when that fails. Either way every temporary file goes

@@ -8,11 +8,11 @@
 
 #include "emoji_elements.h"
 #include "field_table.h"
+#include "input_file.h"
 #include "line_findings.h"
 #include "list_modes.h"
 #include "list_reader.h"
 #include "list_report.h"
-#include "output_file.h"
 #include "platform_console.h"
 #include "platform_file.h"
 #include "qz_cc_api.h"
@@ -218,18 +218,18 @@ int templateFromList(const char *path, bool utf8, const char *outPath) {
         reportFile(path, "cannot open");
         return EXIT_PROBLEM;
     }
-    OutputFile out;
-    if (!openOutput(&out, outPath)) {
+    WholeFile out;
+    if (!beginListOutput(&out, outPath)) {
         if (!standardInput) std::fclose(in);
         return EXIT_PROBLEM;
     }
     // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
     if (utf8) std::fputs(UTF8_BOM, out.stream);
-    endPreamble(&out);
+    endWholeFilePreamble(&out);
     int left = templateLinesOf(in, source, utf8, out.stream);
     bool readOk = !std::ferror(in);
     if (!readOk) reportReadError(source);
     if (!standardInput) std::fclose(in);
-    bool written = finishOutput(&out, readOk);
+    bool written = finishListOutput(&out, readOk);
     return readOk && written && left == 0 ? EXIT_DONE : EXIT_PROBLEM;
 }

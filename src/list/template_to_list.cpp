@@ -10,11 +10,11 @@
 #include "csv_record.h"
 #include "emoji_elements.h"
 #include "image_formats.h"
+#include "input_file.h"
 #include "list_name.h"
 #include "list_reader.h"
 #include "list_report.h"
 #include "list_text.h"
-#include "output_file.h"
 #include "platform_file.h"
 #include "show_text.h"
 #include "template_source.h"
@@ -276,8 +276,8 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
         return EXIT_PROBLEM;
     }
     int encoding = templateEncoding(in, path, from);
-    OutputFile out;
-    if (encoding < 0 || !openOutput(&out, outPath)) {
+    WholeFile out;
+    if (encoding < 0 || !beginListOutput(&out, outPath)) {
         std::fclose(in);
         return EXIT_PROBLEM;
     }
@@ -286,6 +286,6 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
     if (!readOk) reportReadError(path);
     std::fclose(in);
     // A template that could not be read whole leaves an old list as it was.
-    bool written = finishOutput(&out, readOk);
+    bool written = finishListOutput(&out, readOk);
     return readOk && written && refused == 0 ? EXIT_DONE : EXIT_PROBLEM;
 }
