@@ -26,10 +26,6 @@ const char HELP[] =
     "  --help           show this help\n"
     "  --version        show the version\n";
 
-// Output buffer: lines leave the process in large blocks.
-constexpr size_t OUT_BUF_SIZE = 64 * 1024;
-char outBuf[OUT_BUF_SIZE];
-
 struct Options {
     const char *checkList = nullptr;  // --check LIST.csv
     const char *outList = nullptr;    // -o LIST.csv
@@ -104,13 +100,12 @@ int parseOptions(int argc, char **argv, Options &opt) {
     return listProblem ? usageError(listProblem, opt.outList) : -1;
 }
 
-void listAll(ExtractRun &run, char **paths, const Options &opt) {
-    FILE *out = beginListFile(run, opt.outList);
-    if (out == nullptr) return;  // reported; nothing is walked
-    std::setvbuf(out, outBuf, _IOFBF, sizeof outBuf);
-    for (int i = 0; i < opt.pathCount; i++)
-        listPath(ListTarget{&run, out, opt.cp932Names, nullptr}, paths[i]);
-    finishListFile(run);
+// The run's output: the contact sheet, or list lines (a check's findings).
+bool beginOutput(ExtractOutput &out, ExtractRun &run, char *const *paths, const Options &opt) {
+    if (opt.sheet != nullptr)
+        return beginSheetOutput(out, run, opt.sheet, paths, opt.pathCount, opt.checkList,
+                                opt.outFiles);
+    return beginLineOutput(out, run, opt.outList, opt.cp932Names, opt.checkList != nullptr);
 }
 
 }  // namespace
@@ -120,13 +115,14 @@ int main(int argc, char **argv) {
     int status = parseOptions(argc, argv, opt);
     if (status >= 0) return status;
     static ExtractRun run;  // one per process; its text buffer is large
-    if (opt.sheet != nullptr)
-        return writeSheet(run, opt.sheet, argv, opt.pathCount, opt.checkList, opt.outFiles);
+    ExtractOutput out;
+    if (!beginOutput(out, run, argv, opt)) return EXIT_PROBLEM;
     if (opt.checkList != nullptr) {
-        status = checkList(run, opt.checkList, opt.outFiles, nullptr);
-        if (status < 0 || std::fflush(stdout) != 0) status = EXIT_PROBLEM;
-        return status;
+        status = checkList(run, opt.checkList, opt.outFiles, out);
+    } else {
+        for (int i = 0; i < opt.pathCount; i++)
+            listPath(run, out, argv[i]);
+        status = run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
     }
-    listAll(run, argv, opt);
-    return run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
+    return out.finish(out.user, status);
 }

@@ -394,8 +394,8 @@ void writeTop(HtmlSheet &s, char *const *paths, int pathCount) {
     std::fputs("</header>\n<main lang=\"ja\">\n", out);
 }
 
-}  // namespace
-
+// A listed image's card: the image is read for it (its text left in the
+// run's text as readEmojiText leaves it, whose result is returned).
 int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     FILE *out = s.files.cards;
     int card = ++s.cards;
@@ -427,6 +427,7 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     return textResult;
 }
 
+// A checked line's card.
 void writeLineCard(HtmlSheet &s, const LineResult &r) {
     FILE *out = s.files.cards;
     s.cards++;
@@ -473,36 +474,55 @@ void writeLineCard(HtmlSheet &s, const LineResult &r) {
     std::fputs("</div></article>\n", out);
 }
 
-int writeSheet(ExtractRun &run, const char *sheetPath, char *const *paths, int pathCount,
-               const char *checkListPath, bool outFiles) {
+// The sheet as the run's output.
+
+int writeImageCard(void *user, const char *path, int imgType) {
+    HtmlSheet &s = *static_cast<HtmlSheet *>(user);
+    int result = writePictureCard(s, path, imgType);
+    // No line is written for the sheet, but its card shows a text that
+    // emojitag would not store whole, and so does the report.
+    if (result == TEXT_FOUND) {
+        if (const char *cut = textCutProblem(*imageFormatOfType(imgType), s.run->text.bytes))
+            report(*s.run, path, cut);
+    }
+    return result;
+}
+
+void writeCheckedCard(void *user, const ListLine &, const LineResult &r) {
+    writeLineCard(*static_cast<HtmlSheet *>(user), r);
+}
+
+int finishSheet(void *user, int status) {
+    HtmlSheet &s = *static_cast<HtmlSheet *>(user);
+    // No sheet for a list that cannot be read.
+    bool keep = status >= 0;
+    if (keep) {
+        writeTop(s, s.paths, s.pathCount);
+        std::fputs("</main>\n</body>\n</html>\n", s.files.cards);
+    }
+    if (!finishSheetFiles(s.files, keep) && keep) {
+        report(*s.run, s.files.path, "cannot write");
+        status = EXIT_PROBLEM;
+    }
+    return status < 0 ? EXIT_PROBLEM : status;
+}
+
+}  // namespace
+
+bool beginSheetOutput(ExtractOutput &out, ExtractRun &run, const char *sheetPath,
+                      char *const *paths, int pathCount, const char *checkListPath, bool outFiles) {
     static HtmlSheet sheet;  // one per run; its name buffers are large
     HtmlSheet &s = sheet;
     s.run = &run;
+    s.paths = paths;
+    s.pathCount = pathCount;
     s.checkedList = checkListPath;
     s.outFiles = outFiles;
     if (!openSheetFiles(s.files, sheetPath)) {
         report(run, sheetPath, "cannot write");
-        return EXIT_PROBLEM;
+        return false;
     }
     setSheetBase(s.names, sheetPath);
-    int status;
-    if (checkListPath != nullptr) {
-        status = checkList(run, checkListPath, outFiles, &s);
-    } else {
-        ListTarget to{&run, nullptr, false, &s};
-        for (int i = 0; i < pathCount; i++)
-            listPath(to, paths[i]);
-        status = run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
-    }
-    // No sheet for a list that cannot be read.
-    bool keep = status >= 0;
-    if (keep) {
-        writeTop(s, paths, pathCount);
-        std::fputs("</main>\n</body>\n</html>\n", s.files.cards);
-    }
-    if (!finishSheetFiles(s.files, keep) && keep) {
-        report(run, sheetPath, "cannot write");
-        status = EXIT_PROBLEM;
-    }
-    return status < 0 ? EXIT_PROBLEM : status;
+    out = ExtractOutput{&s, writeImageCard, writeCheckedCard, finishSheet};
+    return true;
 }

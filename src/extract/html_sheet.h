@@ -109,6 +109,8 @@ struct SheetProblem {
 struct HtmlSheet {
     ExtractRun *run;
     SheetFiles files;
+    char *const *paths;  // the PATHs listed
+    int pathCount;
     SheetNames names;
     const char *checkedList;  // the list whose lines are the cards, or null
     bool outFiles;            // ... compared with the -out copies
