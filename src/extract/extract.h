@@ -37,9 +37,20 @@ struct ExtractRun {
     WholeFile listFile;  // the list while it is written
 };
 
+// The width and height a picture is shown at; 0 by 0 when they cannot be
+// read.
+struct PictureSize {
+    unsigned width;
+    unsigned height;
+};
+
 // Reads the image at `path` of the given type (a type of the format table)
 // in one pass and leaves its first emoji comment in `text`; a TEXT_* result.
-int readEmojiText(EmojiText &text, const char *path, int imgType);
+// With a `size`, the image's size is read too, in the same opening of the
+// file.
+int readEmojiText(EmojiText &text, const char *path, int imgType, PictureSize *size = nullptr);
+// Reads only the size; false when it cannot be read.
+bool readPictureSize(const char *path, int imgType, PictureSize &size);
 // The finder of the format on an open stream, into `text`.
 int findEmojiText(FILE *in, const ImageFormat &format, EmojiText &text);
 // The scratch the program's finders and size readers work in, one call at a

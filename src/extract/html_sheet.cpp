@@ -399,8 +399,8 @@ void writeTop(HtmlSheet &s, char *const *paths, int pathCount) {
 int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     FILE *out = s.files.cards;
     int card = ++s.cards;
-    unsigned w, h;
-    int textResult = readSheetPicture(s.run->text, path, imgType, w, h);
+    PictureSize size;
+    int textResult = readEmojiText(s.run->text, path, imgType, &size);
     const char *flag = pictureFlag(textResult, imgType);
     countKind(s, flag != nullptr ? flag : "with text");
     // A text that emojitag would not store whole again is shown with its flag.
@@ -413,7 +413,7 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     if (textResult == TEXT_CANNOT_OPEN) {
         writeEmptyThumb(out, "cannot open");
     } else {
-        writeThumb(s, path, w, h);
+        writeThumb(s, path, size.width, size.height);
     }
     std::fputs("<div class=\"info\"><h2>", out);
     writeNameText(s.names, out, path, namesInCp932());
@@ -447,9 +447,9 @@ void writeLineCard(HtmlSheet &s, const LineResult &r) {
     } else if (r.textResult == TEXT_CANNOT_OPEN) {
         writeEmptyThumb(out, "not found");
     } else {
-        unsigned w, h;
-        readPictureSize(r.path, r.imgType, w, h);
-        writeThumb(s, r.path, w, h);
+        PictureSize size;
+        readPictureSize(r.path, r.imgType, size);
+        writeThumb(s, r.path, size.width, size.height);
     }
     std::fprintf(out, "<div class=\"info\"><h2><span class=\"line\">line %d</span> ", r.lineNo);
     if (!refused) writeNameText(s.names, out, r.listName, true);

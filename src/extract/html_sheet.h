@@ -1,6 +1,6 @@
 // html_sheet.h - the contact sheet's own pieces: text and URLs into HTML,
 // the names of pictures as the page shows and links them, the elements of an
-// emoji text, a picture's size, the page's files and the page itself.
+// emoji text, the page's files and the page itself.
 #ifndef EMOJITAG_HTML_SHEET_H
 #define EMOJITAG_HTML_SHEET_H
 
@@ -59,16 +59,6 @@ bool makePictureUrl(SheetNames &n, const char *path);
 // `inTitle` Unicode's isolate characters); a name that is neither is
 // followed by a marker.
 void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool inTitle = false);
-
-// sheet_picture.cpp: a picture's text and the size it is shown at.
-
-// Reads the picture's emoji text into `text` as readEmojiText does, and
-// its width and height (left 0 when they cannot be read), in one opening of
-// the file. Returns readEmojiText's result.
-int readSheetPicture(EmojiText &text, const char *path, int imgType, unsigned &width,
-                     unsigned &height);
-// Reads only the width and height; false when they cannot be read.
-bool readPictureSize(const char *path, int imgType, unsigned &width, unsigned &height);
 
 // sheet_file.cpp: the page's files. The cards are written to a scratch file
 // while the pictures are read; when all are done the page is written, the
