@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "companion_cli.h"  // the exit statuses
 #include "dir_walk.h"
 #include "image_formats.h"
 #include "platform_file.h"
@@ -14,12 +15,6 @@
 #ifndef EMOJITAG_VERSION
 #define EMOJITAG_VERSION "unknown"
 #endif
-
-// Exit statuses: all done, some image or line had a problem (reported), and
-// (the command line's own) a usage error.
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_PROBLEM = 1;
-constexpr int EXIT_USAGE = 2;
 
 // An image's first emoji comment: `len` bytes, NUL-terminated (they may hold
 // NULs themselves).

@@ -55,37 +55,35 @@ int usageError(const char *what, const char *arg) {
     return EXIT_USAGE;
 }
 
+// --raw-names, or --cp932-names: the default, kept for old scripts.
+int takeNames(void *user, const char *name, const char *) {
+    Options &opt = *static_cast<Options *>(user);
+    opt.cp932Names = name[2] == 'c';
+    opt.namesGiven = true;
+    return -1;
+}
+
+void printHelp() {
+    char names[64];
+    std::printf(HELP, listImageFormatNames(names, sizeof names, " and "));
+}
+
 // Reads the options; the PATHs are moved to argv[0..pathCount). Returns -1
 // when the command line is complete, else the exit status to end with.
 int parseOptions(int argc, char **argv, Options &opt) {
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        if (optionsEnded || a[0] != '-' || a[1] == '\0') {
-            argv[opt.pathCount++] = argv[i];
-        } else if (std::strcmp(a, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(a, "--help") == 0) {
-            std::fputs(USAGE, stdout);
-            char names[64];
-            std::printf(HELP, listImageFormatNames(names, sizeof names, " and "));
-            return EXIT_OK;
-        } else if (std::strcmp(a, "--version") == 0) {
-            std::puts("emojitag-extract " EMOJITAG_VERSION);
-            return EXIT_OK;
-        } else if (std::strcmp(a, "--raw-names") == 0 || std::strcmp(a, "--cp932-names") == 0) {
-            opt.cp932Names = a[2] == 'c';  // --cp932-names: the default, kept for old scripts
-            opt.namesGiven = true;
-        } else if (std::strcmp(a, "--out") == 0) {
-            opt.outFiles = true;
-        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--check") == 0 ||
-                   std::strcmp(a, "--html") == 0) {
-            if (i + 1 == argc) return usageError(a, " needs a file name");
-            (a[1] == 'o' ? opt.outList : a[2] == 'c' ? opt.checkList : opt.sheet) = argv[++i];
-        } else {
-            return usageError("unknown option ", a);
-        }
-    }
+    const CliOption options[] = {
+        {"--raw-names", false, nullptr, nullptr, takeNames},
+        {"--cp932-names", false, nullptr, nullptr, takeNames},
+        {"--out", false, nullptr, &opt.outFiles, nullptr},
+        {"-o", true, &opt.outList, nullptr, nullptr},
+        {"--check", true, &opt.checkList, nullptr, nullptr},
+        {"--html", true, &opt.sheet, nullptr, nullptr},
+    };
+    CompanionCli cli{
+        options,   sizeof options / sizeof options[0],   &opt,       USAGE,
+        printHelp, "emojitag-extract " EMOJITAG_VERSION, usageError, " needs a file name"};
+    int status = readCompanionOptions(cli, argc, argv, &opt.pathCount);
+    if (status >= 0) return status;
     if (opt.sheet != nullptr && (!endsInHtml(opt.sheet) || opt.outList || opt.namesGiven))
         return usageError("--html needs a name ending in .html, and no -o or --raw-names", "");
     if (opt.checkList != nullptr) {
