@@ -500,8 +500,9 @@ int finishSheet(void *user, int status) {
         writeTop(s, s.paths, s.pathCount);
         std::fputs("</main>\n</body>\n</html>\n", s.files.cards);
     }
-    if (!finishSheetFiles(s.files, keep) && keep) {
-        report(*s.run, s.files.path, "cannot write");
+    int reason = 0;
+    if (!finishSheetFiles(s.files, keep, &reason) && keep) {
+        report(*s.run, s.files.path, cannotWrite(reason));
         status = EXIT_PROBLEM;
     }
     return status < 0 ? EXIT_PROBLEM : status;
@@ -518,8 +519,9 @@ bool beginSheetOutput(ExtractOutput &out, ExtractRun &run, const char *sheetPath
     s.pathCount = pathCount;
     s.checkedList = checkListPath;
     s.outFiles = outFiles;
-    if (!openSheetFiles(s.files, sheetPath)) {
-        report(run, sheetPath, "cannot write");
+    int reason = 0;
+    if (!openSheetFiles(s.files, sheetPath, &reason)) {
+        report(run, sheetPath, cannotWrite(reason));
         return false;
     }
     setSheetBase(s.names, sheetPath);

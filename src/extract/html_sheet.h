@@ -71,11 +71,13 @@ struct SheetFiles {
     WholeFile file;    // the page, its body the cards
 };
 
-bool openSheetFiles(SheetFiles &f, const char *path);
+// False when the page cannot be begun, with the system's reason in *reason
+// (an errno value, 0 when none is known).
+bool openSheetFiles(SheetFiles &f, const char *path, int *reason);
 // With `keep`: appends the cards to the page and puts the page in the
-// sheet's place; false when that fails. Either way every temporary file goes
-// and an old sheet stays as it was unless replaced.
-bool finishSheetFiles(SheetFiles &f, bool keep);
+// sheet's place; false when that fails, with the reason as above. Either way
+// every temporary file goes and an old sheet stays as it was unless replaced.
+bool finishSheetFiles(SheetFiles &f, bool keep, int *reason);
 
 // html_sheet.cpp: the page.
 

@@ -44,7 +44,7 @@ bool finishListFile(ExtractRun &run) {
     const char *path = run.listFile.path;
     if (path == nullptr) {
         if (result == WHOLE_DONE) return true;
-        report(run, "standard output", "cannot write");
+        report(run, "standard output", cannotWrite(reason));
         return false;
     }
     if (result == WHOLE_EMPTY) report(run, path, "nothing listed, list left as it was");
