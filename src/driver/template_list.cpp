@@ -1,17 +1,20 @@
 // template_list.cpp - the template run ("-f"): walks a directory tree depth
-// first and writes, for every GIF or JPEG file met, a group of seven lines
-// that names the file and the fields still to be filled in.
+// first and writes, for every GIF or JPEG file met, a group of lines that
+// names the file and the fields still to be filled in, a line for each.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "csv_reader.h"
 #include "dir_walk.h"
+#include "field_table.h"
 #include "image_formats.h"
+#include "list_name.h"
 #include "platform_dir.h"
 #include "platform_file.h"
 #include "report.h"
 #include "template_list.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -19,11 +22,7 @@ namespace {
 // met and leave the process in large blocks.
 constexpr size_t LIST_BUF_SIZE = 65536;
 char listBuf[LIST_BUF_SIZE];
-SafeFile templateFile;
-
-// Lines 2 to 7 of a template group; line 1 is the entry path and ",yomi1".
-const char GROUP_LINE1_TAIL[] = ",yomi1\n";
-const char GROUP_FIXED_LINES[] = ",hyoki1\n,hinsi1\n,category1\n,type\n,tag1\n,tagcont\n";
+WholeFile templateFile;
 
 // The suffix runs from the last '.' to the end, and the format table says
 // which are images. Taking it from the entry's name gives the same answer as
@@ -33,20 +32,15 @@ bool hasImageSuffix(const char *name) {
     return imageFormatOfName(name) != nullptr;
 }
 
-// A list line ends at CR or LF and its name field at the first comma, so a
-// path holding one of them would be read back as another name.
-bool isUnlistable(const char *name) {
-    return std::strpbrk(name, "\r\n,") != nullptr;
-}
-
 void reportUnlistable(const char *path) {
     reportPath(path, "name cannot be listed");
 }
 
+// The entry path, then a line for each field of the template: the first
+// field's on the path's line.
 void writeGroup(FILE *list, const char *path) {
     std::fputs(path, list);  // unchanged and unquoted
-    std::fputs(GROUP_LINE1_TAIL, list);
-    std::fputs(GROUP_FIXED_LINES, list);
+    std::fputs(templateFieldLines(), list);
 }
 
 // The template's rules for an entry: an image is listed, a directory walked
@@ -64,7 +58,7 @@ int takeEntry(void *user, const WalkEntry &e) {
     }
     // A path no list line can carry: an image is not listed; a directory is
     // reported once and not walked, as its name is in the path of all it holds.
-    if (isUnlistable(e.name)) {
+    if (!canListName(e.path, std::strlen(e.path))) {
         reportUnlistable(e.path);
         return -1;
     }
@@ -80,7 +74,7 @@ int passUnwalkable(void *, const char *) {
 
 // A top directory that exists, named like no list line can carry.
 int checkTop(void *, const char *top) {
-    if (!isUnlistable(top)) return 0;
+    if (canListName(top, std::strlen(top))) return 0;
     reportUnlistable(top);
     return -1;
 }
@@ -111,12 +105,15 @@ int startSearchGif(const char *dir, const char *listPath) {
     // A new file, in text mode, that takes the list's name once it is
     // complete: an old list stays whole until then, also when the walk is
     // interrupted or the disk fills up.
-    if (beginSafeFile(&templateFile, listPath, SAFE_TEXT, nullptr, nullptr) != 0) {
+    // An empty template (no image found) is written all the same.
+    int reason = 0;
+    if (beginWholeFile(&templateFile, listPath, SAFE_TEXT | WHOLE_KEEP_EMPTY, &reason) !=
+        WHOLE_DONE) {
         reportPath(listPath, "cannot write open");
         return -1;
     }
     std::setvbuf(templateFile.stream, listBuf, _IOFBF, sizeof listBuf);
     int result = searchGif(dir, templateFile.stream);
-    if (commitSafeFile(&templateFile) != SAFE_DONE) reportPath(listPath, "write error");
+    if (finishWholeFile(&templateFile, &reason) != WHOLE_DONE) reportPath(listPath, "write error");
     return result;
 }

@@ -1,5 +1,5 @@
 // template_list.h - the template run ("-f"): a directory tree to a template
-// list of seven-line groups, one group per image found.
+// list of groups of field lines, one group per image found.
 #ifndef EMOJITAG_TEMPLATE_LIST_H
 #define EMOJITAG_TEMPLATE_LIST_H
 

@@ -9,6 +9,7 @@
 #include "dir_walk.h"
 #include "image_formats.h"
 #include "platform_file.h"
+#include "whole_file.h"
 
 #ifndef EMOJITAG_VERSION
 #define EMOJITAG_VERSION "unknown"
@@ -29,11 +30,11 @@ struct EmojiText {
 
 // What one run carries from one image and one PATH to the next.
 struct ExtractRun {
-    int problems;       // reported so far
-    int listed;         // list lines written so far
-    EmojiText text;     // the last image's emoji text
-    DirWalk walk;       // every directory is walked once in a run
-    SafeFile listFile;  // "-o LIST.csv" while it is written
+    int problems;        // reported so far
+    int listed;          // list lines written so far
+    EmojiText text;      // the last image's emoji text
+    DirWalk walk;        // every directory is walked once in a run
+    WholeFile listFile;  // the list while it is written
 };
 
 // Reads the image at `path` of the given type (a type of the format table)
@@ -41,6 +42,12 @@ struct ExtractRun {
 int readEmojiText(EmojiText &text, const char *path, int imgType);
 // The finder of the format on an open stream, into `text`.
 int findEmojiText(FILE *in, const ImageFormat &format, EmojiText &text);
+// The scratch the program's finders and size readers work in, one call at a
+// time.
+ImageWork &readerWork();
+// emojitag-extract's report of a file of the format that its finder calls
+// malformed: "malformed GIF".
+const char *malformedReport(const ImageFormat &format);
 
 // "emojitag-extract: PATH: reason" on standard error; counts the problem.
 // Names are shown with every control byte as '?', so that a report stays
@@ -52,11 +59,12 @@ void putShown(FILE *out, const char *name);
 // "-o LIST.csv": why the name cannot take a list (it does not end in ".csv",
 // or it names a GIF or JPEG file), as the start of a usage error, or null.
 const char *listNameProblem(const char *path);
-// The list file's stream, or null (reported) when the name cannot be written.
+// The list's stream: standard output for a null `path`, or the list file;
+// null (reported) when the name cannot be written.
 FILE *beginListFile(ExtractRun &run, const char *path);
 // Puts the complete list in its place; an old list stays when nothing was
 // listed or a write failed (reported).
-void finishListFile(ExtractRun &run, const char *path);
+void finishListFile(ExtractRun &run);
 
 // Writes the list line of the image at `path` (of type `imgType`) whose text
 // is in run.text to `out`, or reports why it cannot. With `cp932Names` the

@@ -105,13 +105,12 @@ int parseOptions(int argc, char **argv, Options &opt) {
 }
 
 void listAll(ExtractRun &run, char **paths, const Options &opt) {
-    FILE *out = opt.outList != nullptr ? beginListFile(run, opt.outList) : stdout;
+    FILE *out = beginListFile(run, opt.outList);
     if (out == nullptr) return;  // reported; nothing is walked
     std::setvbuf(out, outBuf, _IOFBF, sizeof outBuf);
     for (int i = 0; i < opt.pathCount; i++)
         listPath(ListTarget{&run, out, opt.cp932Names, nullptr}, paths[i]);
-    if (opt.outList != nullptr) return finishListFile(run, opt.outList);
-    if (std::fflush(out) != 0 || std::ferror(out)) report(run, "standard output", "cannot write");
+    finishListFile(run);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 // allowed by their hashes and nothing else is.
 #include <cstring>
 
+#include "emoji_elements.h"
+#include "field_table.h"
 #include "html_sheet.h"
 #include "line_findings.h"
 #include "platform_path.h"
@@ -91,7 +93,7 @@ const char *pictureFlag(int textResult, int imgType) {
         case TEXT_CANNOT_OPEN:
             return "cannot open";
         default:
-            return imageFormatOfType(imgType)->malformedReport;
+            return malformedReport(*imageFormatOfType(imgType));
     }
 }
 
@@ -159,6 +161,19 @@ void writeEmptyThumb(FILE *out, const char *why) {
     std::fputs("</div>", out);
 }
 
+// At most this many elements are shown as a table; a text with more is shown
+// as it is.
+constexpr int EMOJI_ELEMENTS_MAX = 64;
+
+// The elements of a text read leniently, in the order they are shown: the
+// fields of the table first, any others after them as they come. The count,
+// or -1 when the text is not simple mark-up.
+int shownElements(const char *text, size_t len, EmojiElement *out) {
+    int n = splitEmojiElements(text, len, EMOJI_LENIENT, out, EMOJI_ELEMENTS_MAX);
+    if (n > 0) orderByFields(out, n);
+    return n;
+}
+
 bool sameElement(const EmojiElement &a, const EmojiElement &b) {
     return a.nameLen == b.nameLen && a.valueLen == b.valueLen &&
            std::memcmp(a.name, b.name, a.nameLen) == 0 &&
@@ -199,7 +214,7 @@ void writeRawText(FILE *out, const char *text, size_t len, size_t mark = static_
 // emoji mark-up.
 void writeText(FILE *out, const char *text, size_t len) {
     EmojiElement e[EMOJI_ELEMENTS_MAX];
-    int n = splitEmojiElements(text, len, e);
+    int n = shownElements(text, len, e);
     if (n >= 0) {
         writeElementTable(out, e, n, nullptr, 0);
     } else {
@@ -214,8 +229,8 @@ void writeText(FILE *out, const char *text, size_t len) {
 void writeComparison(FILE *out, const LineResult &r) {
     const EmojiText &image = *r.imageText;
     EmojiElement a[EMOJI_ELEMENTS_MAX], b[EMOJI_ELEMENTS_MAX];
-    int na = splitEmojiElements(r.listText, r.listTextLen, a);
-    int nb = splitEmojiElements(image.bytes, image.len, b);
+    int na = shownElements(r.listText, r.listTextLen, a);
+    int nb = shownElements(image.bytes, image.len, b);
     bool rowsDiffer = na >= 0 && nb >= 0 && na != nb;
     for (int i = 0; na >= 0 && nb >= 0 && i < na && i < nb && !rowsDiffer; i++)
         rowsDiffer = !sameElement(a[i], b[i]);
@@ -296,7 +311,7 @@ void writeListingSummary(HtmlSheet &s) {
     int none = kindCount(s, "no emoji text");
     int malformed = 0;
     for (const ImageFormat *f = IMAGE_FORMATS; f < IMAGE_FORMATS + IMAGE_FORMAT_COUNT; f++)
-        malformed += kindCount(s, f->malformedReport);
+        malformed += kindCount(s, malformedReport(*f));
     int tooLong = kindCount(s, "comment too long");
     int unopened = kindCount(s, "cannot open");
     std::fprintf(out,

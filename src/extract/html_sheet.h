@@ -60,24 +60,6 @@ bool makePictureUrl(SheetNames &n, const char *path);
 // followed by a marker.
 void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool inTitle = false);
 
-// emoji_elements.cpp: the elements of a simple emoji text.
-
-struct EmojiElement {
-    const char *name;
-    size_t nameLen;
-    const char *value;  // as written: "&amp;", "&lt;", "&gt;" not yet resolved
-    size_t valueLen;
-};
-// At most this many elements are shown as a table; a text with more is shown
-// as it is.
-constexpr int EMOJI_ELEMENTS_MAX = 64;
-
-// Splits a text "<emoji><NAME>VALUE</NAME>...</emoji>" (or <EMOJI>) into its
-// elements, in the order they are shown: yomi1, hyoki1, hinsi1, category1,
-// type, tag1, tagcont first, any others after them as they come. The count,
-// or -1 when the text is not such simple mark-up.
-int splitEmojiElements(const char *text, size_t len, EmojiElement *out);
-
 // sheet_picture.cpp: a picture's text and the size it is shown at.
 
 // Reads the picture's emoji text into `text` as readEmojiText does, and
@@ -96,12 +78,9 @@ struct SheetFiles {
     const char *path;  // the sheet's name
     FILE *page;        // the page, under a temporary name until finished
     FILE *cards;       // the cards, in a scratch file
-    SafeFile pageFile;
-    SafeFile cardsFile;
+    WholeFile file;    // the page, its body the cards
 };
 
-// Creates the page and the scratch file beside `path`; false (nothing left
-// behind) when they cannot be made.
 bool openSheetFiles(SheetFiles &f, const char *path);
 // With `keep`: appends the cards to the page and puts the page in the
 // sheet's place; false when that fails. Either way every temporary file goes

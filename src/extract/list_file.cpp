@@ -2,8 +2,8 @@
 // list, written whole (whole_file.h).
 #include <cstring>
 
-#include "csv_reader.h"
 #include "extract.h"
+#include "list_reader.h"
 #include "platform_file.h"
 #include "whole_file.h"
 
@@ -33,16 +33,22 @@ const char *listNameProblem(const char *path) {
 
 FILE *beginListFile(ExtractRun &run, const char *path) {
     int reason = 0;
-    if (beginWholeFile(&run.listFile, path, SAFE_BINARY, &reason) == 0) return run.listFile.stream;
+    if (beginWholeFile(&run.listFile, path, SAFE_BINARY, &reason) == WHOLE_DONE)
+        return run.listFile.stream;
     report(run, path, cannotWrite(reason));
     return nullptr;
 }
 
-void finishListFile(ExtractRun &run, const char *path) {
+void finishListFile(ExtractRun &run) {
     // A run that found nothing to list (every PATH mistyped, say). The list
     // has no preamble.
     int reason = 0;
-    int result = finishWholeFile(&run.listFile, 0, &reason);
+    int result = finishWholeFile(&run.listFile, &reason);
+    const char *path = run.listFile.path;
+    if (path == nullptr) {
+        if (result != WHOLE_DONE) report(run, "standard output", "cannot write");
+        return;
+    }
     if (result == WHOLE_EMPTY) report(run, path, "nothing listed, list left as it was");
     if (result == WHOLE_FAILED) report(run, path, cannotWrite(reason));
 }

@@ -11,6 +11,9 @@ constexpr const char PREFIX[] = "emojitag-extract: ";
 // Room for a report of any path the walk makes, in one write: a scratch
 // buffer, emptied by every report.
 char message[8192];
+// The malformed reports, one per row, made at their first use; the contact
+// sheet keeps them as the labels of its counts.
+char malformed[IMAGE_FORMAT_COUNT][48];
 
 bool isControlByte(char c) {
     auto b = static_cast<unsigned char>(c);
@@ -18,6 +21,12 @@ bool isControlByte(char c) {
 }
 
 }  // namespace
+
+const char *malformedReport(const ImageFormat &format) {
+    char *text = malformed[&format - IMAGE_FORMATS];
+    if (text[0] == '\0') std::snprintf(text, sizeof malformed[0], "malformed %s", format.name);
+    return text;
+}
 
 void putShown(FILE *out, const char *name) {
     putShownName(out, name);

@@ -5,8 +5,6 @@
 
 #include <cstdio>
 
-#include "output_file.h"
-
 constexpr int EXIT_DONE = 0;     // everything was written (or found good)
 constexpr int EXIT_PROBLEM = 1;  // something was refused, left out or found
 constexpr int EXIT_USAGE = 2;

@@ -3,6 +3,8 @@
 #ifndef EMOJITAG_LIST_REPORT_H
 #define EMOJITAG_LIST_REPORT_H
 
+#include "whole_file.h"
+
 #if defined(__GNUC__)
 #define LIST_PRINTF(f, a) __attribute__((format(printf, f, a)))
 #else
@@ -16,5 +18,14 @@ void reportFile(const char *path, const char *format, ...) LIST_PRINTF(2, 3);
 // "emojitag-list: PATH: read error: REASON", the system's reason for the
 // read that just failed (errno).
 void reportReadError(const char *path);
+
+// The output of a run: standard output for a null `path`, or a file written
+// whole (whole_file.h), only where a regular file or nothing stands; false,
+// reported, when it cannot be written.
+bool beginListOutput(WholeFile *out, const char *path);
+// Finishes the output; without `keep` a file is left out and the old one
+// stays as it was. False, reported, when it could not be written whole, or
+// when no content was written (a file then stays as it was).
+bool finishListOutput(WholeFile *out, bool keep);
 
 #endif

@@ -1,20 +1,21 @@
 // list_to_template.cpp - emojitag-list --template: the lines of an emoji
 // list, read as emojitag reads them, become the groups of a filled-in
-// template. The seven fields of `emojitag -f` come in their order, empty
+// template. The fields of `emojitag -f`'s template come in their order, empty
 // where the text has none; further elements keep their place in the text
-// (after the seven when the text has them after its last standard field).
+// (after those fields when the text has them after its last one).
 // Only a text that comes back the same from the template is written.
 #include <cstring>
 
 #include "emoji_elements.h"
+#include "field_table.h"
+#include "input_file.h"
 #include "line_findings.h"
 #include "list_modes.h"
+#include "list_reader.h"
 #include "list_report.h"
-#include "output_file.h"
 #include "platform_console.h"
 #include "platform_file.h"
 #include "qz_cc_api.h"
-#include "reader_bridge.h"
 #include "show_text.h"
 #include "template_source.h"
 #include "text_encoding.h"
@@ -30,7 +31,8 @@ char value[3 * READER_LINE_MAX + 1];
 char valueCp932[3 * READER_LINE_MAX + 1];
 char readBack[3 * READER_LINE_MAX + 1];
 char nameUtf8[3 * READER_LINE_MAX + 1];
-Element elements[ELEMENTS_MAX];
+constexpr int ELEMENTS_MAX = 1024;
+EmojiElement elements[ELEMENTS_MAX];
 
 struct GroupWriter {
     size_t used;
@@ -97,33 +99,41 @@ bool putLine(const TemplateOut &t, GroupWriter &g, const char *name, const char 
     return true;
 }
 
-// The lines of the group, in the text's order. A standard field the text
-// lacks goes right before the first standard field after it that the text
+// The place of an element's field in the table when the template lists the
+// field, or -1.
+int templateField(const EmojiElement &e) {
+    int k = fieldRank(e.name, e.nameLen);
+    return k < FIELD_COUNT && FIELDS[k].inTemplate ? k : -1;
+}
+
+// The lines of the group, in the text's order. A template field the text
+// lacks goes right before the first template field after it that the text
 // has, or else right after the last one it has (or first of all when it has
 // none), so that further elements stay where the text has them.
 bool putGroup(const TemplateOut &t, GroupWriter &g, const char *name, int count) {
-    bool present[STANDARD_FIELD_COUNT] = {};
-    int last = -1;  // the element that is the text's last standard field
+    bool present[FIELD_COUNT] = {};
+    int last = -1;  // the element that is the text's last template field
     for (int i = 0; i < count; i++) {
-        int k = standardFieldIndex(elements[i].name, elements[i].nameLen);
+        int k = templateField(elements[i]);
         if (k >= 0) present[k] = true;
         if (k >= 0) last = i;
     }
-    int placed = 0;  // standard fields below this one are placed
+    int placed = 0;  // template fields below this one are placed
     auto placeEmptyBelow = [&](int upTo) {
         for (; placed < upTo; placed++) {
-            const char *f = STANDARD_FIELDS[placed];
-            if (!present[placed]) putLine(t, g, name, f, std::strlen(f), "", 0);
+            const char *f = FIELDS[placed].name;
+            if (FIELDS[placed].inTemplate && !present[placed])
+                putLine(t, g, name, f, std::strlen(f), "", 0);
         }
     };
-    if (last < 0) placeEmptyBelow(STANDARD_FIELD_COUNT);
+    if (last < 0) placeEmptyBelow(FIELD_COUNT);
     bool exact = true;
     for (int i = 0; i < count; i++) {
-        const Element &e = elements[i];
-        int k = standardFieldIndex(e.name, e.nameLen);
+        const EmojiElement &e = elements[i];
+        int k = templateField(e);
         if (k > placed) placeEmptyBelow(k);
         exact = putLine(t, g, name, e.name, e.nameLen, e.value, e.valueLen) && exact;
-        if (i == last) placeEmptyBelow(STANDARD_FIELD_COUNT);
+        if (i == last) placeEmptyBelow(FIELD_COUNT);
     }
     return exact;
 }
@@ -150,8 +160,10 @@ void noteBefore(TemplateOut &t, FILE *out, const char *bytes, size_t n) {
 }
 
 // Writes the group of one list line, or reports why it is left out.
-void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
-    readerConvert(&line);
+void writeGroup(TemplateOut &t, FILE *out, ListReader &reader) {
+    convertListText(&reader);
+    const ListLine &line = reader.line;
+    int lineNo = reader.lineNo;
     Shown shown;
     showListName(&shown, line.name);
     const char *problem = nullptr;
@@ -161,7 +173,8 @@ void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
         problem = "bytes that are not CP932: left out";
     } else if (line.converted < 0) {
         problem = "the text is longer than emojitag converts: left out";
-    } else if ((count = splitElements(line.utf8, elements)) < 0) {
+    } else if ((count = splitEmojiElements(line.utf8, std::strlen(line.utf8), EMOJI_EXACT, elements,
+                                           ELEMENTS_MAX)) < 0) {
         problem = "the text is not an <emoji> element of simple elements: left out";
     } else if (name == nullptr) {
         problem = "the name is not in CP932: left out";
@@ -182,15 +195,16 @@ void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
 
 int templateLinesOf(FILE *in, const char *source, bool utf8, FILE *out) {
     TemplateOut t{source, utf8, 0, startUtf8Scan(), false};
-    ReaderLine line;
-    int lineNo = 0;
-    while (readerNextLine(in, &line)) {
-        if (line.type == PICTURE_NONE) {
-            reportAt(source, ++lineNo, "%s", refusalFinding(line.refusal));
+    static ListSpace space;
+    ListReader reader;
+    startListRead(&reader, in, listBuffersOf(&space));
+    while (readListLine(&reader) > 0) {
+        if (reader.line.type == PICTURE_NONE) {
+            reportAt(source, reader.lineNo, "%s", refusalFinding(reader.line.refusal));
             t.left++;
             continue;
         }
-        writeGroup(t, out, ++lineNo, line);
+        writeGroup(t, out, reader);
     }
     return t.left;
 }
@@ -204,18 +218,18 @@ int templateFromList(const char *path, bool utf8, const char *outPath) {
         reportFile(path, "cannot open");
         return EXIT_PROBLEM;
     }
-    OutputFile out;
-    if (!openOutput(&out, outPath)) {
+    WholeFile out;
+    if (!beginListOutput(&out, outPath)) {
         if (!standardInput) std::fclose(in);
         return EXIT_PROBLEM;
     }
     // Spreadsheets take a CSV file for UTF-8 by its byte-order mark.
     if (utf8) std::fputs(UTF8_BOM, out.stream);
-    endPreamble(&out);
+    endWholeFilePreamble(&out);
     int left = templateLinesOf(in, source, utf8, out.stream);
     bool readOk = !std::ferror(in);
     if (!readOk) reportReadError(source);
     if (!standardInput) std::fclose(in);
-    bool written = finishOutput(&out, readOk);
+    bool written = finishListOutput(&out, readOk);
     return readOk && written && left == 0 ? EXIT_DONE : EXIT_PROBLEM;
 }

@@ -202,6 +202,18 @@ TEST(TemplateWalkLimits, NamesNoListLineCanCarryAreReportedAndSkipped) {
     EXPECT_EQ(readFile(dir / "list.csv"), "");
 }
 
+// The reader skips the blanks before a name: a walked directory named with a
+// leading blank would list names that read back as others.
+TEST(TemplateWalkLimits, TopWithALeadingBlankIsNotListed) {
+    TempDir dir;
+    ASSERT_EQ(mkdir((dir / " t").c_str(), 0755), 0);
+    writeFile(dir / " t/in.gif", "");
+    RunResult r = runTool({"-f", " t", "list.csv"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Error:  t: name cannot be listed\n");
+    EXPECT_EQ(readFile(dir / "list.csv"), "");
+}
+
 TEST(TemplateWalkLimits, EntriesWhoseStatusFailsAreSkippedAndTheRestListed) {
     TempDir dir;
     struct Bad {
