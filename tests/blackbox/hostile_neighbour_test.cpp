@@ -154,13 +154,6 @@ int terminateAfterCall(const std::string &dir, const std::string &command, int c
         .status;
 }
 
-// The state letter of process `pid` in /proc ('t' while a tracer holds it).
-char processState(int pid) {
-    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-    size_t close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
-}
-
 // The one child of process `pid`, or 0 while it has none.
 int childOf(int pid) {
     std::string p = std::to_string(pid);
@@ -170,18 +163,19 @@ int childOf(int pid) {
 
 // Runs `program` with `args` in `dir` under strace, stopped (SIGSTOP) as its
 // openat call number `call` returns; runs `whileStopped` then and lets it go
-// on. Between two steps of a job, the stop holds it without any race: a
-// syscall stop of the tracer lasts microseconds, a stop that stays for a
-// fifth of a second is the one asked for.
+// on. The tracer's own log says when the stop has taken hold ("stopped by
+// SIGSTOP") and when the program got the SIGCONT, so neither a slow machine
+// nor a syscall stop of the tracer is mistaken for the hold.
 RunResult runStoppedAfterCall(const std::string &dir, const std::string &program,
                               const std::vector<std::string> &args, int call,
                               const std::function<void()> &whileStopped) {
     Limits lim;
     lim.program = "/usr/bin/env";
+    std::string log = dir + "/strace.log";
     std::vector<std::string> traced = {"ASAN_OPTIONS=detect_leaks=0",
                                        "strace",
                                        "-o",
-                                       "/dev/null",
+                                       log,
                                        "-e",
                                        "trace=openat",
                                        "-e",
@@ -189,20 +183,21 @@ RunResult runStoppedAfterCall(const std::string &dir, const std::string &program
                                        program};
     traced.insert(traced.end(), args.begin(), args.end());
     Child child = startTool(traced, dir, lim);
-    int tracee = 0, held = 0;
-    for (int i = 0; i < 3000 && held < 20; i++) {
+    auto logged = [&](const char *line) { return readFile(log).find(line) != std::string::npos; };
+    bool held = false;
+    for (int i = 0; i < 6000 && !(held = logged("--- stopped by SIGSTOP ---")); i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (tracee == 0) tracee = childOf(child.pid);
-        held = tracee != 0 && processState(tracee) == 't' ? held + 1 : 0;
-    }
-    EXPECT_EQ(held, 20) << "the program was never held";
-    whileStopped();
+    EXPECT_TRUE(held) << "the program was never held";
+    if (held) whileStopped();
     // A SIGCONT that comes while the tracer still holds the stop signal is
-    // lost: sent again until the program runs.
-    for (int i = 0; tracee != 0 && i < 3000 && processState(tracee) == 't'; i++) {
+    // lost: sent again until the program has it.
+    int tracee = childOf(child.pid);
+    for (int i = 0; tracee != 0 && i < 6000 && !logged("--- SIGCONT") && !logged("+++ "); i++) {
         kill(tracee, SIGCONT);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if (tracee != 0 && !logged("--- SIGCONT") && !logged("+++ ")) kill(tracee, SIGKILL);
+    std::remove(log.c_str());
     return finishTool(child);
 }
 

@@ -25,6 +25,20 @@ struct Case {
     std::string out;
 };
 
+// Scan data of 191 bytes, so that the 0xFF of the EOI after it is the last
+// byte of a 64-byte step, holding pairs cut by the steps' borders.
+std::string stepBorders() {
+    std::string data(191, 'a');
+    for (size_t at : {15u, 63u, 126u}) {
+        data[at] = '\xFF';
+        data[at + 1] = at == 63 ? '\0' : static_cast<char>(0xD0 + at % 8);
+    }
+    data[189] = '\xFF';  // a stuffed zero that ends the data
+    data[190] = '\0';
+    return data;
+}
+const std::string STEP_BORDERS = stepBorders();
+
 TEST(SetJpgData, OrderOfOutput) {
     const std::string h = head();
     const Case cases[] = {
@@ -74,6 +88,9 @@ TEST(SetJpgData, OrderOfOutput) {
         {"restart markers inside scan data are copied, text once",
          h + sos("\x11\xFF\xD0\x22\xFF\xD1\xFF\xD7\x33") + EOI,
          h + NEW_COM + sos("\x11\xFF\xD0\x22\xFF\xD1\xFF\xD7\x33") + EOI},
+        {"stuffed zeros and restart markers across the scan's 16- and 64-byte steps, EOI's "
+         "0xFF last in a step",
+         h + sos(STEP_BORDERS) + EOI, h + NEW_COM + sos(STEP_BORDERS) + EOI},
         {"restart marker right after the SOS header", h + sos("\xFF\xD3\x44") + EOI,
          h + NEW_COM + sos("\xFF\xD3\x44") + EOI},
         {"fill bytes before a segment",
