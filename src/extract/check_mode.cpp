@@ -1,9 +1,7 @@
 // check_mode.cpp - --check: reads an emoji list as emojitag does and compares
 // the text each named image carries with the whole text of its line; with
-// them, what the list check finds in the line itself. Findings go to
-// standard output, one line each, and matches print nothing (a line the
-// reader refuses gets its message on standard error too); or every line
-// becomes a card of the sheet.
+// them, what the list check finds in the line itself. Every line and what
+// it comes to goes to the run's output.
 #include <cerrno>
 #include <cstring>
 
@@ -71,7 +69,7 @@ LineResult checkLine(EmojiText &image, ListReader &reader, bool outFiles, LineFi
 
 }  // namespace
 
-int checkList(ExtractRun &run, const char *listPath, bool outFiles, HtmlSheet *sheet) {
+int checkList(ExtractRun &run, const char *listPath, bool outFiles, const ExtractOutput &out) {
     FileIdentity id;
     FILE *fp = openListFile(listPath, &id);  // the reader prints why not
     if (fp == nullptr) return -1;
@@ -82,13 +80,7 @@ int checkList(ExtractRun &run, const char *listPath, bool outFiles, HtmlSheet *s
         LineFindings findings;
         LineResult r = checkLine(run.text, reader, outFiles, findings);
         if (findings.count > 0) found++;
-        if (sheet != nullptr) {
-            writeLineCard(*sheet, r);
-        } else {
-            printFindings(stdout, reader.lineNo, reader.line, findings);
-            // As emojitag would say it, beside the finding.
-            reportListRefusal(reader.line, reader.lineNo);
-        }
+        out.line(out.user, reader.line, r);
     }
     // The lines before a read error are checked, the list is not.
     bool readOk = !std::ferror(fp);

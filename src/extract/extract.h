@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "companion_cli.h"  // the exit statuses
 #include "dir_walk.h"
 #include "image_formats.h"
 #include "platform_file.h"
@@ -14,12 +15,6 @@
 #ifndef EMOJITAG_VERSION
 #define EMOJITAG_VERSION "unknown"
 #endif
-
-// Exit statuses: all done, some image or line had a problem (reported), and
-// (the command line's own) a usage error.
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_PROBLEM = 1;
-constexpr int EXIT_USAGE = 2;
 
 // An image's first emoji comment: `len` bytes, NUL-terminated (they may hold
 // NULs themselves).
@@ -37,9 +32,20 @@ struct ExtractRun {
     WholeFile listFile;  // the list while it is written
 };
 
+// The width and height a picture is shown at; 0 by 0 when they cannot be
+// read.
+struct PictureSize {
+    unsigned width;
+    unsigned height;
+};
+
 // Reads the image at `path` of the given type (a type of the format table)
 // in one pass and leaves its first emoji comment in `text`; a TEXT_* result.
-int readEmojiText(EmojiText &text, const char *path, int imgType);
+// With a `size`, the image's size is read too, in the same opening of the
+// file.
+int readEmojiText(EmojiText &text, const char *path, int imgType, PictureSize *size = nullptr);
+// Reads only the size; false when it cannot be read.
+bool readPictureSize(const char *path, int imgType, PictureSize &size);
 // The finder of the format on an open stream, into `text`.
 int findEmojiText(FILE *in, const ImageFormat &format, EmojiText &text);
 // The scratch the program's finders and size readers work in, one call at a
@@ -59,35 +65,14 @@ void putShown(FILE *out, const char *name);
 // "-o LIST.csv": why the name cannot take a list (it does not end in ".csv",
 // or it names a GIF or JPEG file), as the start of a usage error, or null.
 const char *listNameProblem(const char *path);
-// The list's stream: standard output for a null `path`, or the list file;
-// null (reported) when the name cannot be written.
-FILE *beginListFile(ExtractRun &run, const char *path);
-// Puts the complete list in its place; an old list stays when nothing was
-// listed or a write failed (reported).
-void finishListFile(ExtractRun &run);
-
 // Writes the list line of the image at `path` (of type `imgType`) whose text
 // is in run.text to `out`, or reports why it cannot. With `cp932Names` the
 // path is written in CP932.
 void writeListLine(ExtractRun &run, FILE *out, const char *path, int imgType, bool cp932Names);
 
-// A contact sheet being written (html_sheet.h).
-struct HtmlSheet;
-
-// Where the images go: list lines to `out` (the paths in CP932 with
-// `cp932Names`), or, with a `sheet`, cards of the sheet.
-struct ListTarget {
-    ExtractRun *run;
-    FILE *out;
-    bool cp932Names;
-    HtmlSheet *sheet;
-};
-
-// Lists the image or the directory tree named by a command-line PATH.
-void listPath(const ListTarget &to, const char *path);
-
-// What emojitag would do with a list line other than what it says
-// (line_findings.h).
+// A line of a checked list as the reader has it (list_reader.h), and what
+// emojitag would do with it other than what it says (line_findings.h).
+struct ListLine;
 struct LineFindings;
 
 // What one line of a checked list comes to.
@@ -105,21 +90,41 @@ struct LineResult {
     const LineFindings *findings;
 };
 
+// Where a run's results go: list lines (list_file.cpp) or the cards of a
+// contact sheet (html_sheet.cpp), chosen once for the run. `user` is the
+// output's own state, handed to each call.
+struct ExtractOutput {
+    void *user;
+    // A listed image: reads its text into the run's text (as readEmojiText
+    // leaves it, whose result is returned) and writes what the output makes
+    // of a text found; the other results the caller reports.
+    int (*image)(void *user, const char *path, int imgType);
+    // A checked line, the reader's `line` and what it comes to.
+    void (*line)(void *user, const ListLine &line, const LineResult &result);
+    // Ends the output when the run is done: `status` is the run's exit
+    // status so far, or -1 when its list could not be read. Returns the exit
+    // status.
+    int (*finish)(void *user, int status);
+};
+
+// The list-line output: a listing's lines go to the list file `listPath`
+// (standard output for null), the paths in CP932 with `cp932Names`; a
+// check's findings go to standard output. False (reported) when the list
+// cannot be written.
+bool beginLineOutput(ExtractOutput &out, ExtractRun &run, const char *listPath, bool cp932Names,
+                     bool checking);
+// The contact-sheet output: a page at `sheetPath` of the PATHs, or of the
+// lines of the list `checkListPath` (their -out files with `outFiles`).
+// False (reported) when the page cannot be begun.
+bool beginSheetOutput(ExtractOutput &out, ExtractRun &run, const char *sheetPath,
+                      char *const *paths, int pathCount, const char *checkListPath, bool outFiles);
+
+// Lists the image or the directory tree named by a command-line PATH to `out`.
+void listPath(ExtractRun &run, const ExtractOutput &out, const char *path);
+
 // --check: compares each line of the list with its image (its -out file with
-// `outFiles`); each finding goes to standard output, or each line to the
-// `sheet` as a card. Returns the exit status, or -1 when the list cannot be
-// read (the reader has said why).
-int checkList(ExtractRun &run, const char *listPath, bool outFiles, HtmlSheet *sheet);
-
-// The sheet's cards. A listed image's card: the image is read for it (its
-// text left in the run's text as readEmojiText leaves it, whose result is
-// returned). A checked line's card.
-int writePictureCard(HtmlSheet &sheet, const char *path, int imgType);
-void writeLineCard(HtmlSheet &sheet, const LineResult &line);
-
-// --html: writes the contact sheet of the PATHs, or of the lines of the list
-// `checkListPath`, to `sheetPath`; returns the exit status.
-int writeSheet(ExtractRun &run, const char *sheetPath, char *const *paths, int pathCount,
-               const char *checkListPath, bool outFiles);
+// `outFiles`) and gives each line to `out`. Returns the exit status, or -1
+// when the list cannot be read (the reader has said why).
+int checkList(ExtractRun &run, const char *listPath, bool outFiles, const ExtractOutput &out);
 
 #endif

@@ -26,10 +26,6 @@ const char HELP[] =
     "  --help           show this help\n"
     "  --version        show the version\n";
 
-// Output buffer: lines leave the process in large blocks.
-constexpr size_t OUT_BUF_SIZE = 64 * 1024;
-char outBuf[OUT_BUF_SIZE];
-
 struct Options {
     const char *checkList = nullptr;  // --check LIST.csv
     const char *outList = nullptr;    // -o LIST.csv
@@ -59,37 +55,35 @@ int usageError(const char *what, const char *arg) {
     return EXIT_USAGE;
 }
 
+// --raw-names, or --cp932-names: the default, kept for old scripts.
+int takeNames(void *user, const char *name, const char *) {
+    Options &opt = *static_cast<Options *>(user);
+    opt.cp932Names = name[2] == 'c';
+    opt.namesGiven = true;
+    return -1;
+}
+
+void printHelp() {
+    char names[64];
+    std::printf(HELP, listImageFormatNames(names, sizeof names, " and "));
+}
+
 // Reads the options; the PATHs are moved to argv[0..pathCount). Returns -1
 // when the command line is complete, else the exit status to end with.
 int parseOptions(int argc, char **argv, Options &opt) {
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        if (optionsEnded || a[0] != '-' || a[1] == '\0') {
-            argv[opt.pathCount++] = argv[i];
-        } else if (std::strcmp(a, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(a, "--help") == 0) {
-            std::fputs(USAGE, stdout);
-            char names[64];
-            std::printf(HELP, listImageFormatNames(names, sizeof names, " and "));
-            return EXIT_OK;
-        } else if (std::strcmp(a, "--version") == 0) {
-            std::puts("emojitag-extract " EMOJITAG_VERSION);
-            return EXIT_OK;
-        } else if (std::strcmp(a, "--raw-names") == 0 || std::strcmp(a, "--cp932-names") == 0) {
-            opt.cp932Names = a[2] == 'c';  // --cp932-names: the default, kept for old scripts
-            opt.namesGiven = true;
-        } else if (std::strcmp(a, "--out") == 0) {
-            opt.outFiles = true;
-        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--check") == 0 ||
-                   std::strcmp(a, "--html") == 0) {
-            if (i + 1 == argc) return usageError(a, " needs a file name");
-            (a[1] == 'o' ? opt.outList : a[2] == 'c' ? opt.checkList : opt.sheet) = argv[++i];
-        } else {
-            return usageError("unknown option ", a);
-        }
-    }
+    const CliOption options[] = {
+        {"--raw-names", false, nullptr, nullptr, takeNames},
+        {"--cp932-names", false, nullptr, nullptr, takeNames},
+        {"--out", false, nullptr, &opt.outFiles, nullptr},
+        {"-o", true, &opt.outList, nullptr, nullptr},
+        {"--check", true, &opt.checkList, nullptr, nullptr},
+        {"--html", true, &opt.sheet, nullptr, nullptr},
+    };
+    CompanionCli cli{
+        options,   sizeof options / sizeof options[0],   &opt,       USAGE,
+        printHelp, "emojitag-extract " EMOJITAG_VERSION, usageError, " needs a file name"};
+    int status = readCompanionOptions(cli, argc, argv, &opt.pathCount);
+    if (status >= 0) return status;
     if (opt.sheet != nullptr && (!endsInHtml(opt.sheet) || opt.outList || opt.namesGiven))
         return usageError("--html needs a name ending in .html, and no -o or --raw-names", "");
     if (opt.checkList != nullptr) {
@@ -104,13 +98,12 @@ int parseOptions(int argc, char **argv, Options &opt) {
     return listProblem ? usageError(listProblem, opt.outList) : -1;
 }
 
-void listAll(ExtractRun &run, char **paths, const Options &opt) {
-    FILE *out = beginListFile(run, opt.outList);
-    if (out == nullptr) return;  // reported; nothing is walked
-    std::setvbuf(out, outBuf, _IOFBF, sizeof outBuf);
-    for (int i = 0; i < opt.pathCount; i++)
-        listPath(ListTarget{&run, out, opt.cp932Names, nullptr}, paths[i]);
-    finishListFile(run);
+// The run's output: the contact sheet, or list lines (a check's findings).
+bool beginOutput(ExtractOutput &out, ExtractRun &run, char *const *paths, const Options &opt) {
+    if (opt.sheet != nullptr)
+        return beginSheetOutput(out, run, opt.sheet, paths, opt.pathCount, opt.checkList,
+                                opt.outFiles);
+    return beginLineOutput(out, run, opt.outList, opt.cp932Names, opt.checkList != nullptr);
 }
 
 }  // namespace
@@ -120,13 +113,14 @@ int main(int argc, char **argv) {
     int status = parseOptions(argc, argv, opt);
     if (status >= 0) return status;
     static ExtractRun run;  // one per process; its text buffer is large
-    if (opt.sheet != nullptr)
-        return writeSheet(run, opt.sheet, argv, opt.pathCount, opt.checkList, opt.outFiles);
+    ExtractOutput out;
+    if (!beginOutput(out, run, argv, opt)) return EXIT_PROBLEM;
     if (opt.checkList != nullptr) {
-        status = checkList(run, opt.checkList, opt.outFiles, nullptr);
-        if (status < 0 || std::fflush(stdout) != 0) status = EXIT_PROBLEM;
-        return status;
+        status = checkList(run, opt.checkList, opt.outFiles, out);
+    } else {
+        for (int i = 0; i < opt.pathCount; i++)
+            listPath(run, out, argv[i]);
+        status = run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
     }
-    listAll(run, argv, opt);
-    return run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
+    return out.finish(out.user, status);
 }

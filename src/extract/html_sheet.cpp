@@ -394,13 +394,13 @@ void writeTop(HtmlSheet &s, char *const *paths, int pathCount) {
     std::fputs("</header>\n<main lang=\"ja\">\n", out);
 }
 
-}  // namespace
-
+// A listed image's card: the image is read for it (its text left in the
+// run's text as readEmojiText leaves it, whose result is returned).
 int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     FILE *out = s.files.cards;
     int card = ++s.cards;
-    unsigned w, h;
-    int textResult = readSheetPicture(s.run->text, path, imgType, w, h);
+    PictureSize size;
+    int textResult = readEmojiText(s.run->text, path, imgType, &size);
     const char *flag = pictureFlag(textResult, imgType);
     countKind(s, flag != nullptr ? flag : "with text");
     // A text that emojitag would not store whole again is shown with its flag.
@@ -413,7 +413,7 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     if (textResult == TEXT_CANNOT_OPEN) {
         writeEmptyThumb(out, "cannot open");
     } else {
-        writeThumb(s, path, w, h);
+        writeThumb(s, path, size.width, size.height);
     }
     std::fputs("<div class=\"info\"><h2>", out);
     writeNameText(s.names, out, path, namesInCp932());
@@ -427,6 +427,7 @@ int writePictureCard(HtmlSheet &s, const char *path, int imgType) {
     return textResult;
 }
 
+// A checked line's card.
 void writeLineCard(HtmlSheet &s, const LineResult &r) {
     FILE *out = s.files.cards;
     s.cards++;
@@ -446,9 +447,9 @@ void writeLineCard(HtmlSheet &s, const LineResult &r) {
     } else if (r.textResult == TEXT_CANNOT_OPEN) {
         writeEmptyThumb(out, "not found");
     } else {
-        unsigned w, h;
-        readPictureSize(r.path, r.imgType, w, h);
-        writeThumb(s, r.path, w, h);
+        PictureSize size;
+        readPictureSize(r.path, r.imgType, size);
+        writeThumb(s, r.path, size.width, size.height);
     }
     std::fprintf(out, "<div class=\"info\"><h2><span class=\"line\">line %d</span> ", r.lineNo);
     if (!refused) writeNameText(s.names, out, r.listName, true);
@@ -473,36 +474,57 @@ void writeLineCard(HtmlSheet &s, const LineResult &r) {
     std::fputs("</div></article>\n", out);
 }
 
-int writeSheet(ExtractRun &run, const char *sheetPath, char *const *paths, int pathCount,
-               const char *checkListPath, bool outFiles) {
-    static HtmlSheet sheet;  // one per run; its name buffers are large
-    HtmlSheet &s = sheet;
-    s.run = &run;
-    s.checkedList = checkListPath;
-    s.outFiles = outFiles;
-    if (!openSheetFiles(s.files, sheetPath)) {
-        report(run, sheetPath, "cannot write");
-        return EXIT_PROBLEM;
+// The sheet as the run's output.
+
+int writeImageCard(void *user, const char *path, int imgType) {
+    HtmlSheet &s = *static_cast<HtmlSheet *>(user);
+    int result = writePictureCard(s, path, imgType);
+    // No line is written for the sheet, but its card shows a text that
+    // emojitag would not store whole, and so does the report.
+    if (result == TEXT_FOUND) {
+        if (const char *cut = textCutProblem(*imageFormatOfType(imgType), s.run->text.bytes))
+            report(*s.run, path, cut);
     }
-    setSheetBase(s.names, sheetPath);
-    int status;
-    if (checkListPath != nullptr) {
-        status = checkList(run, checkListPath, outFiles, &s);
-    } else {
-        ListTarget to{&run, nullptr, false, &s};
-        for (int i = 0; i < pathCount; i++)
-            listPath(to, paths[i]);
-        status = run.problems == 0 ? EXIT_OK : EXIT_PROBLEM;
-    }
+    return result;
+}
+
+void writeCheckedCard(void *user, const ListLine &, const LineResult &r) {
+    writeLineCard(*static_cast<HtmlSheet *>(user), r);
+}
+
+int finishSheet(void *user, int status) {
+    HtmlSheet &s = *static_cast<HtmlSheet *>(user);
     // No sheet for a list that cannot be read.
     bool keep = status >= 0;
     if (keep) {
-        writeTop(s, paths, pathCount);
+        writeTop(s, s.paths, s.pathCount);
         std::fputs("</main>\n</body>\n</html>\n", s.files.cards);
     }
-    if (!finishSheetFiles(s.files, keep) && keep) {
-        report(run, sheetPath, "cannot write");
+    int reason = 0;
+    if (!finishSheetFiles(s.files, keep, &reason) && keep) {
+        report(*s.run, s.files.path, cannotWrite(reason));
         status = EXIT_PROBLEM;
     }
     return status < 0 ? EXIT_PROBLEM : status;
+}
+
+}  // namespace
+
+bool beginSheetOutput(ExtractOutput &out, ExtractRun &run, const char *sheetPath,
+                      char *const *paths, int pathCount, const char *checkListPath, bool outFiles) {
+    static HtmlSheet sheet;  // one per run; its name buffers are large
+    HtmlSheet &s = sheet;
+    s.run = &run;
+    s.paths = paths;
+    s.pathCount = pathCount;
+    s.checkedList = checkListPath;
+    s.outFiles = outFiles;
+    int reason = 0;
+    if (!openSheetFiles(s.files, sheetPath, &reason)) {
+        report(run, sheetPath, cannotWrite(reason));
+        return false;
+    }
+    setSheetBase(s.names, sheetPath);
+    out = ExtractOutput{&s, writeImageCard, writeCheckedCard, finishSheet};
+    return true;
 }

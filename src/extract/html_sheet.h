@@ -1,6 +1,6 @@
 // html_sheet.h - the contact sheet's own pieces: text and URLs into HTML,
 // the names of pictures as the page shows and links them, the elements of an
-// emoji text, a picture's size, the page's files and the page itself.
+// emoji text, the page's files and the page itself.
 #ifndef EMOJITAG_HTML_SHEET_H
 #define EMOJITAG_HTML_SHEET_H
 
@@ -60,16 +60,6 @@ bool makePictureUrl(SheetNames &n, const char *path);
 // followed by a marker.
 void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool inTitle = false);
 
-// sheet_picture.cpp: a picture's text and the size it is shown at.
-
-// Reads the picture's emoji text into `text` as readEmojiText does, and
-// its width and height (left 0 when they cannot be read), in one opening of
-// the file. Returns readEmojiText's result.
-int readSheetPicture(EmojiText &text, const char *path, int imgType, unsigned &width,
-                     unsigned &height);
-// Reads only the width and height; false when they cannot be read.
-bool readPictureSize(const char *path, int imgType, unsigned &width, unsigned &height);
-
 // sheet_file.cpp: the page's files. The cards are written to a scratch file
 // while the pictures are read; when all are done the page is written, the
 // cards copied into it, and the page put in the sheet's place.
@@ -81,11 +71,13 @@ struct SheetFiles {
     WholeFile file;    // the page, its body the cards
 };
 
-bool openSheetFiles(SheetFiles &f, const char *path);
+// False when the page cannot be begun, with the system's reason in *reason
+// (an errno value, 0 when none is known).
+bool openSheetFiles(SheetFiles &f, const char *path, int *reason);
 // With `keep`: appends the cards to the page and puts the page in the
-// sheet's place; false when that fails. Either way every temporary file goes
-// and an old sheet stays as it was unless replaced.
-bool finishSheetFiles(SheetFiles &f, bool keep);
+// sheet's place; false when that fails, with the reason as above. Either way
+// every temporary file goes and an old sheet stays as it was unless replaced.
+bool finishSheetFiles(SheetFiles &f, bool keep, int *reason);
 
 // html_sheet.cpp: the page.
 
@@ -109,6 +101,8 @@ struct SheetProblem {
 struct HtmlSheet {
     ExtractRun *run;
     SheetFiles files;
+    char *const *paths;  // the PATHs listed
+    int pathCount;
     SheetNames names;
     const char *checkedList;  // the list whose lines are the cards, or null
     bool outFiles;            // ... compared with the -out copies

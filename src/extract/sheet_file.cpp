@@ -14,10 +14,10 @@ char cardsBuf[SHEET_BUF_SIZE];
 
 }  // namespace
 
-bool openSheetFiles(SheetFiles &f, const char *path) {
+bool openSheetFiles(SheetFiles &f, const char *path, int *reason) {
     f.path = path;
-    int reason = 0;
-    if (beginWholeFile(&f.file, path, SAFE_BINARY | WHOLE_BODY_LATER, &reason) != WHOLE_DONE)
+    *reason = 0;
+    if (beginWholeFile(&f.file, path, SAFE_BINARY | WHOLE_BODY_LATER, reason) != WHOLE_DONE)
         return false;
     f.page = f.file.stream;
     f.cards = f.file.body;
@@ -26,12 +26,12 @@ bool openSheetFiles(SheetFiles &f, const char *path) {
     return true;
 }
 
-bool finishSheetFiles(SheetFiles &f, bool keep) {
+bool finishSheetFiles(SheetFiles &f, bool keep, int *reason) {
+    *reason = 0;
     if (!keep) {
         abandonWholeFile(&f.file);
         return false;
     }
     // The page has no preamble; its head is content.
-    int reason = 0;
-    return finishWholeFile(&f.file, &reason) == WHOLE_DONE;
+    return finishWholeFile(&f.file, reason) == WHOLE_DONE;
 }

@@ -11,20 +11,17 @@
 
 namespace {
 
-// Reads the image's emoji text and writes its line (or its card), or
-// reports why not.
+// Where a PATH's images go.
+struct ListTarget {
+    ExtractRun *run;
+    const ExtractOutput *out;
+};
+
+// Gives the image to the output, or reports why its text cannot be read.
 void listImage(const ListTarget &to, const char *path, int imgType) {
     ExtractRun &run = *to.run;
-    int result = to.sheet != nullptr ? writePictureCard(*to.sheet, path, imgType)
-                                     : readEmojiText(run.text, path, imgType);
-    switch (result) {
+    switch (to.out->image(to.out->user, path, imgType)) {
         case TEXT_FOUND:
-            if (to.sheet == nullptr)
-                return writeListLine(run, to.out, path, imgType, to.cp932Names);
-            // No line is written for the sheet, but its card shows a text
-            // that emojitag would not store whole, and so does the report.
-            if (const char *cut = textCutProblem(*imageFormatOfType(imgType), run.text.bytes))
-                report(run, path, cut);
             return;
         case TEXT_NONE:
             return report(run, path, "no emoji text");
@@ -63,15 +60,14 @@ int reportUnwalkable(void *user, const char *path) {
 
 }  // namespace
 
-void listPath(const ListTarget &to, const char *path) {
+void listPath(ExtractRun &run, const ExtractOutput &out, const char *path) {
+    ListTarget to{&run, &out};
     int kind = ENTRY_OTHER;
     if (pathEntryKind(path, &kind) == 0 && kind == ENTRY_DIR) {
         if (std::strlen(path) >= WALK_PATH_SIZE) return report(*to.run, path, "name too long");
         // A link back into the tree, or the same directory named twice, is
         // walked once in the run.
-        ListTarget target = to;
-        walkDirTree(&to.run->walk, path,
-                    WalkRules{true, &target, takeEntry, reportUnwalkable, nullptr});
+        walkDirTree(&run.walk, path, WalkRules{true, &to, takeEntry, reportUnwalkable, nullptr});
         return;
     }
     int imgType = imageTypeOfName(path);

@@ -37,5 +37,5 @@ int checkListFile(const char *path) {
         reportFile("standard output", "cannot write");
         return EXIT_PROBLEM;
     }
-    return readOk && found == 0 ? EXIT_DONE : EXIT_PROBLEM;
+    return readOk && found == 0 ? EXIT_OK : EXIT_PROBLEM;
 }

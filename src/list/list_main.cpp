@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "companion_cli.h"
 #include "list_modes.h"
 #include "list_reader.h"
 #include "platform_file.h"
@@ -54,55 +55,34 @@ int usageError(const char *what, const char *arg) {
     return EXIT_USAGE;
 }
 
-// Reads one option that takes a value; -1 when it is complete, else the
-// exit status.
-int takeValue(int argc, char **argv, int *i, Options &opt) {
-    const char *a = argv[*i];
-    if (*i + 1 == argc) return usageError(a, " needs a value");
-    const char *v = argv[++*i];
-    if (a[1] == 'o') {
-        opt.out = v;
-    } else if (std::strcmp(v, "cp932") == 0 || std::strcmp(v, "utf-8") == 0) {
-        opt.from = v[0] == 'c' ? FROM_CP932 : FROM_UTF8;
-        opt.fromGiven = true;
-    } else {
+// --from ENCODING.
+int takeFrom(void *user, const char *, const char *v) {
+    Options &opt = *static_cast<Options *>(user);
+    if (std::strcmp(v, "cp932") != 0 && std::strcmp(v, "utf-8") != 0)
         return usageError("--from takes cp932 or utf-8, not ", v);
-    }
+    opt.from = v[0] == 'c' ? FROM_CP932 : FROM_UTF8;
+    opt.fromGiven = true;
     return -1;
+}
+
+void printHelp() {
+    std::fputs(HELP, stdout);
 }
 
 // Reads the command line; -1 when it is complete, else the exit status.
 int parseOptions(int argc, char **argv, Options &opt) {
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        int status = -1;
-        if (optionsEnded || a[0] != '-' || a[1] == '\0') {
-            opt.input = a;
-            opt.inputs++;
-        } else if (std::strcmp(a, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(a, "--help") == 0) {
-            std::fputs(USAGE, stdout);
-            std::fputs(HELP, stdout);
-            return EXIT_DONE;
-        } else if (std::strcmp(a, "--version") == 0) {
-            std::puts("emojitag-list " EMOJITAG_VERSION);
-            return EXIT_DONE;
-        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--from") == 0) {
-            status = takeValue(argc, argv, &i, opt);
-        } else if (std::strcmp(a, "--template") == 0) {
-            opt.toTemplate = true;
-        } else if (std::strcmp(a, "--utf-8") == 0) {
-            opt.utf8 = true;
-        } else if (std::strcmp(a, "--check") == 0) {
-            opt.check = true;
-        } else {
-            status = usageError("unknown option ", a);
-        }
-        if (status >= 0) return status;
-    }
-    return -1;
+    const CliOption options[] = {
+        {"-o", true, &opt.out, nullptr, nullptr},
+        {"--from", true, nullptr, nullptr, takeFrom},
+        {"--template", false, nullptr, &opt.toTemplate, nullptr},
+        {"--utf-8", false, nullptr, &opt.utf8, nullptr},
+        {"--check", false, nullptr, &opt.check, nullptr},
+    };
+    CompanionCli cli{options,   sizeof options / sizeof options[0], &opt,       USAGE,
+                     printHelp, "emojitag-list " EMOJITAG_VERSION,  usageError, " needs a value"};
+    int status = readCompanionOptions(cli, argc, argv, &opt.inputs);
+    if (opt.inputs > 0) opt.input = argv[opt.inputs - 1];
+    return status;
 }
 
 // The output would be the input: replacing it would lose the input.

@@ -5,9 +5,7 @@
 
 #include <cstdio>
 
-constexpr int EXIT_DONE = 0;     // everything was written (or found good)
-constexpr int EXIT_PROBLEM = 1;  // something was refused, left out or found
-constexpr int EXIT_USAGE = 2;
+#include "companion_cli.h"  // the exit statuses
 
 // Writes the emoji list of the template at `path` (encoding `from`, see
 // template_source.h) to `outPath`, or standard output for null.

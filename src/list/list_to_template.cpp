@@ -231,5 +231,5 @@ int templateFromList(const char *path, bool utf8, const char *outPath) {
     if (!readOk) reportReadError(source);
     if (!standardInput) std::fclose(in);
     bool written = finishListOutput(&out, readOk);
-    return readOk && written && left == 0 ? EXIT_DONE : EXIT_PROBLEM;
+    return readOk && written && left == 0 ? EXIT_OK : EXIT_PROBLEM;
 }

@@ -287,5 +287,5 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
     std::fclose(in);
     // A template that could not be read whole leaves an old list as it was.
     bool written = finishListOutput(&out, readOk);
-    return readOk && written && refused == 0 ? EXIT_DONE : EXIT_PROBLEM;
+    return readOk && written && refused == 0 ? EXIT_OK : EXIT_PROBLEM;
 }

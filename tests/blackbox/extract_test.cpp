@@ -199,6 +199,35 @@ TEST(Extract, ReportsEachProblem) {
     }
 }
 
+// An output that cannot be written is reported with the system's reason.
+TEST(Extract, WriteFailuresNameTheSystemsReason) {
+    const std::string e = "emojitag-extract: ";
+    struct WriteCase {
+        const char *why;
+        std::string command;  // after X=the program
+        std::string err;
+    };
+    // clang-format off
+    const WriteCase cases[] = {
+        {"a full standard output", "$X a.jpg > /dev/full",
+         e + "standard output: cannot write: No space left on device\n"},
+        {"a sheet in a folder that is not there", "$X --html gone/s.html a.jpg",
+         e + "gone/s.html: cannot write: No such file or directory\n"},
+        {"a sheet cut short by the file size limit",
+         "trap '' XFSZ; ulimit -f 1; $X --html s.html a.jpg",
+         e + "s.html: cannot write: File too large\n"},
+    };
+    // clang-format on
+    for (const WriteCase &c : cases) {
+        TempDir dir;
+        writeFile(dir / "a.jpg", jpgWith("<emoji>x</emoji>"));
+        RunResult r = runShell("X=" + std::string(EXTRACT_BIN) + "; " + c.command, dir.path());
+        EXPECT_EQ(r.status, 1) << c.why;
+        EXPECT_EQ(r.err, c.err) << c.why;
+        EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"a.jpg"}) << c.why;
+    }
+}
+
 // With --cp932-names a name whose CP932 spelling names another file is not
 // listed: read back, the name as written wins, and the line would tag that
 // other file.

@@ -274,7 +274,8 @@ class SheetTest(unittest.TestCase):
         # A folder the sheet cannot be written to: reported, nothing left.
         r = extract(["--html", "gone/s.html", "a.gif"], d)
         self.assertEqual((r.returncode, r.stdout), (1, b""))
-        self.assertEqual(r.stderr, b"emojitag-extract: gone/s.html: cannot write\n")
+        self.assertEqual(r.stderr, b"emojitag-extract: gone/s.html: cannot write: "
+                         b"No such file or directory\n")
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
