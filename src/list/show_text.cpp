@@ -9,7 +9,8 @@
 #include "platform_dir.h"
 #include "reader_bridge.h"
 #include "shown_name.h"
-#include "text_encoding.h"
+#include "text_cp932.h"
+#include "text_utf8.h"
 
 namespace {
 
