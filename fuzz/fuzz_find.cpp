@@ -15,7 +15,6 @@
 #include "fuzz_rewriter.h"
 #include "fuzz_stream.h"
 #include "image_formats.h"
-#include "job_context.h"
 
 using namespace fuzzrewrite;
 
@@ -34,14 +33,15 @@ Found find(const ImageFormat &f, const uint8_t *data, size_t size) {
     fuzzstream::Source src{data, size, 0};
     FILE *in = fuzzstream::openSource(src);
     if (in == nullptr) std::abort();
-    FoundText found{foundBuf, 0};
-    Found r{f.find(in, &found), std::string()};
+    static ImageWork work;
+    FoundText found{foundBuf, 0, f.textReadMax};
+    Found r{f.find(in, &found, work), std::string()};
     std::fclose(in);
     require(r.result == TEXT_FOUND || r.result == TEXT_NONE || r.result == TEXT_MALFORMED ||
                 r.result == TEXT_TOO_LONG,
             "the finder's result is one of its four");
     if (r.result == TEXT_FOUND) {
-        require(found.length >= f.examinedCommentMin && found.length <= EMOJI_TEXT_MAX,
+        require(found.length >= f.examinedCommentMin && found.length <= f.textReadMax,
                 "a found text is an examined comment that fits the buffer");
         require(isEmojiTag(foundBuf), "a found text begins with an emoji tag");
         r.text.assign(reinterpret_cast<const char *>(foundBuf), found.length);
@@ -53,7 +53,7 @@ Found find(const ImageFormat &f, const uint8_t *data, size_t size) {
 // every older emoji comment, so only the stored text can be found.
 Found expectedOnOutput(const ImageFormat &f, const std::string &stored) {
     if (stored.size() < f.examinedCommentMin || !isEmojiTag(stored.data())) return {TEXT_NONE, ""};
-    if (stored.size() > EMOJI_TEXT_MAX) return {TEXT_TOO_LONG, ""};
+    if (stored.size() > f.textReadMax) return {TEXT_TOO_LONG, ""};
     return {TEXT_FOUND, stored};
 }
 
@@ -68,7 +68,7 @@ void checkFormat(const ImageFormat &f, const Case &c) {
     if (o.result != 0) return;
     // The writer marks the job once the text is out; a JPEG without a scan
     // or an emoji comment gets no text.
-    std::string stored = doWriteEmoji ? c.emoji.substr(0, f.storedLength(c.emoji.c_str())) : "";
+    std::string stored = o.written ? c.emoji.substr(0, f.storedLength(c.emoji.c_str())) : "";
     Found after = find(f, reinterpret_cast<const uint8_t *>(o.bytes.data()), o.bytes.size());
     Found expected = expectedOnOutput(f, stored);
     require(after.result == expected.result, "the finder's result on the rewriter's output");
@@ -80,7 +80,6 @@ void checkFormat(const ImageFormat &f, const Case &c) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Case c;
     if (!parseCase(data, size, c)) return 0;
-    doOverWrite = 1;
     for (int i = 0; i < IMAGE_FORMAT_COUNT; i++)
         checkFormat(IMAGE_FORMATS[i], c);
     return 0;

@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "embed.h"
-#include "fuzz_quiet.h"
 #include "fuzz_rewriter.h"
-#include "job_context.h"
 
 using namespace fuzzrewrite;
 

@@ -15,9 +15,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "fuzz_quiet.h"
 #include "fuzz_stream.h"
-#include "job_context.h"
+#include "image_call.h"
 
 namespace fuzzrewrite {
 
@@ -35,6 +34,7 @@ struct Outcome {
     int result;
     bool streamError;  // the output stream's error flag after the rewrite
     bool refused;      // the sink refused a byte
+    bool written;      // the comment writer placed the text
     std::string bytes;
 };
 
@@ -53,9 +53,9 @@ inline bool parseCase(const uint8_t *data, size_t size, Case &c) {
     return true;
 }
 
-// Runs one rewrite the way the image job does: a fresh job context, the input
-// at its start, a new output.
-inline Outcome rewrite(int (*rewriter)(FILE *, FILE *, const char *), const uint8_t *image,
+// Runs one rewrite the way the image job does: a fresh call, the input at its
+// start, a new output.
+inline Outcome rewrite(int (*rewriter)(FILE *, FILE *, EmbedCall &), const uint8_t *image,
                        size_t imageSize, const std::string &emoji, size_t limit) {
     fuzzstream::Source src{image, imageSize, 0};
     fuzzstream::Sink sink;
@@ -63,13 +63,11 @@ inline Outcome rewrite(int (*rewriter)(FILE *, FILE *, const char *), const uint
     FILE *in = fuzzstream::openSource(src);
     FILE *out = fuzzstream::openSink(sink);
     if (in == nullptr || out == nullptr) std::abort();
-    doWriteEmoji = 0;
-    lineNo = 1;
+    static ImageWork work;
+    EmbedCall call = startEmbedCall(emoji.c_str(), work);
     Outcome o;
-    {
-        fuzzquiet::Quiet quiet;  // the comment writer reports over-long tags
-        o.result = rewriter(in, out, emoji.c_str());
-    }
+    o.result = rewriter(in, out, call);
+    o.written = call.written;
     o.streamError = std::ferror(out) != 0;
     std::fclose(in);
     std::fclose(out);

@@ -36,6 +36,8 @@ extern "C" {
  *
  * The whole output buffer (output_size bytes) is cleared first, and the
  * result is always terminated (two zero bytes after UTF-16BE, one otherwise).
+ * `input` and `output` must not overlap: the input is read after the output
+ * is cleared, so with one buffer for both the result is 0 and an empty text.
  * `table` may be null only with unicode_form QZ_CC_BYTES.
  *
  * Returns the number of bytes written (terminator not counted), or one of

@@ -225,7 +225,8 @@ inline uint32_t putUtf8(uint8_t *o, uint32_t unit) {
 // with the terminator reserve even if each takes the most bytes; where not
 // even one surely fits, the exact rule decides that one character. Every
 // character is read only after the one before it was written, as the walk
-// reads them (input and output may overlap).
+// reads them: to the compiler the output may alias the input, though the
+// caller's two buffers never overlap (see qz_cc_api.h).
 template <bool kUtf8>
 int32_t convertIndexed(uint8_t *out, const uint8_t *p, uint32_t size, const qz_cc_index *shared) {
     // A private copy of the array pointers: the output is written through a

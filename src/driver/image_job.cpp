@@ -20,6 +20,8 @@ char outfname[OUTFNAME_SIZE];
 constexpr size_t STREAM_BUF_SIZE = 128 * 1024;
 static char inStreamBuf[STREAM_BUF_SIZE];
 static char outStreamBuf[STREAM_BUF_SIZE];
+// The scratch every rewrite works in, one job at a time.
+static ImageWork work;
 
 // Jobs in a batch, directories it holds open, and room for the list names
 // of its waiting replacements (for their messages).
@@ -122,7 +124,15 @@ static void reportOutput(const char *path, const char *problem) {
 }
 
 static void reportBadImage(const ImageFormat &format) {
-    reportLine(lineNo, imgFile, format.badImageMessage);
+    char message[64];
+    std::snprintf(message, sizeof message, "bad %s file", format.shortName);
+    reportLine(lineNo, imgFile, message);
+}
+
+// What the comment writer met on the way, in the order it meets them.
+static void reportNotes(unsigned notes) {
+    if (notes & NOTE_NO_TAG_END) reportLine(lineNo, imgFile, "cannot find tag-end");
+    if (notes & NOTE_TAG_TOO_LONG) reportLine(lineNo, imgFile, "tag too long");
 }
 
 static void reportNotFound() {
@@ -232,7 +242,6 @@ static void finishOutput(const char *path, FILE *out, int fault, const ImageForm
 }
 
 int openImgFile(const char *path, const char *text, int imgType) {
-    doWriteEmoji = 0;
     // The reader passes only the types of the format table.
     const ImageFormat *format = imageFormatOfType(imgType);
     if (format == nullptr) return -1;
@@ -270,7 +279,12 @@ int openImgFile(const char *path, const char *text, int imgType) {
     // that pass unchanged go out without a copy through the program. One
     // cut short meanwhile fails as a short read would.
     bool mapped = info.size > STREAM_BUF_SIZE && mapInput(in, info.size);
-    int fault = format->rewrite(in, out, text);
+    doWriteEmoji = 0;
+    EmbedCall call = startEmbedCall(text, work);
+    call.replaceOld = doOverWrite != 0;
+    int fault = format->rewrite(in, out, call) == REWRITE_DONE ? 0 : -1;
+    doWriteEmoji = call.written ? 1 : 0;
+    reportNotes(call.notes);
     if (mapped && !unmapInput(in)) fault = -1;
     std::fclose(in);
     if (doOverWritefile)

@@ -1,5 +1,6 @@
 // job_context.h - process-wide values through which the list reader, the
-// command line, the image job and the rewriters meet. One image at a time.
+// command line and the image job meet; the rewriters take what they need in
+// their call. One image at a time.
 #ifndef EMOJITAG_JOB_CONTEXT_H
 #define EMOJITAG_JOB_CONTEXT_H
 
@@ -7,8 +8,9 @@
 extern int lineNo;
 // The image's path exactly as written in the list (messages use it).
 extern char imgFile[];
-// Set by a comment writer once the emoji text is in the output; cleared at
-// the start of every image job, so the text is written at most once.
+// Cleared at the start of every image job and set to 1 once its rewrite has
+// placed the emoji text (the rewrite's own record of it is the call's
+// `written`, which the text is written at most once by).
 extern int doWriteEmoji;
 // An earlier emoji comment is replaced by the new one (always 1).
 extern int doOverWrite;

@@ -4,8 +4,6 @@
 
 #include "embed.h"
 #include "gif_format.h"
-#include "job_context.h"
-#include "report.h"
 #include "stream_io.h"
 
 // The two spellings of the closing emoji tag; no other case mix counts.
@@ -61,13 +59,13 @@ static const char *findGifPieceEnd(const char *piece, const char *textEnd) {
     return candidate;
 }
 
-// As findGifPieceEnd, with the messages when no piece fits: the first only
-// when no tag end follows at all.
-static const char *findPieceEnd(const char *piece, const char *textEnd) {
+// As findGifPieceEnd, with the call's notes when no piece fits: the first
+// only when no tag end follows at all.
+static const char *findPieceEnd(EmbedCall &call, const char *piece, const char *textEnd) {
     const char *candidate = findGifPieceEnd(piece, textEnd);
     if (candidate == nullptr) {
-        if (searchTagEnd(piece) == nullptr) reportLine(lineNo, imgFile, "cannot find tag-end");
-        reportLine(lineNo, imgFile, "tag too long");
+        if (searchTagEnd(piece) == nullptr) call.notes |= NOTE_NO_TAG_END;
+        call.notes |= NOTE_TAG_TOO_LONG;
     }
     return candidate;
 }
@@ -89,15 +87,16 @@ static bool writePiece(FILE *out, const char *piece, const char *pieceEnd) {
     return writeByteChecked(out, static_cast<unsigned char>(n)) && writeChecked(out, piece, n);
 }
 
-int writeEmojiInfoGif(FILE *out, const char *emoji) {
-    if (doWriteEmoji == 1) return 1;
+int writeEmojiInfoGif(FILE *out, EmbedCall &call) {
+    if (call.written) return 1;
+    const char *emoji = call.emoji;
     const char *textEnd = emoji + std::strlen(emoji);
-    const char *pieceEnd = emoji < textEnd ? findPieceEnd(emoji, textEnd) : nullptr;
+    const char *pieceEnd = emoji < textEnd ? findPieceEnd(call, emoji, textEnd) : nullptr;
     // A comment extension without a data sub-block makes the file unreadable
     // to common decoders, so a text that yields no piece writes nothing; the
     // text still counts as written, so an old emoji comment is still removed.
     if (pieceEnd == nullptr) {
-        doWriteEmoji = 1;
+        call.written = true;
         return 0;
     }
     if (!writeChecked(out, COMMENT_HEADER, sizeof COMMENT_HEADER)) return -1;
@@ -105,10 +104,10 @@ int writeEmojiInfoGif(FILE *out, const char *emoji) {
     while (pieceEnd != nullptr) {
         if (!writePiece(out, piece, pieceEnd)) return -1;
         piece = pieceEnd;
-        // Whatever follows the last piece that fits is lost (with a message).
-        pieceEnd = piece < textEnd ? findPieceEnd(piece, textEnd) : nullptr;
+        // Whatever follows the last piece that fits is lost (with a note).
+        pieceEnd = piece < textEnd ? findPieceEnd(call, piece, textEnd) : nullptr;
     }
     if (!writeByteChecked(out, GIF_BLOCK_TERMINATOR)) return -1;
-    doWriteEmoji = 1;
+    call.written = true;
     return 0;
 }

@@ -14,14 +14,14 @@ struct GifFind {
     GifReader reader;
     FoundText *text;
     bool found;    // the first emoji comment is in `text`
-    bool tooLong;  // ... but it was longer than EMOJI_TEXT_MAX
+    bool tooLong;  // ... but it was longer than the text's room
 };
 
-// Keeps `n` bytes of the emoji comment; past EMOJI_TEXT_MAX bytes they are
+// Keeps `n` bytes of the emoji comment; past the text's room they are
 // dropped.
 void keepText(GifFind &f, const unsigned char *data, size_t n) {
     FoundText &t = *f.text;
-    if (t.length + n > EMOJI_TEXT_MAX) {
+    if (t.length + n > t.room) {
         f.tooLong = true;
         return;
     }
@@ -52,7 +52,7 @@ constexpr size_t GIF_SIZE_END = 10;
 
 }  // namespace
 
-bool readGifSize(FILE *in, unsigned &width, unsigned &height) {
+bool readGifSize(FILE *in, ImageWork &, unsigned &width, unsigned &height) {
     unsigned char head[GIF_SIZE_END];
     if (std::fread(head, 1, sizeof head, in) != sizeof head) return false;
     if (std::memcmp(head, "GIF8", 4) != 0) return false;
@@ -61,8 +61,8 @@ bool readGifSize(FILE *in, unsigned &width, unsigned &height) {
     return true;
 }
 
-int findGifEmojiText(FILE *in, FoundText *found) {
-    GifFind f{startGifReader(in), found, false, false};
+int findGifEmojiText(FILE *in, FoundText *found, ImageWork &work) {
+    GifFind f{startGifReader(in, work), found, false, false};
     if (!passGifHeader(f.reader, nullptr)) return TEXT_MALFORMED;
     for (int kind; (kind = nextGifBlock(f.reader, nullptr)) != GIF_BLOCK_TRAILER;) {
         bool ok = kind == GIF_BLOCK_IMAGE     ? passGifImage(f.reader, nullptr)

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "emoji_comment.h"
+
 constexpr unsigned char GIF_EXTENSION_INTRODUCER = 0x21;  // opens an extension block
 constexpr unsigned char GIF_IMAGE_SEPARATOR = 0x2C;       // opens an image block
 constexpr unsigned char GIF_TRAILER = 0x3B;               // ends the stream
@@ -17,5 +19,11 @@ constexpr unsigned char GIF_LABEL_APPLICATION = 0xFF;      // application extens
 
 // A data sub-block holds at most this many bytes after its length byte.
 constexpr size_t GIF_SUB_BLOCK_MAX = 255;
+
+// A comment is examined when its first sub-block holds this many bytes.
+constexpr size_t GIF_EXAMINED_COMMENT_MIN = EMOJI_TAG_SIZE;
+// A comment can be of any length; the finder reads back as much as a JPEG
+// comment holds, so that a text read back can go into either.
+constexpr size_t GIF_TEXT_READ_MAX = 65533;
 
 #endif

@@ -25,11 +25,11 @@ constexpr unsigned char COLOR_TABLE_SIZE_MASK = 0x07;
 // An extension passed whole: the walk goes on with the next block.
 constexpr int GIF_BLOCK_PASSED = 3;
 
-// Staging for everything read: one field, table or sub-block at a time.
-unsigned char blockBuf[GIF_BLOCK_BUF_SIZE];
-static_assert(GIF_BLOCK_BUF_SIZE >= COLOR_TABLE_MAX, "a colour table fits the block buffer");
-// The first sub-block of an examined comment, held until it is classified.
-unsigned char commentBuf[GIF_SUB_BLOCK_MAX];
+// The call's scratch holds the largest field, a colour table, and the first
+// sub-block of an examined comment.
+static_assert(IMAGE_FIELD_SIZE >= COLOR_TABLE_MAX, "a colour table fits the block buffer");
+static_assert(IMAGE_FIELD_SIZE >= GIF_SUB_BLOCK_MAX, "a sub-block fits the block buffer");
+static_assert(IMAGE_HEAD_SIZE >= GIF_SUB_BLOCK_MAX, "a first sub-block fits the head");
 
 // 3 x 2^(s+1) bytes with s in the low 3 bits, or 0 when the flag bit says no
 // table follows.
@@ -38,14 +38,10 @@ size_t colorTableSize(unsigned char packed) {
     return 3u << ((packed & COLOR_TABLE_SIZE_MASK) + 1);
 }
 
-// The input, read a bufferful at a time: a run of whole sub-blocks is
-// passed on straight from it.
-unsigned char inputBuf[GIF_INPUT_SIZE];
-
 // Reads `n` bytes into the block buffer and passes them on.
 bool passBytes(GifReader &r, size_t n, FILE *to) {
-    if (!takeBytes(r.input, blockBuf, n)) return false;
-    forwardUnchecked(to, blockBuf, n);
+    if (!takeBytes(r.input, r.block, n)) return false;
+    forwardUnchecked(to, r.block, n);
     return true;
 }
 
@@ -108,14 +104,15 @@ int nextExtension(GifReader &r, FILE *to) {
 
 }  // namespace
 
-GifReader startGifReader(FILE *in) {
-    return GifReader{startBlockInput(in, inputBuf, sizeof inputBuf), blockBuf, commentBuf,
+GifReader startGifReader(FILE *in, ImageWork &work) {
+    static_assert(GIF_INPUT_SIZE <= IMAGE_INPUT_SIZE, "the input blocks fit the scratch");
+    return GifReader{startBlockInput(in, work.input, GIF_INPUT_SIZE), work.field, work.head,
                      GIF_COMMENT_EMPTY, 0};
 }
 
 bool passGifHeader(GifReader &r, FILE *to) {
     return passBytes(r, GIF_HEADER_SIZE, to) &&
-           passColorTable(r, blockBuf[SCREEN_PACKED_OFFSET], to);
+           passColorTable(r, r.block[SCREEN_PACKED_OFFSET], to);
 }
 
 int nextGifBlock(GifReader &r, FILE *to) {
@@ -141,7 +138,7 @@ int nextGifBlock(GifReader &r, FILE *to) {
 
 bool passGifImage(GifReader &r, FILE *to) {
     return passBytes(r, IMAGE_DESCRIPTOR_SIZE, to) &&
-           passColorTable(r, blockBuf[IMAGE_PACKED_OFFSET], to) &&
+           passColorTable(r, r.block[IMAGE_PACKED_OFFSET], to) &&
            passBytes(r, 1, to) &&  // LZW minimum code size
            passSubBlocks(r, to);
 }
@@ -155,8 +152,8 @@ int readGifCommentStart(GifReader &r) {
     } else if (r.commentLength < GIF_EXAMINED_COMMENT_MIN) {
         r.commentClass = GIF_COMMENT_SHORT;
     } else {
-        if (!takeBytes(r.input, commentBuf, r.commentLength)) return GIF_COMMENT_FAULT;
-        r.commentClass = isEmojiTag(commentBuf) ? GIF_COMMENT_EMOJI : GIF_COMMENT_EXAMINED;
+        if (!takeBytes(r.input, r.head, r.commentLength)) return GIF_COMMENT_FAULT;
+        r.commentClass = isEmojiTag(r.head) ? GIF_COMMENT_EMOJI : GIF_COMMENT_EXAMINED;
     }
     return r.commentClass;
 }

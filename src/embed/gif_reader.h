@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "image_call.h"
 #include "stream_io.h"
 
 // What nextGifBlock has met.
@@ -25,26 +26,22 @@ constexpr int GIF_COMMENT_SHORT = 1;     // 1 to 6 bytes, never looked at, still
 constexpr int GIF_COMMENT_EXAMINED = 2;  // first sub-block read into `head`, no emoji tag
 constexpr int GIF_COMMENT_EMOJI = 3;     // first sub-block read into `head`, an emoji tag
 
-// The block buffer holds the largest field, a colour table of 256 entries
-// of 3 bytes.
-constexpr size_t GIF_BLOCK_BUF_SIZE = 768;
-// The input is read into the reader's own buffer in pieces of this size,
-// which also serve for the bytes after the trailer.
+// The input is read into the call's scratch in pieces of this size, which
+// also serve for the bytes after the trailer.
 constexpr size_t GIF_INPUT_SIZE = 64 * 1024;
 
-// State of one walk over one stream.
+// State of one walk over one stream; its buffers are the call's scratch.
 struct GifReader {
-    BlockInput input;  // over the reader's static input buffer
-    // The reader's static block buffer: the field read last, or the
-    // sub-block pullGifSubBlock read last.
-    const unsigned char *block;
-    // The first sub-block of the comment met last (static storage as well).
-    const unsigned char *head;
+    BlockInput input;  // over the scratch's input blocks
+    // The field read last, or the sub-block pullGifSubBlock read last.
+    unsigned char *block;
+    // The first sub-block of the comment met last.
+    unsigned char *head;
     int commentClass;             // class of that comment (GIF_COMMENT_*)
     unsigned char commentLength;  // length byte of its first sub-block
 };
 
-GifReader startGifReader(FILE *in);
+GifReader startGifReader(FILE *in, ImageWork &work);
 
 // Header (signature and logical screen descriptor) and global colour table.
 // The signature is not looked at: any 13 bytes pass as a header.

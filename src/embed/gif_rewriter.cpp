@@ -5,20 +5,19 @@
 #include "embed.h"
 #include "gif_format.h"
 #include "gif_reader.h"
-#include "job_context.h"
 #include "stream_io.h"
 
 // State of one rewrite.
 struct GifRewrite {
     GifReader reader;
     FILE *out;
-    const char *emoji;
+    EmbedCall &call;
     bool emojiPlaced;  // the writer has been called at an emoji comment or image
     bool emojiSeen;    // an emoji comment has been met
 };
 
 static int writeEmojiComment(GifRewrite &rw) {
-    return writeEmojiInfoGif(rw.out, rw.emoji) < 0 ? -1 : 0;
+    return writeEmojiInfoGif(rw.out, rw.call) < 0 ? -1 : 0;
 }
 
 // The three bytes that open a copied comment: introducer, label, length.
@@ -35,7 +34,7 @@ static int handleGifExaminedComment(GifRewrite &rw) {
     GifReader &r = rw.reader;
     if (r.commentClass == GIF_COMMENT_EMOJI) {
         rw.emojiSeen = true;
-        if (doOverWrite) {
+        if (rw.call.replaceOld) {
             // The new comment goes where the old one began; once the text is
             // out, the writer does nothing here.
             rw.emojiPlaced = true;
@@ -78,10 +77,10 @@ static int writeGifTrailer(GifRewrite &rw) {
     return copyGifRest(rw.reader, rw.out) ? 0 : -1;
 }
 
-int setGifData(FILE *in, FILE *out, const char *emoji) {
-    GifRewrite rw{startGifReader(in), out, emoji, false, false};
+int setGifData(FILE *in, FILE *out, EmbedCall &call) {
+    GifRewrite rw{startGifReader(in, *call.work), out, call, false, false};
     // The header is copied before anything is tested.
-    if (!passGifHeader(rw.reader, out)) return -1;
+    if (!passGifHeader(rw.reader, out)) return REWRITE_FAULT;
     for (;;) {
         int result;
         // Extensions other than comments are copied by the reader on its way.
@@ -93,10 +92,10 @@ int setGifData(FILE *in, FILE *out, const char *emoji) {
                 result = copyGifImage(rw);
                 break;
             case GIF_BLOCK_TRAILER:
-                return writeGifTrailer(rw);
+                return writeGifTrailer(rw) == 0 ? REWRITE_DONE : REWRITE_FAULT;
             default:  // a short read, a stray byte or an unknown label
-                return -1;
+                return REWRITE_FAULT;
         }
-        if (result != 0) return -1;
+        if (result != 0) return REWRITE_FAULT;
     }
 }

@@ -1,55 +1,65 @@
 // image_formats.cpp - the table of image formats. A format is its row here
-// and its two files: FMT_rewriter.cpp, the rewriter and its comment writer,
-// and FMT_find.cpp, the comment finder, which walks a file as the rewriter
-// does, and the picture's size reader (GIF and JPEG let both share a
-// reader, gif_reader and jpg_reader, and keep their comment writers in files
-// of their own).
+// and its reader and rewriter files: FMT_rewriter.cpp, the rewriter, and
+// FMT_find.cpp, the comment finder, which walks a file as the rewriter does,
+// and the picture's size reader (GIF and JPEG let both share a reader,
+// gif_reader and jpg_reader, and keep their comment writers in files of
+// their own).
 #include "image_formats.h"
 
 #include <cstring>
 
 #include "embed.h"
-#include "emoji_comment.h"
 #include "gif_format.h"
 #include "jpg_markers.h"
 
-const ImageFormat IMAGE_FORMATS[] = {
+constexpr ImageFormat IMAGE_FORMATS[IMAGE_FORMAT_COUNT] = {
     {IMG_GIF,                   // type
      "GIF",                     // name
+     "GIF",                     // shortName
      {".gif"},                  // suffixes
+     "GIF",                     // signature: "GIF87a" or "GIF89a" begin so
+     3,                         // signatureSize
      setGifData,                // rewrite
      findGifEmojiText,          // find
      readGifSize,               // readSize
      GIF_EXAMINED_COMMENT_MIN,  // examinedCommentMin
      static_cast<size_t>(-1),   // textMax: any text, cut at tag ends
      gifCommentTextLength,      // storedLength
+     GIF_TEXT_READ_MAX,         // textReadMax
      GIF_SUB_BLOCK_MAX,         // pieceMax
      // textCutFinding
      "a GIF comment cannot keep the whole text: each piece between tag ends must fit in 255 "
-     "bytes",
-     {'G', 'I', 'F'},   // signature
-     3,                 // signatureSize
-     "bad GIF file",    // badImageMessage
-     "malformed GIF"},  // malformedReport
+     "bytes"},
     {IMG_JPEG,
      "JPEG",
+     "JPG",
      {".jpg", ".jpeg"},
+     "\xFF\xD8\xFF",  // SOI and the first marker's 0xFF
+     3,
      setJpgData,
      findJpgEmojiText,
      readJpgSize,
      JPG_EXAMINED_COMMENT_MIN,
      JPG_MAX_SEGMENT_DATA,
      jpgCommentTextLength,
+     JPG_MAX_SEGMENT_DATA,  // any comment, read back whole
      0,
-     nullptr,
-     {M_PREFIX, M_SOI, M_PREFIX},
-     3,
-     "bad JPG file",
-     "malformed JPEG"},
+     nullptr},
 };
-const int IMAGE_FORMAT_COUNT = sizeof IMAGE_FORMATS / sizeof IMAGE_FORMATS[0];
 
-static_assert(EMOJI_TEXT_MAX == JPG_MAX_SEGMENT_DATA, "a finder keeps any JPEG comment whole");
+namespace {
+
+// Every row is filled in, and what it promises fits the programs' buffers.
+constexpr bool rowsFit() {
+    for (const ImageFormat &f : IMAGE_FORMATS)
+        if (f.rewrite == nullptr || f.signatureSize > IMAGE_SIGNATURE_MAX ||
+            f.textReadMax > EMOJI_TEXT_MAX)
+            return false;
+    return true;
+}
+static_assert(rowsFit(), "every row is filled in, and its signature and text read back fit");
+
+}  // namespace
 
 namespace {
 
@@ -119,7 +129,7 @@ const ImageFormat *imageFormatOfHead(const unsigned char *head, size_t n) {
 }
 
 const char *listImageSuffixes(char *buf, size_t size) {
-    const char *all[IMAGE_SUFFIXES_MAX * (sizeof IMAGE_FORMATS / sizeof IMAGE_FORMATS[0])];
+    const char *all[IMAGE_SUFFIXES_MAX * IMAGE_FORMAT_COUNT];
     int count = 0;
     for (const ImageFormat &f : IMAGE_FORMATS)
         for (const char *const *s = f.suffixes; s < f.suffixes + IMAGE_SUFFIXES_MAX && *s; ++s)

@@ -1,57 +1,54 @@
 // image_formats.h - the image formats the programs know, one row each: which
-// names are of the format, its rewriter and comment finder, its comment rules
-// and its messages. Every program asks this table; nothing else names a
-// format.
+// names and first bytes are of the format, its rewriter, comment finder and
+// size reader, and its comment rules and limits. Every program asks this
+// table; nothing else names a format. A format is its row and its type code
+// here, and its reader and rewriter files.
 #ifndef EMOJITAG_IMAGE_FORMATS_H
 #define EMOJITAG_IMAGE_FORMATS_H
 
 #include <cstddef>
 #include <cstdio>
 
+#include "image_call.h"
+
 // Image types: the code the list reader hands to the image job (0: none).
 constexpr int IMG_GIF = 1;
 constexpr int IMG_JPEG = 2;
+// Rows in the table.
+constexpr int IMAGE_FORMAT_COUNT = 2;
 
-// The longest emoji text a finder keeps: what one JPEG COM segment can hold.
-// A GIF comment can be longer; beyond this it is reported as too long.
+// The longest emoji text any finder reads back: room for every row's
+// textReadMax (the table checks).
 constexpr size_t EMOJI_TEXT_MAX = 65533;
 
-// Results of a comment finder (and of reading an image's emoji text).
-constexpr int TEXT_FOUND = 0;        // the text is in the FoundText
-constexpr int TEXT_NONE = 1;         // the file holds no emoji comment
-constexpr int TEXT_MALFORMED = 2;    // the file is not one the rewriter accepts
-constexpr int TEXT_TOO_LONG = 3;     // the emoji comment exceeds EMOJI_TEXT_MAX
-constexpr int TEXT_CANNOT_OPEN = 4;  // the file cannot be opened
-
-// Where a finder leaves the first emoji comment's data: `text` has room for
-// EMOJI_TEXT_MAX bytes; `length` counts what is in it (start at 0).
-struct FoundText {
-    unsigned char *text;
-    size_t length;
-};
-
-// The stream buffer through which a picture's size is read: a size reader
-// passes over this many bytes by reading rather than by a seek.
+// The stream buffer through which a picture's size is read.
 constexpr size_t PICTURE_STREAM_BUF_SIZE = 64 * 1024;
 
-// Suffixes one format has at most, and signature bytes.
+// Suffixes one format has at most, and the longest signature of any row
+// (the table checks).
 constexpr int IMAGE_SUFFIXES_MAX = 4;
-constexpr size_t IMAGE_SIGNATURE_MAX = 4;
+constexpr size_t IMAGE_SIGNATURE_MAX = 16;
 
 struct ImageFormat {
     int type;          // IMG_GIF, IMG_JPEG
     const char *name;  // "GIF", "JPEG": how messages name the format
+    // "GIF", "JPG": how emojitag's messages name a file of the format.
+    const char *shortName;
     // Lower-case suffixes from the '.', matched in any case; null after the last.
     const char *suffixes[IMAGE_SUFFIXES_MAX];
-    // Copies an image with the emoji text as its one emoji comment: 0, or
-    // nonzero when the image is refused or a write fell short.
-    int (*rewrite)(FILE *in, FILE *out, const char *emoji);
+    // The first bytes of every file of the format (signatureSize of them).
+    const char *signature;
+    size_t signatureSize;
+    // Copies an image with the call's emoji text as its one emoji comment:
+    // REWRITE_DONE, or REWRITE_FAULT when the image is refused or a write
+    // fell short.
+    int (*rewrite)(FILE *in, FILE *out, EmbedCall &call);
     // Walks an image as the rewriter does and keeps its first emoji comment:
     // TEXT_FOUND, TEXT_NONE, TEXT_MALFORMED or TEXT_TOO_LONG.
-    int (*find)(FILE *in, FoundText *found);
+    int (*find)(FILE *in, FoundText *found, ImageWork &work);
     // Reads the picture's width and height from the head of a stream
     // buffered with PICTURE_STREAM_BUF_SIZE bytes; false when it cannot.
-    bool (*readSize)(FILE *in, unsigned &width, unsigned &height);
+    bool (*readSize)(FILE *in, ImageWork &work, unsigned &width, unsigned &height);
     // A comment with fewer data bytes is never examined, so never an emoji
     // comment (a GIF counts the first sub-block only).
     size_t examinedCommentMin;
@@ -59,22 +56,17 @@ struct ImageFormat {
     // rewrite), and how many bytes of a text it stores.
     size_t textMax;
     size_t (*storedLength)(const char *emoji);
+    // The longest emoji text the finder reads back (the room its callers
+    // give it); a longer one is TEXT_TOO_LONG.
+    size_t textReadMax;
     // The most UTF-8 bytes between two tag ends that a comment keeps in one
     // piece (0: no such limit), and the list check's finding for a text the
     // comment cannot keep whole (null where it always can).
     size_t pieceMax;
     const char *textCutFinding;
-    // The first bytes of every file of the format (signatureSize of them).
-    unsigned char signature[IMAGE_SIGNATURE_MAX];
-    size_t signatureSize;
-    // The image job's message for a refused image ("Error: %d:%s: " before it).
-    const char *badImageMessage;
-    // emojitag-extract's report of a file the finder calls malformed.
-    const char *malformedReport;
 };
 
-extern const ImageFormat IMAGE_FORMATS[];
-extern const int IMAGE_FORMAT_COUNT;
+extern const ImageFormat IMAGE_FORMATS[IMAGE_FORMAT_COUNT];
 
 // The format's textCutFinding when its comment writer stores only part of
 // `emoji` (UTF-8, NUL-terminated), or null when the comment keeps it whole:

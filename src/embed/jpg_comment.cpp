@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "embed.h"
-#include "job_context.h"
 #include "jpg_markers.h"
 #include "stream_io.h"
 
@@ -10,9 +9,10 @@
 // (at an existing comment the rewriter has written it already). A text too
 // long for the 16-bit length field is refused before any byte is written: a
 // wrapped length would make the rest of the file unreadable.
-int writeEmojiInfoJpg(FILE *out, const char *emoji, int writeCode) {
+int writeEmojiInfoJpg(FILE *out, EmbedCall &call, int writeCode) {
     unsigned char lengthField[JPG_LENGTH_SIZE];
-    if (doWriteEmoji) return 1;
+    if (call.written) return 1;
+    const char *emoji = call.emoji;
     size_t n = std::strlen(emoji);
     if (n > JPG_MAX_SEGMENT_DATA) return -1;
     if (writeCode && !writeByteChecked(out, M_COM)) return -1;
@@ -21,7 +21,7 @@ int writeEmojiInfoJpg(FILE *out, const char *emoji, int writeCode) {
     lengthField[1] = static_cast<unsigned char>(length & 0xFF);
     if (!writeChecked(out, lengthField, JPG_LENGTH_SIZE)) return -1;
     if (!writeChecked(out, emoji, n)) return -1;
-    doWriteEmoji = 1;
+    call.written = true;
     return 0;
 }
 

@@ -21,10 +21,25 @@ constexpr unsigned char M_SOI = 0xD8;  // start of image
 constexpr unsigned char M_EOI = 0xD9;  // end of image
 constexpr unsigned char M_SOS = 0xDA;  // start of scan: header, then entropy-coded data
 constexpr unsigned char M_COM = 0xFE;  // comment
+// Frame headers SOF0..SOF15 take the codes 0xC0..0xCF but three: DHT (Huffman
+// tables), JPG (reserved) and DAC (arithmetic coding conditioning).
+constexpr unsigned char M_SOF0 = 0xC0;
+constexpr unsigned char M_DHT = 0xC4;
+constexpr unsigned char M_JPG = 0xC8;
+constexpr unsigned char M_DAC = 0xCC;
+constexpr unsigned char M_SOF15 = 0xCF;
+
+inline bool isJpgFrameCode(unsigned char code) {
+    return code >= M_SOF0 && code <= M_SOF15 && code != M_DHT && code != M_JPG && code != M_DAC;
+}
 
 // A segment's length field counts itself (2 bytes) and its data.
 constexpr size_t JPG_LENGTH_SIZE = 2;
 // Most data bytes one segment can hold: 0xFFFF less the length field.
 constexpr size_t JPG_MAX_SEGMENT_DATA = 0xFFFF - JPG_LENGTH_SIZE;
+
+// A comment is examined from this many data bytes on (one more than the
+// "<emoji>" tag: a comment that is just the tag is short and never examined).
+constexpr size_t JPG_EXAMINED_COMMENT_MIN = 8;
 
 #endif

@@ -9,12 +9,14 @@
 
 namespace {
 
-// The input is read in blocks; entropy-coded data is passed straight from the
-// block, and what a block holds past a run's end serves the marker walk.
+// The input is read in blocks of the call's scratch; entropy-coded data is
+// passed straight from the block, and what a block holds past a run's end
+// serves the marker walk. The scratch's field takes the data of one segment
+// or comment, its head the first bytes of an examined comment.
 constexpr size_t BLOCK_SIZE = 128 * 1024;
-unsigned char block[BLOCK_SIZE];
-unsigned char segment[JPG_MAX_SEGMENT_DATA];  // data of one segment or comment
-unsigned char commentHead[EMOJI_TAG_SIZE];    // first bytes of an examined comment
+static_assert(BLOCK_SIZE <= IMAGE_INPUT_SIZE, "the blocks fit the scratch");
+static_assert(JPG_MAX_SEGMENT_DATA <= IMAGE_FIELD_SIZE, "a segment fits the scratch");
+static_assert(EMOJI_TAG_SIZE <= IMAGE_HEAD_SIZE, "a comment's head fits the scratch");
 
 bool pullByte(JpgReader &r, unsigned char &b) {
     return takeByte(r.input, b);
@@ -39,8 +41,8 @@ bool pullLength(JpgReader &r, unsigned char *field, size_t &dataSize) {
 // they go somewhere).
 bool passData(JpgReader &r, size_t n, FILE *to) {
     if (to == nullptr) return pullExact(r, nullptr, n);
-    if (!pullExact(r, segment, n)) return false;
-    writeUnchecked(to, segment, n);
+    if (!pullExact(r, r.segment, n)) return false;
+    writeUnchecked(to, r.segment, n);
     return true;
 }
 
@@ -120,11 +122,12 @@ bool passMarker(JpgReader &r, unsigned char code, FILE *to) {
 
 }  // namespace
 
-JpgReader startJpgReader(FILE *in) {
+JpgReader startJpgReader(FILE *in, ImageWork &work) {
     JpgReader r{};
-    r.input = startBlockInput(in, block, BLOCK_SIZE);
+    r.input = startBlockInput(in, work.input, BLOCK_SIZE);
     r.step = JPG_AFTER_SEGMENT;
-    r.head = commentHead;
+    r.segment = work.field;
+    r.head = work.head;
     return r;
 }
 
@@ -151,6 +154,7 @@ int nextJpgMarker(JpgReader &r, FILE *to) {
             case M_COM:  // comment
                 return JPG_MARKER_COMMENT;
             default:
+                if (r.stopAtFrame && isJpgFrameCode(code)) return JPG_MARKER_FRAME;
                 if (!passMarker(r, code, to)) return JPG_MARKER_FAULT;
         }
     }
@@ -167,9 +171,9 @@ int readJpgCommentStart(JpgReader &r) {
     if (!pullLength(r, r.lengthField, n)) return JPG_COMMENT_FAULT;
     r.commentRest = n;
     if (n < JPG_EXAMINED_COMMENT_MIN) return JPG_COMMENT_SHORT;
-    if (!pullExact(r, commentHead, EMOJI_TAG_SIZE)) return JPG_COMMENT_FAULT;
+    if (!pullExact(r, r.head, EMOJI_TAG_SIZE)) return JPG_COMMENT_FAULT;
     r.commentRest = n - EMOJI_TAG_SIZE;
-    return isEmojiTag(commentHead) ? JPG_COMMENT_EMOJI : JPG_COMMENT_EXAMINED;
+    return isEmojiTag(r.head) ? JPG_COMMENT_EMOJI : JPG_COMMENT_EXAMINED;
 }
 
 bool passJpgCommentRest(JpgReader &r, FILE *to) {
@@ -178,6 +182,19 @@ bool passJpgCommentRest(JpgReader &r, FILE *to) {
 
 bool pullJpgCommentRest(JpgReader &r, unsigned char *dest) {
     return pullExact(r, dest, r.commentRest);
+}
+
+// Frame header data: sample precision (1 byte), then height and width
+// (big-endian).
+bool readJpgFrameSize(JpgReader &r, unsigned &width, unsigned &height) {
+    constexpr size_t SIZE_END = 5;
+    unsigned char field[JPG_LENGTH_SIZE];
+    unsigned char data[SIZE_END];
+    size_t n;
+    if (!pullLength(r, field, n) || n < SIZE_END || !pullExact(r, data, SIZE_END)) return false;
+    height = static_cast<unsigned>(data[1] << 8 | data[2]);
+    width = static_cast<unsigned>(data[3] << 8 | data[4]);
+    return true;
 }
 
 // Whatever follows EOI (a motion photo's video, a second picture) is copied

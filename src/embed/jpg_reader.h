@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "image_call.h"
 #include "jpg_markers.h"
 #include "stream_io.h"
 
@@ -18,6 +19,7 @@ constexpr int JPG_MARKER_FAULT = -1;   // short read, or no 0xFF where a marker 
 constexpr int JPG_MARKER_END = 0;      // EOI
 constexpr int JPG_MARKER_SCAN = 1;     // SOS: scan header and entropy-coded data follow
 constexpr int JPG_MARKER_COMMENT = 2;  // COM
+constexpr int JPG_MARKER_FRAME = 3;    // SOFn, met only when the reader stops at frames
 
 // Where the marker walk stands between two markers.
 constexpr int JPG_AFTER_SEGMENT = 0;  // the next byte must be a marker's 0xFF
@@ -30,16 +32,18 @@ constexpr int JPG_COMMENT_SHORT = 0;     // n of 0 to 7, never looked at, still 
 constexpr int JPG_COMMENT_EXAMINED = 1;  // the first 7 data bytes read into `head`, no emoji tag
 constexpr int JPG_COMMENT_EMOJI = 2;     // the first 7 data bytes read into `head`, an emoji tag
 
-// State of one walk over one stream.
+// State of one walk over one stream; its buffers are the call's scratch.
 struct JpgReader {
-    BlockInput input;                            // over the reader's static block buffer
+    BlockInput input;                            // over the scratch's input blocks
     int step;                                    // JPG_AFTER_SEGMENT, JPG_AT_PREFIX or JPG_AT_CODE
     unsigned char lengthField[JPG_LENGTH_SIZE];  // of the comment met last
-    const unsigned char *head;                   // its first data bytes (static storage)
+    unsigned char *head;                         // its first data bytes
     size_t commentRest;                          // its data bytes not yet read
+    unsigned char *segment;                      // the data of a segment passed on
+    bool stopAtFrame;                            // nextJpgMarker leaves SOFn to the caller too
 };
 
-JpgReader startJpgReader(FILE *in);
+JpgReader startJpgReader(FILE *in, ImageWork &work);
 
 // SOI and the first marker's 0xFF, passed on untested before they are
 // looked at; false unless they are 0xFF 0xD8 0xFF.
@@ -64,6 +68,10 @@ int readJpgCommentStart(JpgReader &r);
 bool passJpgCommentRest(JpgReader &r, FILE *to);
 // ... or read into `dest` instead.
 bool pullJpgCommentRest(JpgReader &r, unsigned char *dest);
+
+// After SOFn: the frame's width and height from its header; false on a
+// short read or a header too short to hold them.
+bool readJpgFrameSize(JpgReader &r, unsigned &width, unsigned &height);
 
 // After EOI: copies what the stream holds after it to `out`, every write
 // tested.

@@ -6,7 +6,6 @@
 
 #include "embed.h"
 #include "emoji_comment.h"
-#include "job_context.h"
 #include "jpg_markers.h"
 #include "jpg_reader.h"
 #include "stream_io.h"
@@ -21,7 +20,7 @@ constexpr long REMOVED_MARKER_SIZE = 2;
 struct JpgRewrite {
     JpgReader reader;
     FILE *out;
-    const char *emoji;
+    EmbedCall &call;
     bool emojiPlaced;  // the text has been handed to the writer (first SOS or an emoji comment)
 };
 
@@ -30,7 +29,7 @@ struct JpgRewrite {
 static bool copyJpgScan(JpgRewrite &rw) {
     if (!rw.emojiPlaced) {
         rw.emojiPlaced = true;
-        if (writeEmojiInfoJpg(rw.out, rw.emoji, 1) < 0) return false;
+        if (writeEmojiInfoJpg(rw.out, rw.call, 1) < 0) return false;
         if (!writeChecked(rw.out, SOS_MARKER, sizeof SOS_MARKER)) return false;
     } else if (!writeByteChecked(rw.out, M_SOS)) {
         return false;
@@ -63,7 +62,7 @@ static bool removeJpgComment(JpgRewrite &rw) {
 // the text is out already.
 static bool replaceJpgComment(JpgRewrite &rw) {
     rw.emojiPlaced = true;
-    int written = writeEmojiInfoJpg(rw.out, rw.emoji, 0);
+    int written = writeEmojiInfoJpg(rw.out, rw.call, 0);
     if (written < 0) return false;
     if (written == 0) return passJpgCommentRest(rw.reader, nullptr);
     return removeJpgComment(rw);
@@ -77,7 +76,7 @@ static bool handleJpgComment(JpgRewrite &rw) {
     int kind = readJpgCommentStart(rw.reader);
     if (kind == JPG_COMMENT_FAULT) return false;
     if (kind == JPG_COMMENT_SHORT) return copyJpgShortComment(rw);
-    if (kind == JPG_COMMENT_EMOJI && doOverWrite) return replaceJpgComment(rw);
+    if (kind == JPG_COMMENT_EMOJI && rw.call.replaceOld) return replaceJpgComment(rw);
     if (!rw.emojiPlaced) return copyJpgComment(rw);
     return removeJpgComment(rw);
 }
@@ -88,17 +87,17 @@ static int copyJpgEnd(JpgRewrite &rw) {
     return copyJpgRest(rw.reader, rw.out) ? 0 : -1;
 }
 
-int setJpgData(FILE *in, FILE *out, const char *emoji) {
-    JpgRewrite rw{startJpgReader(in), out, emoji, false};
+int setJpgData(FILE *in, FILE *out, EmbedCall &call) {
+    JpgRewrite rw{startJpgReader(in, *call.work), out, call, false};
     // SOI and the first marker's 0xFF are copied before they are tested.
-    if (!passJpgStart(rw.reader, out)) return -1;
+    if (!passJpgStart(rw.reader, out)) return REWRITE_FAULT;
     for (;;) {
         bool ok;
         // Every other marker and its segment or data are copied by the
         // reader on its way.
         switch (nextJpgMarker(rw.reader, out)) {
             case JPG_MARKER_END:  // the bytes after it are copied as they are
-                return copyJpgEnd(rw);
+                return copyJpgEnd(rw) == 0 ? REWRITE_DONE : REWRITE_FAULT;
             case JPG_MARKER_SCAN:  // the first gets the emoji text in front of it
                 ok = copyJpgScan(rw);
                 break;
@@ -106,8 +105,8 @@ int setJpgData(FILE *in, FILE *out, const char *emoji) {
                 ok = handleJpgComment(rw);
                 break;
             default:  // a short read, or no marker where one must begin
-                return -1;
+                return REWRITE_FAULT;
         }
-        if (!ok) return -1;
+        if (!ok) return REWRITE_FAULT;
     }
 }

@@ -10,25 +10,11 @@
 
 #include "platform_copy.h"
 
-// The Windows C library has the same unlocked byte calls under other names.
+// The Windows C library has the same unlocked calls under other names.
 #if defined(_WIN32)
-#define getc_unlocked _getc_nolock
 #define putc_unlocked _putc_nolock
 #define ferror_unlocked ferror
 #endif
-
-// Reads exactly `n` bytes; false on a short read.
-inline bool readExact(FILE *in, void *buf, size_t n) {
-    return std::fread(buf, 1, n, in) == n;
-}
-
-// Reads one byte into `b`; false at end of file or on a read error.
-inline bool readByte(FILE *in, unsigned char &b) {
-    int c = getc_unlocked(in);
-    if (c == EOF) return false;
-    b = static_cast<unsigned char>(c);
-    return true;
-}
 
 // A write whose shortfall fails the rewrite. The stream's error flag is part
 // of the test: glibc's fwrite reports the full count when the flush it makes
@@ -75,15 +61,15 @@ inline bool copyRest(FILE *in, FILE *out, void *buf, size_t size) {
     return !std::ferror(in);
 }
 
-// An input read a bufferful at a time into a reader's own buffer and taken
+// An input read a bufferful at a time into the call's scratch and taken
 // from there: a format's many small fields cost no library call each, and a
 // run that lies in the buffer can be passed on straight from it. An input
 // the image job has mapped (platform_copy.h) is one buffer that holds the
 // whole file, and is never read.
 struct BlockInput {
     FILE *in;
-    const unsigned char *buf;  // the reader's static buffer, or the mapping
-    unsigned char *own;        // the reader's static buffer
+    const unsigned char *buf;  // the scratch buffer, or the mapping
+    unsigned char *own;        // the scratch buffer
     size_t size;               // its size
     size_t pos;                // the next byte to take
     size_t end;                // the end of what it holds

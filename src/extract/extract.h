@@ -41,6 +41,12 @@ struct ExtractRun {
 int readEmojiText(EmojiText &text, const char *path, int imgType);
 // The finder of the format on an open stream, into `text`.
 int findEmojiText(FILE *in, const ImageFormat &format, EmojiText &text);
+// The scratch the program's finders and size readers work in, one call at a
+// time.
+ImageWork &readerWork();
+// emojitag-extract's report of a file of the format that its finder calls
+// malformed: "malformed GIF".
+const char *malformedReport(const ImageFormat &format);
 
 // "emojitag-extract: PATH: reason" on standard error; counts the problem.
 // Names are shown with every control byte as '?', so that a report stays

@@ -91,7 +91,7 @@ const char *pictureFlag(int textResult, int imgType) {
         case TEXT_CANNOT_OPEN:
             return "cannot open";
         default:
-            return imageFormatOfType(imgType)->malformedReport;
+            return malformedReport(*imageFormatOfType(imgType));
     }
 }
 
@@ -296,7 +296,7 @@ void writeListingSummary(HtmlSheet &s) {
     int none = kindCount(s, "no emoji text");
     int malformed = 0;
     for (const ImageFormat *f = IMAGE_FORMATS; f < IMAGE_FORMATS + IMAGE_FORMAT_COUNT; f++)
-        malformed += kindCount(s, f->malformedReport);
+        malformed += kindCount(s, malformedReport(*f));
     int tooLong = kindCount(s, "comment too long");
     int unopened = kindCount(s, "cannot open");
     std::fprintf(out,

@@ -10,12 +10,18 @@ namespace {
 // Stream buffer for the block walks: a small image arrives in one read.
 constexpr size_t STREAM_BUF_SIZE = 64 * 1024;
 char streamBuf[STREAM_BUF_SIZE];
+// The scratch of every finder and size reader the program runs, one at a time.
+ImageWork work;
 
 }  // namespace
 
+ImageWork &readerWork() {
+    return work;
+}
+
 int findEmojiText(FILE *in, const ImageFormat &format, EmojiText &text) {
-    FoundText found{reinterpret_cast<unsigned char *>(text.bytes), 0};
-    int result = format.find(in, &found);
+    FoundText found{reinterpret_cast<unsigned char *>(text.bytes), 0, format.textReadMax};
+    int result = format.find(in, &found, work);
     text.len = found.length;
     return result;
 }

@@ -11,8 +11,17 @@ constexpr const char PREFIX[] = "emojitag-extract: ";
 // Room for a report of any path the walk makes, in one write: a scratch
 // buffer, emptied by every report.
 char message[8192];
+// The malformed reports, one per row, made at their first use; the contact
+// sheet keeps them as the labels of its counts.
+char malformed[IMAGE_FORMAT_COUNT][48];
 
 }  // namespace
+
+const char *malformedReport(const ImageFormat &format) {
+    char *text = malformed[&format - IMAGE_FORMATS];
+    if (text[0] == '\0') std::snprintf(text, sizeof malformed[0], "malformed %s", format.name);
+    return text;
+}
 
 void report(ExtractRun &run, const char *path, const char *reason) {
     run.problems++;

@@ -21,7 +21,7 @@ char streamBuf[STREAM_BUF_SIZE];
 // The size from the head of an open picture.
 bool readSize(FILE *in, int imgType, unsigned &width, unsigned &height) {
     const ImageFormat *format = imageFormatOfType(imgType);
-    bool ok = format != nullptr && format->readSize(in, width, height);
+    bool ok = format != nullptr && format->readSize(in, readerWork(), width, height);
     if (!ok || width == 0 || height == 0) width = height = 0;
     return width > 0;
 }

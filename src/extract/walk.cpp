@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "csv_reader.h"
 #include "dir_walk.h"
 #include "extract.h"
+#include "list_reader.h"
 #include "platform_dir.h"
 
 namespace {
@@ -33,7 +33,7 @@ void listImage(const ListTarget &to, const char *path, int imgType) {
         case TEXT_CANNOT_OPEN:
             return report(run, path, "cannot open");
         default:
-            return report(run, path, imageFormatOfType(imgType)->malformedReport);
+            return report(run, path, malformedReport(*imageFormatOfType(imgType)));
     }
 }
 

@@ -284,6 +284,38 @@ TEST(Extract, TextsAGifCommentCannotStoreAgainAreNotListed) {
     }
 }
 
+// The contact sheet sizes a JPEG's thumbnail by its frame header (tiny.jpg:
+// 48 x 32, shown at twice that). A segment put before the frame, whose data
+// would read as another size, is a frame only with a SOFn code.
+struct FrameCase {
+    const char *why;
+    int code;  // of the segment put right after SOI
+    std::string img;
+};
+
+TEST(Extract, SheetSizesAJpegByItsFrameHeader) {
+    const std::string tiny = "width=\"96\" height=\"64\" class=\"px\"";
+    const std::string square = "width=\"128\" height=\"128\" class=\"px\"";
+    const FrameCase cases[] = {
+        {"Huffman tables (0xC4) are no frame", 0xC4, tiny},
+        {"reserved JPG code (0xC8) is no frame", 0xC8, tiny},
+        {"arithmetic conditioning (0xCC) is no frame", 0xCC, tiny},
+        {"a comment is passed over", 0xFE, tiny},
+        {"a progressive frame (0xC2) comes first: its size is taken", 0xC2, square},
+        {"a lossless frame (0xC3) likewise", 0xC3, square},
+    };
+    for (const FrameCase &c : cases) {
+        TempDir dir;
+        // Precision 8, then height and width 16: an 8 x 8 thumbnail box.
+        std::string data = bytes({0x08, 0x00, 0x10, 0x00, 0x10, 0x01, 0x01, 0x11, 0x00});
+        std::string segment = bytes({0xFF, c.code, 0x00, int(data.size() + 2)}) + data;
+        writeFile(dir / "a.jpg", testData("tiny.jpg").insert(2, segment));
+        RunResult r = runExtract({"--html", "s.html", "a.jpg"}, dir.path());
+        EXPECT_EQ(r.err, "emojitag-extract: a.jpg: no emoji text\n") << c.why;
+        EXPECT_NE(readFile(dir / "s.html").find(c.img), std::string::npos) << c.why;
+    }
+}
+
 struct WalkCase {
     const char *why;
     std::string setup;  // shell commands in a directory that holds tagged.jpg

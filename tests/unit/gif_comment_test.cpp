@@ -1,12 +1,11 @@
-// The tag-end scan and the GIF comment writer: piece boundaries, messages,
-// the once-per-image flag and short writes.
+// The tag-end scan and the GIF comment writer: piece boundaries, notes,
+// the once-per-call flag and short writes.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "embed.h"
-#include "job_context.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -56,28 +55,30 @@ TEST(SearchTagEnd, Table) {
     }
 }
 
-// Runs writeEmojiInfoGif for a fresh image job; returns the bytes written.
+ImageWork work;
+
+// Runs writeEmojiInfoGif in a fresh call; returns the bytes written.
 struct WriteRun {
     int result;
     std::string bytes;
-    std::string err;
-    int flag;
+    std::string err;  // the writer itself prints nothing
+    unsigned notes;
+    bool flag;
 };
 
 WriteRun runWriter(const std::string &text, size_t limit = static_cast<size_t>(-1)) {
-    lineNo = 7;
-    std::strcpy(imgFile, "pics/a b.gif");
-    doWriteEmoji = 0;
+    EmbedCall call = startEmbedCall(text.c_str(), work);
     MemSink sink;
     sink.limit = limit;
     FILE *out = openMemSink(sink);
     testing::internal::CaptureStderr();
     WriteRun r;
-    r.result = writeEmojiInfoGif(out, text.c_str());
+    r.result = writeEmojiInfoGif(out, call);
     r.err = testing::internal::GetCapturedStderr();
     std::fclose(out);
     r.bytes = sink.bytes;
-    r.flag = doWriteEmoji;
+    r.notes = call.notes;
+    r.flag = call.written;
     return r;
 }
 
@@ -89,17 +90,17 @@ std::string comment(std::initializer_list<std::string> pieces) {
     return s + '\0';
 }
 
-const std::string NOT_FOUND = "Error: 7:pics/a b.gif: cannot find tag-end\n";
-const std::string TOO_LONG = "Error: 7:pics/a b.gif: tag too long\n";
+constexpr unsigned NOT_FOUND = NOTE_NO_TAG_END;
+constexpr unsigned TOO_LONG = NOTE_TAG_TOO_LONG;
 
 struct WriterCase {
     const char *why;
     std::string text;
     std::string bytes;
-    std::string err;
+    unsigned notes;
 };
 
-TEST(WriteEmojiInfoGif, PiecesAndMessages) {
+TEST(WriteEmojiInfoGif, PiecesAndNotes) {
     const std::string x240(240, 'x');
     const std::string long509 = "<emoji><a>" + x240 + "</a><b>" + x240 + "</b></emoji>";
     const std::string tag255 = "<a>" + std::string(248, 'x') + "</a>";
@@ -114,38 +115,39 @@ TEST(WriteEmojiInfoGif, PiecesAndMessages) {
     const std::string utf8 = "<emoji><yomi>\xE3\x81\x82</yomi></emoji>";
     const WriterCase cases[] = {
         {"49-byte text is one piece", "<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>",
-         comment({"<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>"}), ""},
+         comment({"<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>"}), 0},
         {"509 bytes: 254 then 255 ending with the closing emoji tag", long509,
-         comment({long509.substr(0, 254), long509.substr(254)}), ""},
-        {"closing emoji tag keeps what follows", "</emoji>abc", comment({"</emoji>abc"}), ""},
-        {"a first tag of exactly 255 bytes fits", tag255, comment({tag255}), ""},
+         comment({long509.substr(0, 254), long509.substr(254)}), 0},
+        {"closing emoji tag keeps what follows", "</emoji>abc", comment({"</emoji>abc"}), 0},
+        {"a first tag of exactly 255 bytes fits", tag255, comment({tag255}), 0},
         {"tags of 9 bytes: 28 fit into 252, the rest follows", closed,
-         comment({closed.substr(0, 252), closed.substr(252)}), ""},
-        {"text after the last tag end is lost with both messages", "<a/>xyz", comment({"<a/>"}),
+         comment({closed.substr(0, 252), closed.substr(252)}), 0},
+        {"text after the last tag end is lost with both notes", "<a/>xyz", comment({"<a/>"}),
          NOT_FOUND + TOO_LONG},
         {"tag ends without a following tag: trailing letters lost", tags,
          comment({tags.substr(0, 254), tags.substr(254, 5)}), NOT_FOUND + TOO_LONG},
-        {"later tag too long: only the second message", "<a/><b>" + std::string(300, 'y') + "</b>",
+        {"later tag too long: only the second note", "<a/><b>" + std::string(300, 'y') + "</b>",
          comment({"<a/>"}), TOO_LONG},
-        {"UTF-8 bytes copied unchanged", utf8, comment({utf8}), ""},
-        {"upper-case emoji tags", "<EMOJI><a/></EMOJI>", comment({"<EMOJI><a/></EMOJI>"}), ""},
+        {"UTF-8 bytes copied unchanged", utf8, comment({utf8}), 0},
+        {"upper-case emoji tags", "<EMOJI><a/></EMOJI>", comment({"<EMOJI><a/></EMOJI>"}), 0},
     };
     for (const WriterCase &c : cases) {
         WriteRun r = runWriter(c.text);
         EXPECT_EQ(r.result, 0) << c.why;
         EXPECT_EQ(r.bytes, c.bytes) << c.why;
-        EXPECT_EQ(r.err, c.err) << c.why;
-        EXPECT_EQ(r.flag, 1) << c.why;
+        EXPECT_EQ(r.notes, c.notes) << c.why;
+        EXPECT_EQ(r.err, "") << c.why;
+        EXPECT_TRUE(r.flag) << c.why;
     }
 }
 
 // A text that yields no piece writes no extension at all: a comment extension
-// without a data sub-block is rejected by common decoders. The messages, the
+// without a data sub-block is rejected by common decoders. The notes, the
 // result and the flag are as for any written text.
 TEST(WriteEmojiInfoGif, NoPieceWritesNoExtension) {
     const WriterCase cases[] = {
-        {"empty text, no message", "", "", ""},
-        {"no tag end at all: both messages", "hello", "", NOT_FOUND + TOO_LONG},
+        {"empty text, no note", "", "", 0},
+        {"no tag end at all: both notes", "hello", "", NOT_FOUND + TOO_LONG},
         {"an open tag only", "<a>b", "", NOT_FOUND + TOO_LONG},
         {"first tag end 256 bytes after the start", "<a>" + std::string(249, 'x') + "</a>", "",
          TOO_LONG},
@@ -154,20 +156,22 @@ TEST(WriteEmojiInfoGif, NoPieceWritesNoExtension) {
         WriteRun r = runWriter(c.text);
         EXPECT_EQ(r.result, 0) << c.why;
         EXPECT_EQ(r.bytes, c.bytes) << c.why;
-        EXPECT_EQ(r.err, c.err) << c.why;
-        EXPECT_EQ(r.flag, 1) << c.why;
+        EXPECT_EQ(r.notes, c.notes) << c.why;
+        EXPECT_EQ(r.err, "") << c.why;
+        EXPECT_TRUE(r.flag) << c.why;
     }
 }
 
 TEST(WriteEmojiInfoGif, SecondCallWritesNothing) {
-    doWriteEmoji = 0;
+    EmbedCall call = startEmbedCall("<a/>", work);
     MemSink sink;
     FILE *out = openMemSink(sink);
-    EXPECT_EQ(writeEmojiInfoGif(out, "<a/>"), 0);
-    EXPECT_EQ(writeEmojiInfoGif(out, "<b/>"), 1);
+    EXPECT_EQ(writeEmojiInfoGif(out, call), 0);
+    call.emoji = "<b/>";
+    EXPECT_EQ(writeEmojiInfoGif(out, call), 1);
     std::fclose(out);
     EXPECT_EQ(sink.bytes, comment({"<a/>"}));
-    EXPECT_EQ(doWriteEmoji, 1);
+    EXPECT_TRUE(call.written);
 }
 
 // Every byte of the extension is a tested write: a sink that fills up at any
@@ -180,7 +184,7 @@ TEST(WriteEmojiInfoGif, ShortWriteAtEveryByte) {
     for (size_t limit = 0; limit < full.size(); limit++) {
         WriteRun r = runWriter(text, limit);
         EXPECT_EQ(r.result, -1) << "limit " << limit;
-        EXPECT_EQ(r.flag, 0) << "limit " << limit;
+        EXPECT_FALSE(r.flag) << "limit " << limit;
         EXPECT_EQ(r.bytes, full.substr(0, limit)) << "limit " << limit;
     }
 }

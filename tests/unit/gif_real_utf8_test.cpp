@@ -6,7 +6,7 @@
 #include <string>
 
 #include "embed.h"
-#include "job_context.h"
+#include "embed_run.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -47,8 +47,7 @@ TEST(GifRealFilesUtf8, ExactTextAndSamePixels) {
         FILE *fin = std::fopen(in.c_str(), "rb");
         FILE *fout = std::fopen(out.c_str(), "wb");
         ASSERT_TRUE(fin != nullptr && fout != nullptr) << c.name;
-        doWriteEmoji = 0;
-        EXPECT_EQ(setGifData(fin, fout, text.c_str()), 0) << c.name;
+        EXPECT_EQ(runRewriter(setGifData, fin, fout, text.c_str()).result, 0) << c.name;
         std::fclose(fin);
         std::fclose(fout);
         RunResult comments = runShell("exiftool -a -b -Comment '" + out + "'");

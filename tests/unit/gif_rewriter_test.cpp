@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "embed.h"
-#include "job_context.h"
+#include "embed_run.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -72,18 +72,19 @@ const std::string EMPTY = bytes({0x21, 0xFE, 0x00});
 struct RewriteRun {
     int result;
     std::string out;
+    bool written;
 };
 
 RewriteRun rewrite(const std::string &input, const char *emoji = EMOJI,
                    size_t limit = static_cast<size_t>(-1)) {
-    doWriteEmoji = 0;
-    doOverWrite = 1;
     FILE *in = openMemSource(input);
     MemSink sink;
     sink.limit = limit;
     FILE *out = openMemSink(sink);
     RewriteRun r;
-    r.result = setGifData(in, out, emoji);
+    EmbedRun run = runRewriter(setGifData, in, out, emoji);
+    r.result = run.result;
+    r.written = run.written;
     std::fclose(in);
     std::fclose(out);
     r.out = sink.bytes;
@@ -149,7 +150,7 @@ TEST(SetGifData, PlacementAndCopy) {
         RewriteRun r = rewrite(c.input);
         EXPECT_EQ(r.result, 0) << c.why;
         EXPECT_EQ(r.out, c.output) << c.why;
-        EXPECT_EQ(doWriteEmoji, 1) << c.why;
+        EXPECT_TRUE(r.written) << c.why;
     }
 }
 
@@ -224,8 +225,7 @@ TEST(SetGifData, CopiesEverythingAfterTheTrailer) {
     FILE *in = fmemopen(&input[0], input.size(), "rb");
     MemSink sink;
     FILE *out = openMemSink(sink);
-    doWriteEmoji = 0;
-    EXPECT_EQ(setGifData(in, out, EMOJI), 0);
+    EXPECT_EQ(runRewriter(setGifData, in, out, EMOJI).result, 0);
     EXPECT_EQ(std::ftell(in), static_cast<long>(input.size()));
     std::fclose(in);
     std::fclose(out);
@@ -333,9 +333,7 @@ TEST(SetGifData, WhichWritesAreTested) {
         setvbuf(out, nullptr, _IONBF, 0);
         FILE *in = fmemopen(&input[0], input.size(), "rb");
         ASSERT_NE(in, nullptr);
-        doWriteEmoji = 0;
-        doOverWrite = 1;
-        int result = setGifData(in, out, EMOJI);
+        int result = runRewriter(setGifData, in, out, EMOJI).result;
         std::fclose(in);
         std::fclose(out);
         if (sink.calls < k) break;  // every write call has had its turn

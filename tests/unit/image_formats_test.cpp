@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "csv_reader.h"
 #include "image_formats.h"
+#include "list_reader.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -50,24 +50,27 @@ TEST(ImageFormats, RowsAreWhole) {
         EXPECT_NE(f.find, nullptr);
         EXPECT_NE(f.readSize, nullptr);
         EXPECT_NE(f.storedLength, nullptr);
-        EXPECT_NE(f.badImageMessage, nullptr);
-        EXPECT_NE(f.malformedReport, nullptr);
+        EXPECT_NE(f.shortName, nullptr);
+        EXPECT_GT(f.signatureSize, 0u);
     }
 }
 
 TEST(ImageFormats, ReaderTakesEverySuffixAsItsType) {
+    static ListSpace space;
+    ListReader reader;
+    startListRead(&reader, nullptr, listBuffersOf(&space));
     for (const Named &n : everySuffix()) {
         std::string name = "dir.x/a" + n.suffix;
         EXPECT_EQ(imageTypeOfName(name.c_str()), n.format->type) << name;
         std::string line = name + ",\"<emoji>x</emoji>\"\n";
-        int refusal = -1;
-        EXPECT_EQ(takeCsvLine(&line[0], &refusal), n.format->type) << name;
-        EXPECT_EQ(refusal, CSV_TAKEN) << name;
+        takeListLine(&reader, &line[0], line.size());
+        EXPECT_EQ(reader.line.type, n.format->type) << name;
+        EXPECT_EQ(reader.line.refusal, REFUSED_NOT) << name;
     }
     char line[] = "a.txt,x\n";
-    int refusal = -1;
-    EXPECT_EQ(takeCsvLine(line, &refusal), 0);
-    EXPECT_EQ(refusal, CSV_BAD_SUFFIX) << "a suffix of no row";
+    takeListLine(&reader, line, sizeof line - 1);
+    EXPECT_EQ(reader.line.type, PICTURE_NONE);
+    EXPECT_EQ(reader.line.refusal, REFUSED_BAD_SUFFIX) << "a suffix of no row";
 }
 
 // One file per suffix, empty, so that every format refuses it: the template
@@ -96,9 +99,9 @@ TEST(ImageFormats, ProgramsAgreeOnEverySuffix) {
         std::string name = "f" + std::to_string(i) + all[i].suffix;
         EXPECT_NE(groups.find("walk/" + name + ",yomi1\n"), std::string::npos) << name;
         std::string bad =
-            "Error: " + std::to_string(i + 1) + ":" + name + ": " + f.badImageMessage + "\n";
+            "Error: " + std::to_string(i + 1) + ":" + name + ": bad " + f.shortName + " file\n";
         EXPECT_NE(job.err.find(bad), std::string::npos) << job.err;
-        std::string malformed = "walk/" + name + ": " + f.malformedReport + "\n";
+        std::string malformed = "walk/" + name + ": malformed " + f.name + "\n";
         EXPECT_NE(extract.err.find(malformed), std::string::npos) << extract.err;
     }
     EXPECT_EQ(extract.err.find("other.txt"), std::string::npos) << extract.err;

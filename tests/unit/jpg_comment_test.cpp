@@ -5,7 +5,7 @@
 #include <string>
 
 #include "embed.h"
-#include "job_context.h"
+#include "embed_run.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -15,7 +15,7 @@ namespace {
 struct Written {
     int result;
     std::string out;
-    int doWriteEmojiAfter;
+    int writtenAfter;
 };
 
 Written writeComment(const std::string &text, int writeCode, int alreadyWritten,
@@ -23,10 +23,11 @@ Written writeComment(const std::string &text, int writeCode, int alreadyWritten,
     MemSink sink;
     sink.limit = limit;
     FILE *out = openMemSink(sink);
-    doWriteEmoji = alreadyWritten;
-    int result = writeEmojiInfoJpg(out, text.c_str(), writeCode);
+    EmbedCall call = startEmbedCall(text.c_str(), testWork());
+    call.written = alreadyWritten != 0;
+    int result = writeEmojiInfoJpg(out, call, writeCode);
     std::fclose(out);
-    return {result, sink.bytes, doWriteEmoji};
+    return {result, sink.bytes, call.written ? 1 : 0};
 }
 
 struct CommentCase {
@@ -58,7 +59,7 @@ TEST(WriteEmojiInfoJpg, Table) {
         Written w = writeComment(c.text, c.writeCode, c.alreadyWritten);
         EXPECT_EQ(w.result, c.result) << c.why;
         EXPECT_EQ(w.out, c.out) << c.why;
-        EXPECT_EQ(w.doWriteEmojiAfter, c.result == 0 ? 1 : c.alreadyWritten) << c.why;
+        EXPECT_EQ(w.writtenAfter, c.result == 0 ? 1 : c.alreadyWritten) << c.why;
     }
 }
 
@@ -69,7 +70,7 @@ TEST(WriteEmojiInfoJpg, EveryShortWriteFailsAndLeavesTheFlagClear) {
         for (size_t limit = 0; limit < total; limit++) {
             Written w = writeComment(text, writeCode, 0, limit);
             EXPECT_EQ(w.result, -1) << "limit " << limit << " code " << writeCode;
-            EXPECT_EQ(w.doWriteEmojiAfter, 0) << "limit " << limit;
+            EXPECT_EQ(w.writtenAfter, 0) << "limit " << limit;
         }
         EXPECT_EQ(writeComment(text, writeCode, 0, total).result, 0);
     }

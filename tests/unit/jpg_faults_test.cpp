@@ -106,8 +106,7 @@ int rewriteUnseekable(const std::string &in) {
     io.write = plainWrite;
     FILE *out = fopencookie(&bytes, "w", io);
     FILE *src = testsupport::openMemSource(in);
-    doWriteEmoji = 0;
-    int result = setJpgData(src, out, TEXT.c_str());
+    int result = runRewriter(setJpgData, src, out, TEXT.c_str()).result;
     std::fclose(src);
     std::fclose(out);
     return result;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "embed.h"
-#include "job_context.h"
+#include "embed_run.h"
 #include "test_support.h"
 
 namespace jpgtest {
@@ -55,16 +55,15 @@ struct Rewrite {
     std::string out;
 };
 
-// Runs setJpgData on `input` with doWriteEmoji cleared, into an in-memory
-// sink that accepts at most `limit` bytes.
+// Runs setJpgData on `input` in a fresh call, into an in-memory sink that
+// accepts at most `limit` bytes.
 inline Rewrite rewrite(const std::string &input, const std::string &emoji,
                        size_t limit = static_cast<size_t>(-1)) {
     testsupport::MemSink sink;
     sink.limit = limit;
     FILE *in = testsupport::openMemSource(input);
     FILE *out = testsupport::openMemSink(sink);
-    doWriteEmoji = 0;
-    int result = setJpgData(in, out, emoji.c_str());
+    int result = runRewriter(setJpgData, in, out, emoji.c_str()).result;
     std::fclose(in);
     std::fclose(out);
     return {result, sink.bytes};

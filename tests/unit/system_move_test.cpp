@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "embed.h"
-#include "job_context.h"
+#include "embed_run.h"
 #include "platform_copy.h"
 #include "platform_file.h"
 #include "test_support.h"
@@ -59,9 +59,8 @@ Rewrite rewriteInMemory(const std::string &name, const std::string &image) {
     MemSink sink;
     FILE *in = openMemSource(image);
     FILE *out = openMemSink(sink);
-    doWriteEmoji = 0;
     bool gif = name.substr(name.size() - 4) == ".gif";
-    int result = gif ? setGifData(in, out, kText.c_str()) : setJpgData(in, out, kText.c_str());
+    int result = runRewriter(gif ? setGifData : setJpgData, in, out, kText.c_str()).result;
     std::fclose(in);
     std::fclose(out);
     return {result, sink.bytes};
@@ -146,8 +145,7 @@ TEST(SystemMoves, AnInputCutShortUnderItsMappingFailsTheRewrite) {
         ASSERT_EQ(truncate((dir / "a.jpg").c_str(), static_cast<off_t>(cut)), 0);
         MemSink sink;
         FILE *out = openMemSink(sink);
-        doWriteEmoji = 0;
-        setJpgData(in, out, kText.c_str());
+        runRewriter(setJpgData, in, out, kText.c_str());
         EXPECT_FALSE(unmapInput(in)) << "cut at " << cut;
         std::fclose(out);
         std::fclose(in);
