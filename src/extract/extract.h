@@ -59,8 +59,6 @@ const char *malformedReport(const ImageFormat &format);
 // Names are shown with every control byte as '?', so that a report stays
 // one line and sends nothing to the terminal.
 void report(ExtractRun &run, const char *path, const char *reason);
-// Writes `name` to `out` as the reports show it.
-void putShown(FILE *out, const char *name);
 
 // "-o LIST.csv": why the name cannot take a list (it does not end in ".csv",
 // or it names a GIF or JPEG file), as the start of a usage error, or null.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "extract.h"
+#include "shown_name.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ bool endsInHtml(const char *name) {
 
 int usageError(const char *what, const char *arg) {
     std::fprintf(stderr, "emojitag-extract: %s", what);
-    putShown(stderr, arg);
+    putShownName(stderr, arg);
     std::fprintf(stderr, "\n%s", USAGE);
     return EXIT_USAGE;
 }

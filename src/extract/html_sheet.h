@@ -23,8 +23,6 @@ constexpr int HTML_KEEP_ENTITIES = 1;
 // (U+2400 on), every byte that is not part of a UTF-8 character as U+FFFD.
 void writeHtmlText(FILE *out, const char *s, size_t n, int flags = 0);
 void writeHtmlText(FILE *out, const char *s);
-// True when the `n` bytes are UTF-8 throughout.
-bool isUtf8Text(const char *s, size_t n);
 // Puts the bytes of a URL path into `dst` (capacity `cap`, three bytes for
 // each at most): '/' and the unreserved characters (letters, digits, - . _ ~)
 // as they are, every other byte as %XX. The length, or `cap` when it does

@@ -4,13 +4,13 @@
 // picture's comment writer will store that text whole.
 #include <cstring>
 
-#include "CP932.h"
 #include "extract.h"
 #include "image_job.h"
 #include "list_name.h"
 #include "list_reader.h"
 #include "qz_cc_api.h"
-#include "text_encoding.h"
+#include "text_cp932.h"
+#include "text_utf8.h"
 #include "utf8.h"
 
 namespace {
@@ -21,14 +21,6 @@ char cp932Text[EMOJI_TEXT_MAX + 1];
 char cp932Name[LINE_BUF_SIZE];
 // What the reader's conversion makes of a CP932 text.
 char readBack[UTF8_BUF_SIZE];
-
-// UTF-8 to CP932 into `out`; the converter's result (bytes, or -1 with
-// substitutions, -2 when it does not fit).
-int32_t toCp932(char *out, size_t cap, const char *utf8) {
-    return qz_code_convert(reinterpret_cast<uint8_t *>(out),
-                           reinterpret_cast<const uint8_t *>(utf8), static_cast<uint32_t>(cap),
-                           convert_tbl, QZ_CC_UTF8, QZ_CC_TO_LOCAL);
-}
 
 // True when the reader's own conversion takes the CP932 text back to `utf8`;
 // what it makes of the text is left in readBack.
@@ -42,18 +34,6 @@ bool readsBackAs(const char *cp932, const char *utf8) {
     return std::strcmp(readBack, utf8) == 0;
 }
 
-// Characters, as the reader's converter counts them: a lead byte takes its
-// trail byte with it, other bytes stand alone.
-size_t cp932Chars(const char *s, size_t len) {
-    size_t count = 0;
-    for (size_t i = 0; i < len; count++) {
-        auto b = static_cast<unsigned char>(s[i]);
-        bool single = b < 0x80 || b == 0x80 || (b >= 0xA1 && b <= 0xDF);
-        i += single ? 1 : 2;
-    }
-    return count;
-}
-
 // The name as it goes into the list, or null (reported) when no list line
 // can carry it. A name that is not UTF-8 is in the local code page
 // already (CP932 on Japanese Windows, or unpacked from a Windows archive) and
@@ -62,7 +42,7 @@ const char *listName(ExtractRun &run, const char *path, bool cp932Names) {
     const char *name = path;
     size_t len = std::strlen(path);
     if (cp932Names && hasHighBytes(path, len) && isUtf8(path, len)) {
-        if (toCp932(cp932Name, sizeof cp932Name, path) < 0 || !readsBackAs(cp932Name, path)) {
+        if (utf8ToCp932(cp932Name, sizeof cp932Name, path) < 0 || !readsBackAs(cp932Name, path)) {
             report(run, path, "name has characters not in CP932");
             return nullptr;
         }
@@ -91,7 +71,7 @@ void writeListLine(ExtractRun &run, FILE *out, const char *path, int imgType, bo
     if (std::strpbrk(text.bytes, "\r\n") != nullptr)
         return report(run, path, "text holds a line break");
 
-    int32_t converted = toCp932(cp932Text, sizeof cp932Text, text.bytes);
+    int32_t converted = utf8ToCp932(cp932Text, sizeof cp932Text, text.bytes);
     if (converted == QZ_CC_OUTPUT_FULL) return report(run, path, "text too long for a list line");
     size_t textLen = std::strlen(cp932Text);
     // Quoted, the text runs to the next double quote; unquoted, to the line
@@ -100,7 +80,7 @@ void writeListLine(ExtractRun &run, FILE *out, const char *path, int imgType, bo
     if (!quoted && (textLen == 0 || cp932Text[0] == '"'))
         return report(run, path, "text cannot be listed");
     size_t lineLen = std::strlen(name) + 1 + textLen + (quoted ? 2 : 0) + 1;
-    if (lineLen > READER_LINE_MAX || cp932Chars(cp932Text, textLen) > READER_TEXT_UNITS)
+    if (lineLen > READER_LINE_MAX || cp932Characters(cp932Text, textLen) > READER_TEXT_UNITS)
         return report(run, path, "text too long for a list line");
     // What emojitag makes of the line is what its comment writer gets: a
     // text it would store only in part (or not at all) is not listed.

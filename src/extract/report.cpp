@@ -15,11 +15,6 @@ char message[8192];
 // sheet keeps them as the labels of its counts.
 char malformed[IMAGE_FORMAT_COUNT][48];
 
-bool isControlByte(char c) {
-    auto b = static_cast<unsigned char>(c);
-    return b < 0x20 || b == 0x7F;
-}
-
 }  // namespace
 
 const char *malformedReport(const ImageFormat &format) {
@@ -28,22 +23,15 @@ const char *malformedReport(const ImageFormat &format) {
     return text;
 }
 
-void putShown(FILE *out, const char *name) {
-    putShownName(out, name);
-}
-
 void report(ExtractRun &run, const char *path, const char *reason) {
     run.problems++;
     int len = std::snprintf(message, sizeof message, "%s%s: %s\n", PREFIX, path, reason);
     if (len < 0 || static_cast<size_t>(len) >= sizeof message) {
         std::fputs(PREFIX, stderr);
-        putShown(stderr, path);
+        putShownName(stderr, path);
         std::fprintf(stderr, ": %s\n", reason);
         return;
     }
-    char *shown = message + sizeof PREFIX - 1;
-    for (char *c = shown, *end = shown + std::strlen(path); c < end; ++c) {
-        if (isControlByte(*c)) *c = '?';
-    }
+    showNameBytes(message + sizeof PREFIX - 1, std::strlen(path));
     std::fwrite(message, 1, static_cast<size_t>(len), stderr);
 }

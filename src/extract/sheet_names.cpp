@@ -5,21 +5,12 @@
 // pictures.
 #include <cstring>
 
-#include "CP932.h"
 #include "html_sheet.h"
 #include "platform_path.h"
-#include "qz_cc_api.h"
+#include "text_cp932.h"
+#include "text_utf8.h"
 
 namespace {
-
-// CP932 to UTF-8 into `out`, which holds three bytes for each CP932 byte; the
-// converter's result (bytes, or -1 when a character had no Unicode form).
-int32_t cp932ToUtf8(char *out, size_t cap, const char *cp932) {
-    size_t need = 3 * std::strlen(cp932) + 1;
-    return qz_code_convert(
-        reinterpret_cast<uint8_t *>(out), reinterpret_cast<const uint8_t *>(cp932),
-        static_cast<uint32_t>(need < cap ? need : cap), convert_tbl, QZ_CC_UTF8, QZ_CC_TO_UNICODE);
-}
 
 // Resolves an absolute path in place: '/' between names, no empty names, no
 // "." and no ".." (which takes the name before it away, never the root).
@@ -148,7 +139,7 @@ void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool 
     } else {
         size_t len = std::strlen(name);
         writeHtmlText(out, name, len);
-        if (!isUtf8Text(name, len)) mark = "(name not in UTF-8)";
+        if (!isUtf8(name, len)) mark = "(name not in UTF-8)";
     }
     std::fputs(inTitle ? "\xE2\x81\xA9" : "</bdi>", out);
     if (mark == nullptr) return;

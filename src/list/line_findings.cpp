@@ -10,7 +10,7 @@
 #include "platform_dir.h"
 #include "qz_cc_api.h"
 #include "show_text.h"
-#include "text_encoding.h"
+#include "text_utf8.h"
 
 namespace {
 

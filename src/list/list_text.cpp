@@ -8,7 +8,8 @@
 #include "emoji_elements.h"
 #include "image_formats.h"
 #include "list_report.h"
-#include "text_encoding.h"
+#include "text_cp932.h"
+#include "text_utf8.h"
 
 namespace {
 
@@ -117,13 +118,6 @@ void copyBounded(char *out, size_t cap, const char *s) {
     if (n >= cap) n = cap - 1;
     std::memcpy(out, s, n);
     out[n] = '\0';
-}
-
-size_t cp932Characters(const char *s, size_t len) {
-    size_t count = 0;
-    for (size_t i = 0; i < len; count++)
-        i += cp932CharLength(s + i, len - i);
-    return count;
 }
 
 }  // namespace

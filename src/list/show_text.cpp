@@ -9,7 +9,8 @@
 #include "platform_console.h"
 #include "platform_dir.h"
 #include "shown_name.h"
-#include "text_encoding.h"
+#include "text_cp932.h"
+#include "text_utf8.h"
 
 namespace {
 

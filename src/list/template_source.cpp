@@ -6,6 +6,7 @@
 
 #include "list_report.h"
 #include "text_encoding.h"
+#include "text_utf8.h"
 
 namespace {
 

@@ -18,7 +18,8 @@
 #include "platform_file.h"
 #include "show_text.h"
 #include "template_source.h"
-#include "text_encoding.h"
+#include "text_cp932.h"
+#include "text_utf8.h"
 
 namespace {
 

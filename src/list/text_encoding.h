@@ -1,31 +1,11 @@
 // text_encoding.h - the two encodings a spreadsheet saves a CSV file in
-// (UTF-8 and CP932) and the steps between them: strict UTF-8 decoding, CP932
-// character boundaries, and conversions that tell whether they were exact.
+// (UTF-8 and CP932), told apart over a whole file: one scan for each, block
+// after block, on the character rules of text_utf8.h and text_cp932.h.
 #ifndef EMOJITAG_TEXT_ENCODING_H
 #define EMOJITAG_TEXT_ENCODING_H
 
 #include <cstddef>
 #include <cstdint>
-
-// The byte-order mark a UTF-8 file may begin with.
-constexpr char UTF8_BOM[] = "\xEF\xBB\xBF";
-constexpr size_t UTF8_BOM_SIZE = 3;
-
-// Decodes the UTF-8 character at s (at most `len` bytes): its length, with
-// the code point in *cp, or 0 for a byte that begins no well-formed character
-// (overlong forms, surrogates and code points above U+10FFFF included).
-size_t decodeUtf8Char(const char *s, size_t len, uint32_t *cp);
-
-// The whole of s (len bytes) is well-formed UTF-8.
-bool isUtf8(const char *s, size_t len);
-
-// s holds a byte of 0x80 or above.
-bool hasHighBytes(const char *s, size_t len);
-
-// The length of the CP932 character at s (at most `len` bytes), as the
-// converter takes it: ASCII, 0x80 and half-width katakana stand alone, any
-// other byte takes the next one with it (unless that is a NUL).
-size_t cp932CharLength(const char *s, size_t len);
 
 // Whole-file UTF-8 validation, one block after another. After a fault the
 // scan goes on from the next byte, counting the bytes of 0x80 and above that
@@ -72,11 +52,5 @@ Cp932Scan startCp932Scan();
 void scanCp932(Cp932Scan *scan, const char *s, size_t len);
 // Valid CP932 also at the end (no lead byte left alone).
 bool cp932ScanEndsValid(const Cp932Scan &scan);
-
-// The converter from and to CP932 on NUL-terminated texts, into `out` of
-// `cap` bytes. The converter's result: a byte count when the conversion was
-// exact, QZ_CC_SUBSTITUTED or QZ_CC_OUTPUT_FULL otherwise.
-int32_t cp932ToUtf8(char *out, size_t cap, const char *cp932);
-int32_t utf8ToCp932(char *out, size_t cap, const char *utf8);
 
 #endif

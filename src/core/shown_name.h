@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdio>
 
+// A control byte: below 0x20, or 0x7F.
+bool isControlByte(unsigned char b);
 // The byte `c` of a name as it is shown.
 char shownByte(char c);
 // Puts the `len` bytes at `bytes` in their shown form, in place.

@@ -1,9 +1,12 @@
 // shown_name.cpp - the shown form of a name.
 #include "shown_name.h"
 
+bool isControlByte(unsigned char b) {
+    return b < 0x20 || b == 0x7F;
+}
+
 char shownByte(char c) {
-    auto b = static_cast<unsigned char>(c);
-    return b < 0x20 || b == 0x7F ? '?' : c;
+    return isControlByte(static_cast<unsigned char>(c)) ? '?' : c;
 }
 
 void showNameBytes(char *bytes, size_t len) {
