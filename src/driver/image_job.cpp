@@ -15,6 +15,10 @@
 
 char outfname[OUTFNAME_SIZE];
 
+void buildOutName(const char *path) {
+    writeOutName(outfname, path);
+}
+
 // Stream buffers of the two files of a job; large enough that a big image is
 // moved in few system calls.
 constexpr size_t STREAM_BUF_SIZE = 128 * 1024;
@@ -249,6 +253,8 @@ int openImgFile(const char *path, const char *text, int imgType) {
     // waiting replacement and its name.
     if (batch.jobs == BATCH_JOBS || batch.namesUsed + std::strlen(path) + 1 > sizeof batch.names)
         finishImageBatch();
+    // Every message first puts the waiting replacements in place.
+    setMessageHook(placeWaitingImages);
     batch.jobs++;
     const char *src = resolveImgPath(path);
 

@@ -7,7 +7,7 @@
 
 #include "emoji_comment.h"
 #include "extract.h"
-#include "image_job.h"
+#include "img_path.h"
 #include "line_findings.h"
 #include "list_reader.h"
 

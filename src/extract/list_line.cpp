@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "extract.h"
-#include "image_job.h"
+#include "img_path.h"
 #include "list_name.h"
 #include "list_reader.h"
 #include "qz_cc_api.h"

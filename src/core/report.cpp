@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image_job.h"
 #include "shown_name.h"
 
 namespace {
@@ -15,6 +14,7 @@ namespace {
 // name (only the command line gives one) leaves in pieces.
 constexpr size_t MESSAGE_SIZE = 40 * 1024;
 char message[MESSAGE_SIZE];
+void (*messageHook)();
 
 struct MessageText {
     size_t used;  // bytes of `message` not yet written
@@ -45,10 +45,10 @@ void addText(MessageText &m, const char *text) {
 
 // "Error: " LEAD, then NAME and ": " when there is a name, then PROBLEM and
 // the line end. Every message leaves the process here.
-// The replacements that wait for the disk are placed first, and report their
-// own failures: the messages keep the order of the lines.
+// What waits for the disk is placed first (the hook), and reports its own
+// failures: the messages keep the order of the lines.
 void sendMessage(const char *lead, const char *name, const char *problem) {
-    placeWaitingImages();
+    if (messageHook != nullptr) messageHook();
     MessageText m{0};
     addText(m, "Error: ");
     addText(m, lead);
@@ -81,4 +81,8 @@ void reportPath(const char *path, const char *problem) {
 
 void reportUsage(const char *problem) {
     sendMessage(problem, nullptr, "");
+}
+
+void setMessageHook(void (*beforeMessage)()) {
+    messageHook = beforeMessage;
 }

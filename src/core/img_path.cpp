@@ -3,7 +3,7 @@
 // files in UTF-8 and the list is CP932) and the output's name beside it.
 #include <cstring>
 
-#include "image_job.h"
+#include "img_path.h"
 #include "platform_file.h"
 #include "text_cp932.h"
 #include "text_utf8.h"
@@ -34,8 +34,4 @@ void writeOutName(char *out, const char *path) {
     std::memcpy(out, path, stem);
     std::memcpy(out + stem, "-out", 4);
     std::strcpy(out + stem + 4, path + stem);
-}
-
-void buildOutName(const char *path) {
-    writeOutName(outfname, path);
 }

@@ -14,4 +14,9 @@ void reportPath(const char *path, const char *problem);
 // "Error: PROBLEM": a command line that names nothing to work on.
 void reportUsage(const char *problem);
 
+// Called before every message: the image jobs put the replacements that wait
+// for the disk in place first, so that the messages keep the order of the
+// lines. Null: nothing waits.
+void setMessageHook(void (*beforeMessage)());
+
 #endif

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "image_job.h"
+#include "img_path.h"
 #include "platform_console.h"
 #include "platform_dir.h"
 #include "shown_name.h"

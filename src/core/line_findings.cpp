@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "image_formats.h"
-#include "image_job.h"
+#include "img_path.h"
 #include "platform_dir.h"
 #include "qz_cc_api.h"
 #include "show_text.h"

@@ -2,7 +2,7 @@
 // UTF-16BE text (the converter's output) to UTF-8.
 #include "utf8.h"
 
-#include "csv_reader.h"
+#include "list_reader.h"
 #include "qz_cc_api.h"
 #include "text_cp932.h"
 #include "text_utf8.h"
