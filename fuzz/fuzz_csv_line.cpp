@@ -6,15 +6,15 @@
 #include <cstring>
 
 #include "CP932.h"
-#include "csv_reader.h"
 #include "fuzz_quiet.h"
 #include "image_formats.h"
-#include "job_context.h"
+#include "list_reader.h"
 #include "qz_cc_api.h"
 #include "utf8.h"
 
-// The line buffer as the reader fills it: at most 32767 bytes and a NUL.
-static char line[LINE_BUF_SIZE];
+// The reader's buffers; its line buffer as a read fills it: at most 32767
+// bytes and a NUL.
+static ListSpace space;
 // The same text converted straight to UTF-8, which must match the two-step
 // result: three bytes per CP932 byte at most, plus the terminator.
 static uint8_t direct[3 * LINE_BUF_SIZE + 1];
@@ -31,35 +31,38 @@ static void require(bool ok, const char *what) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     size_t n = size < LINE_BUF_SIZE - 1 ? size : LINE_BUF_SIZE - 1;
-    std::memcpy(line, data, n);
-    line[n] = '\0';
-    lineNo = 1;
-    int type;
+    std::memcpy(space.line, data, n);
+    space.line[n] = '\0';
+    ListReader reader;
+    startListRead(&reader, nullptr, listBuffersOf(&space));
+    takeListLine(&reader, space.line, n);
+    const ListLine &line = reader.line;
+    int type = line.type;
     {
         fuzzquiet::Quiet quiet;  // refused lines are reported on standard error
-        type = checkCsvLine(line);
+        reportListRefusal(line, 1);
     }
     require(type == 0 || imageFormatOfType(type) != nullptr,
             "image type is 0 or a type of the format table");
     if (type == 0) return 0;
 
-    size_t nameLen = std::strlen(imgFile);
-    require(nameLen < LINE_BUF_SIZE && std::strchr(imgFile, ',') == nullptr,
+    size_t nameLen = std::strlen(line.name);
+    require(nameLen < LINE_BUF_SIZE && std::strchr(line.name, ',') == nullptr,
             "the name stops at the first comma");
-    size_t textLen = std::strlen(emoji);
+    size_t textLen = std::strlen(line.text);
     require(textLen < LINE_BUF_SIZE, "the text fits its buffer");
 
-    convertEmojiText();
-    size_t utf8Len = std::strlen(emojiUtf8);
+    convertListText(&reader);
+    size_t utf8Len = std::strlen(line.utf8);
     require(utf8Len < UTF8_BUF_SIZE, "the UTF-8 text is terminated inside its buffer");
 
     if (textLen <= WHOLE_TEXT_MAX) {
         std::memset(direct, 0xAA, sizeof direct);
-        int32_t r = qz_code_convert(direct, reinterpret_cast<const uint8_t *>(emoji),
+        int32_t r = qz_code_convert(direct, reinterpret_cast<const uint8_t *>(line.text),
                                     static_cast<uint32_t>(3 * textLen + 1), convert_tbl, QZ_CC_UTF8,
                                     QZ_CC_TO_UNICODE);
         require(r != QZ_CC_OUTPUT_FULL && r != QZ_CC_BAD_ARGS, "the direct road has room");
-        require(std::strcmp(reinterpret_cast<const char *>(direct), emojiUtf8) == 0,
+        require(std::strcmp(reinterpret_cast<const char *>(direct), line.utf8) == 0,
                 "CP932 to UTF-16BE to UTF-8 equals CP932 to UTF-8");
     }
     return 0;

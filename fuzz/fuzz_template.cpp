@@ -13,7 +13,7 @@
 #include "fuzz_quiet.h"
 #include "line_findings.h"
 #include "list_modes.h"
-#include "reader_bridge.h"
+#include "list_reader.h"
 #include "template_source.h"
 
 static void require(bool ok, const char *what) {
@@ -25,6 +25,9 @@ static void require(bool ok, const char *what) {
 
 // Each line of the list, read back as emojitag reads it, has no finding.
 static void checkList(char *list, size_t size) {
+    static ListSpace space;
+    ListReader reader;
+    startListRead(&reader, nullptr, listBuffersOf(&space));
     int lineNo = 0;
     for (size_t at = 0; at < size;) {
         char *end = static_cast<char *>(std::memchr(list + at, '\n', size - at));
@@ -33,10 +36,10 @@ static void checkList(char *list, size_t size) {
         require(length <= READER_LINE_MAX, "a line fits the reader's buffer");
         char saved = end[1];
         end[1] = '\0';
-        ReaderLine line;
-        readerTakeLine(list + at, length, &line);
+        takeListLine(&reader, list + at, length);
+        const ListLine &line = reader.line;
         require(line.type != PICTURE_NONE, "the reader takes the line");
-        readerConvert(&line);
+        convertListText(&reader);
         LineFindings findings;
         findLineFindings(line, ++lineNo, false, &findings);
         require(findings.count == 0, "emojitag stores the text as the line says it");

@@ -3,7 +3,7 @@
 #ifndef EMOJITAG_IMAGE_JOB_H
 #define EMOJITAG_IMAGE_JOB_H
 
-#include "csv_reader.h"
+#include "list_reader.h"
 #include "platform_dir.h"
 
 // The output name is the input path plus "-out".
@@ -28,7 +28,9 @@ void rememberListFile(const FileIdentity &list);
 // to UTF-8 without substitution into the name of an existing file, that UTF-8
 // name (static storage, valid until the next call); else the name itself.
 const char *resolveImgPath(const char *name);
-// Writes `path` with "-out" before its last '.' into outfname.
+// Writes `path` with "-out" before its last '.' into `out` (OUTFNAME_SIZE
+// bytes), or into outfname.
+void writeOutName(char *out, const char *path);
 void buildOutName(const char *path);
 
 #endif

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "CP932.h"
-#include "csv_reader.h"
 #include "image_job.h"
 #include "platform_file.h"
 #include "qz_cc_api.h"
@@ -37,10 +36,14 @@ const char *resolveImgPath(const char *name) {
 }
 
 // The path with "-out" before its last '.' (the reader guarantees one).
-void buildOutName(const char *path) {
+void writeOutName(char *out, const char *path) {
     const char *dot = std::strrchr(path, '.');
     size_t stem = dot ? static_cast<size_t>(dot - path) : std::strlen(path);
-    std::memcpy(outfname, path, stem);
-    std::memcpy(outfname + stem, "-out", 4);
-    std::strcpy(outfname + stem + 4, path + stem);
+    std::memcpy(out, path, stem);
+    std::memcpy(out + stem, "-out", 4);
+    std::strcpy(out + stem + 4, path + stem);
+}
+
+void buildOutName(const char *path) {
+    writeOutName(outfname, path);
 }

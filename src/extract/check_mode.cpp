@@ -7,13 +7,17 @@
 #include <cerrno>
 #include <cstring>
 
-#include "csv_reader.h"
 #include "emoji_comment.h"
 #include "extract.h"
+#include "image_job.h"
 #include "line_findings.h"
-#include "reader_bridge.h"
+#include "list_reader.h"
 
 namespace {
+
+// The read of the list, and the output name of its line's image.
+ListSpace space;
+char outName[OUTFNAME_SIZE];
 
 // Whether the line's text is an emoji comment at all: one that the rewriters
 // (and this reader) classify as such.
@@ -45,17 +49,21 @@ const char *compareLine(EmojiText &image, const char *path, const char *text, in
 
 // What the line just read comes to: the list's own findings, then the
 // image's, all in `findings`.
-LineResult checkLine(EmojiText &image, ReaderLine &line, int lineNo, bool outFiles,
-                     LineFindings &findings) {
+LineResult checkLine(EmojiText &image, ListReader &reader, bool outFiles, LineFindings &findings) {
+    const ListLine &line = reader.line;
+    int lineNo = reader.lineNo;
     LineResult r{lineNo, line.type, line.name, line.name, "",
                  0,      TEXT_NONE, &image,    "refused", &findings};
-    if (line.type != PICTURE_NONE) readerConvert(&line);
+    if (line.type != PICTURE_NONE) convertListText(&reader);
     findLineFindings(line, lineNo, false, &findings);
     if (line.type == PICTURE_NONE) return r;
     r.listText = line.utf8;
     r.listTextLen = std::strlen(line.utf8);
-    r.path = readerImagePath(line.name);
-    if (outFiles) r.path = readerOutName(r.path);
+    r.path = resolveImgPath(line.name);
+    if (outFiles) {
+        writeOutName(outName, r.path);
+        r.path = outName;
+    }
     r.finding = compareLine(image, r.path, line.utf8, line.type, r.textResult);
     if (r.finding != nullptr) addFinding(&findings, r.finding);
     return r;
@@ -64,21 +72,22 @@ LineResult checkLine(EmojiText &image, ReaderLine &line, int lineNo, bool outFil
 }  // namespace
 
 int checkList(ExtractRun &run, const char *listPath, bool outFiles, HtmlSheet *sheet) {
-    FILE *fp = openCsvList(listPath);  // the reader prints why not
+    FileIdentity id;
+    FILE *fp = openListFile(listPath, &id);  // the reader prints why not
     if (fp == nullptr) return -1;
     int found = 0;
-    int lineNo = 0;
-    ReaderLine line;
-    while (readerNextLine(fp, &line)) {
+    ListReader reader;
+    startListRead(&reader, fp, listBuffersOf(&space));
+    while (readListLine(&reader) > 0) {
         LineFindings findings;
-        LineResult r = checkLine(run.text, line, ++lineNo, outFiles, findings);
+        LineResult r = checkLine(run.text, reader, outFiles, findings);
         if (findings.count > 0) found++;
         if (sheet != nullptr) {
             writeLineCard(*sheet, r);
         } else {
-            printFindings(stdout, lineNo, line, findings);
+            printFindings(stdout, reader.lineNo, reader.line, findings);
             // As emojitag would say it, beside the finding.
-            readerReportRefusal(line, lineNo);
+            reportListRefusal(reader.line, reader.lineNo);
         }
     }
     // The lines before a read error are checked, the list is not.

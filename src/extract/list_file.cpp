@@ -2,8 +2,8 @@
 // list, written whole (whole_file.h).
 #include <cstring>
 
-#include "csv_reader.h"
 #include "extract.h"
+#include "list_reader.h"
 #include "platform_file.h"
 #include "whole_file.h"
 

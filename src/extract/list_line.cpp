@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "CP932.h"
-#include "csv_reader.h"
 #include "extract.h"
 #include "image_job.h"
+#include "list_reader.h"
 #include "qz_cc_api.h"
 #include "text_encoding.h"
 #include "utf8.h"
@@ -20,12 +20,6 @@ char cp932Text[EMOJI_TEXT_MAX + 1];
 char cp932Name[LINE_BUF_SIZE];
 // What the reader's conversion makes of a CP932 text.
 char readBack[UTF8_BUF_SIZE];
-
-// The reader takes at most this many UTF-16 units of a text: what fits its
-// converter output with the terminator.
-constexpr size_t READER_MAX_UNITS = (UTF16_CONVERT_SIZE - 2) / 2;
-// The reader takes a line of at most this many bytes, line end included.
-constexpr size_t READER_MAX_LINE = LINE_BUF_SIZE - 1;
 
 // UTF-8 to CP932 into `out`; the converter's result (bytes, or -1 with
 // substitutions, -2 when it does not fit).
@@ -107,7 +101,7 @@ void writeListLine(ExtractRun &run, FILE *out, const char *path, int imgType, bo
     if (!quoted && (textLen == 0 || cp932Text[0] == '"'))
         return report(run, path, "text cannot be listed");
     size_t lineLen = std::strlen(name) + 1 + textLen + (quoted ? 2 : 0) + 1;
-    if (lineLen > READER_MAX_LINE || cp932Chars(cp932Text, textLen) > READER_MAX_UNITS)
+    if (lineLen > READER_LINE_MAX || cp932Chars(cp932Text, textLen) > READER_TEXT_UNITS)
         return report(run, path, "text too long for a list line");
     // What emojitag makes of the line is what its comment writer gets: a
     // text it would store only in part (or not at all) is not listed.

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "csv_reader.h"
 #include "dir_walk.h"
 #include "extract.h"
+#include "list_reader.h"
 #include "platform_dir.h"
 
 namespace {

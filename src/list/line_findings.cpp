@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "image_formats.h"
+#include "image_job.h"
 #include "platform_dir.h"
 #include "qz_cc_api.h"
 #include "show_text.h"
@@ -26,9 +27,9 @@ const char *saidEnd(const char *bytes) {
 // The text field against the text the reader keeps of it: a quoted text ends
 // at the next double quote and the rest of the line is dropped; a CR within
 // the text ends it; an empty field leaves the line end as the text.
-void findTextFindings(const ReaderLine &line, LineFindings *findings) {
+void findTextFindings(const ListLine &line, LineFindings *findings) {
     const char *start = line.bytes;
-    while (readerIsSpace(static_cast<unsigned char>(*start)))
+    while (isSpaceByte(static_cast<unsigned char>(*start)))
         start++;
     const char *field = std::strchr(start, ',') + 1;  // the reader took the line
     const char *end = saidEnd(line.bytes);
@@ -44,9 +45,9 @@ void findTextFindings(const ReaderLine &line, LineFindings *findings) {
     if (kept > said) addFinding(findings, "no text: emojitag stores the line end as the text");
 }
 
-void findPictureFinding(const ReaderLine &line, LineFindings *findings) {
+void findPictureFinding(const ListLine &line, LineFindings *findings) {
     int kind;
-    if (pathEntryKind(readerImagePath(line.name), &kind) != 0) {
+    if (pathEntryKind(resolveImgPath(line.name), &kind) != 0) {
         addFinding(findings, "not found");
     } else if (kind != ENTRY_FILE) {
         addFinding(findings, "not a regular file");
@@ -85,7 +86,7 @@ void addFinding(LineFindings *findings, const char *reason) {
     if (findings->count < LINE_FINDINGS_MAX) findings->reasons[findings->count++] = reason;
 }
 
-void findLineFindings(const ReaderLine &line, int lineNo, bool lookForPicture,
+void findLineFindings(const ListLine &line, int lineNo, bool lookForPicture,
                       LineFindings *findings) {
     findings->count = 0;
     if (lineNo == 1 && std::strncmp(line.bytes, UTF8_BOM, UTF8_BOM_SIZE) == 0)
@@ -111,7 +112,7 @@ void findLineFindings(const ReaderLine &line, int lineNo, bool lookForPicture,
     if (lookForPicture) findPictureFinding(line, findings);
 }
 
-void printFindings(FILE *out, int lineNo, const ReaderLine &line, const LineFindings &findings) {
+void printFindings(FILE *out, int lineNo, const ListLine &line, const LineFindings &findings) {
     if (findings.count == 0) return;
     Shown name;
     showListName(&name, line.name);

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "reader_bridge.h"
+#include "list_reader.h"
 
 constexpr int LINE_FINDINGS_MAX = 8;
 
@@ -25,11 +25,11 @@ const char *refusalFinding(int refusal);
 // The findings of a line the reader has read (and converted, when it took
 // it); `lineNo` as the reader counts lines. With `lookForPicture`, also
 // whether the picture the line names is there.
-void findLineFindings(const ReaderLine &line, int lineNo, bool lookForPicture,
+void findLineFindings(const ListLine &line, int lineNo, bool lookForPicture,
                       LineFindings *findings);
 
 // "LINE:NAME: reason", one line each, with the line's name as reports show
 // it (as the file system has it where the file is there).
-void printFindings(FILE *out, int lineNo, const ReaderLine &line, const LineFindings &findings);
+void printFindings(FILE *out, int lineNo, const ListLine &line, const LineFindings &findings);
 
 #endif

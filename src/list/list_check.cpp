@@ -3,13 +3,13 @@
 // the line says.
 #include "line_findings.h"
 #include "list_modes.h"
+#include "list_reader.h"
 #include "list_report.h"
 #include "output_file.h"
 #include "platform_file.h"
-#include "reader_bridge.h"
 
 int checkListFile(const char *path) {
-    if (!readerListName(path)) {
+    if (!isCsvListName(path)) {
         reportFile(path, "emojitag reads only a list whose name ends in .csv");
         return EXIT_PROBLEM;
     }
@@ -18,14 +18,16 @@ int checkListFile(const char *path) {
         reportFile(path, "cannot open");
         return EXIT_PROBLEM;
     }
+    static ListSpace space;
+    ListReader reader;
+    startListRead(&reader, in, listBuffersOf(&space));
     int found = 0;
-    int lineNo = 0;
-    ReaderLine line;
-    while (readerNextLine(in, &line)) {
-        if (line.type != PICTURE_NONE) readerConvert(&line);
+    while (readListLine(&reader) > 0) {
+        const ListLine &line = reader.line;
+        if (line.type != PICTURE_NONE) convertListText(&reader);
         LineFindings findings;
-        findLineFindings(line, ++lineNo, true, &findings);
-        printFindings(stdout, lineNo, line, findings);
+        findLineFindings(line, reader.lineNo, true, &findings);
+        printFindings(stdout, reader.lineNo, line, findings);
         found += findings.count;
     }
     bool readOk = !std::ferror(in);

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "list_modes.h"
+#include "list_reader.h"
 #include "platform_file.h"
-#include "reader_bridge.h"
 #include "show_text.h"
 #include "template_source.h"
 
@@ -127,9 +127,9 @@ int checkOptions(const Options &opt) {
     if (opt.utf8 && !opt.toTemplate) return usageError("--utf-8 needs --template", "");
     if (std::strcmp(opt.input, "-") == 0 && !opt.toTemplate)
         return usageError("- (standard input) only with --template", "");
-    if (readerPictureType(opt.input) != PICTURE_NONE)
+    if (imageTypeOfName(opt.input) != PICTURE_NONE)
         return usageError("a picture, not a CSV file: ", opt.input);
-    if (opt.out != nullptr && !readerListName(opt.out))
+    if (opt.out != nullptr && !isCsvListName(opt.out))
         return usageError("the output's name must end in .csv: ", opt.out);
     if (opt.out != nullptr && outputIsInput(opt))
         return usageError("the output would replace the input: ", opt.out);

@@ -8,42 +8,23 @@
 #include "emoji_elements.h"
 #include "image_formats.h"
 #include "list_report.h"
-#include "reader_bridge.h"
 #include "text_encoding.h"
 
 namespace {
 
-// The text so far: what emojitag stores (UTF-8) and what the list holds
-// (CP932). A text longer than a list line can hold is only counted.
-constexpr size_t TEXT_CP932_SIZE = READER_LINE_MAX + 1;
-constexpr size_t TEXT_UTF8_SIZE = 3 * READER_LINE_MAX + 1;
-char textUtf8[TEXT_UTF8_SIZE];
-char textCp932[TEXT_CP932_SIZE];
-size_t utf8Len;
-size_t cp932Len;     // counted on beyond the buffer
-bool cp932HasQuote;  // the CP932 text holds a double quote
-char listName[READER_LINE_MAX + 1];
-
-// One value on its way: escaped, in CP932, and CP932 read back.
-char escaped[TEXT_UTF8_SIZE];
-char valueCp932[TEXT_UTF8_SIZE];
-char readBack[TEXT_UTF8_SIZE];
-
-// The line as it is written, and a copy the reader takes apart.
-char lineBuf[READER_LINE_MAX + 2];
-char proofBuf[READER_LINE_MAX + 2];
-
-void appendBoth(const char *utf8, size_t utf8Size, const char *cp932, size_t cp932Size) {
-    if (utf8Len + utf8Size < TEXT_UTF8_SIZE) std::memcpy(textUtf8 + utf8Len, utf8, utf8Size);
-    if (cp932Len + cp932Size < TEXT_CP932_SIZE) std::memcpy(textCp932 + cp932Len, cp932, cp932Size);
-    if (std::memchr(cp932, '"', cp932Size) != nullptr) cp932HasQuote = true;
-    utf8Len += utf8Size;
-    cp932Len += cp932Size;
+void appendBoth(PictureText &t, const char *utf8, size_t utf8Size, const char *cp932,
+                size_t cp932Size) {
+    if (t.utf8Len + utf8Size < TEXT_UTF8_SIZE) std::memcpy(t.utf8 + t.utf8Len, utf8, utf8Size);
+    if (t.cp932Len + cp932Size < TEXT_CP932_SIZE)
+        std::memcpy(t.cp932 + t.cp932Len, cp932, cp932Size);
+    if (std::memchr(cp932, '"', cp932Size) != nullptr) t.cp932HasQuote = true;
+    t.utf8Len += utf8Size;
+    t.cp932Len += cp932Size;
 }
 
 // The same ASCII in both texts.
-void appendAscii(const char *s) {
-    appendBoth(s, std::strlen(s), s, std::strlen(s));
+void appendAscii(PictureText &t, const char *s) {
+    appendBoth(t, s, std::strlen(s), s, std::strlen(s));
 }
 
 size_t countEscapes(const char *s, size_t len) {
@@ -53,12 +34,13 @@ size_t countEscapes(const char *s, size_t len) {
     return extra;
 }
 
-// Converts the escaped value to CP932: true when the converter's CP932
-// reads back to the same text.
-bool toCp932Exactly(const char *utf8, size_t len) {
+// Converts the escaped value to CP932 in t.valueCp932: true when the
+// converter's CP932 reads back to the same text.
+bool toCp932Exactly(PictureText &t, const char *utf8, size_t len) {
     // Neither text is longer than the UTF-8: an exact one is just as long.
-    if (utf8ToCp932(valueCp932, len + 1, utf8) < 0) return false;
-    return cp932ToUtf8(readBack, len + 1, valueCp932) >= 0 && std::strcmp(readBack, utf8) == 0;
+    if (utf8ToCp932(t.valueCp932, len + 1, utf8) < 0) return false;
+    return cp932ToUtf8(t.readBack, len + 1, t.valueCp932) >= 0 &&
+           std::strcmp(t.readBack, utf8) == 0;
 }
 
 // Reports the first character of a value that has no exact CP932 form,
@@ -101,30 +83,32 @@ void reportCharacters(const PictureLine *p, int line, const char *element, const
 
 // The list line: the name, a comma and the text, in double quotes unless it
 // holds one (the reader then takes it to the end of the line).
-size_t buildLine() {
-    bool quoted = !cp932HasQuote;
-    size_t n = std::strlen(listName);
-    std::memcpy(lineBuf, listName, n);
-    lineBuf[n++] = ',';
-    if (quoted) lineBuf[n++] = '"';
-    std::memcpy(lineBuf + n, textCp932, cp932Len);
-    n += cp932Len;
-    if (quoted) lineBuf[n++] = '"';
-    lineBuf[n++] = '\n';
-    lineBuf[n] = '\0';
+size_t buildLine(PictureText &t) {
+    bool quoted = !t.cp932HasQuote;
+    size_t n = std::strlen(t.listName);
+    std::memcpy(t.line, t.listName, n);
+    t.line[n++] = ',';
+    if (quoted) t.line[n++] = '"';
+    std::memcpy(t.line + n, t.cp932, t.cp932Len);
+    n += t.cp932Len;
+    if (quoted) t.line[n++] = '"';
+    t.line[n++] = '\n';
+    t.line[n] = '\0';
     return n;
 }
 
 // What emojitag's reader makes of the line is the picture and its text, and
 // the picture's comment keeps all of it.
 bool readsBack(const PictureLine *p, size_t lineLen) {
-    std::memcpy(proofBuf, lineBuf, lineLen + 1);
-    ReaderLine line;
-    readerTakeLine(proofBuf, lineLen, &line);
-    if (line.type != p->type || std::strcmp(line.name, listName) != 0) return false;
-    if (std::strcmp(line.text, textCp932) != 0) return false;
-    readerConvert(&line);
-    if (line.converted < 0 || std::strcmp(line.utf8, textUtf8) != 0) return false;
+    PictureText &t = *p->text;
+    std::memcpy(t.proof.line, t.line, lineLen + 1);
+    ListReader reader;
+    startListRead(&reader, nullptr, listBuffersOf(&t.proof));
+    takeListLine(&reader, t.proof.line, lineLen);
+    const ListLine &line = reader.line;
+    if (line.type != p->type || std::strcmp(line.name, t.listName) != 0) return false;
+    if (std::strcmp(line.text, t.cp932) != 0) return false;
+    if (convertListText(&reader) < 0 || std::strcmp(line.utf8, t.utf8) != 0) return false;
     return textCutProblem(*imageFormatOfType(p->type), line.utf8) == nullptr;
 }
 
@@ -144,19 +128,20 @@ size_t cp932Characters(const char *s, size_t len) {
 
 }  // namespace
 
-void beginPicture(PictureLine *p, const char *source, int line, int type, const char *name,
-                  const char *shown) {
+void beginPicture(PictureLine *p, PictureText *text, const char *source, int line, int type,
+                  const char *name, const char *shown) {
     p->source = source;
     p->line = line;
     p->type = type;
     p->refused = false;
     p->fields = 0;
+    p->text = text;
     copyBounded(p->name.text, sizeof p->name.text, shown);
-    copyBounded(listName, sizeof listName, name);
-    utf8Len = 0;
-    cp932Len = 0;
-    cp932HasQuote = false;
-    appendAscii(EMOJI_OPEN);
+    copyBounded(text->listName, sizeof text->listName, name);
+    text->utf8Len = 0;
+    text->cp932Len = 0;
+    text->cp932HasQuote = false;
+    appendAscii(*text, EMOJI_OPEN);
 }
 
 void refusePicture(PictureLine *p) {
@@ -164,12 +149,13 @@ void refusePicture(PictureLine *p) {
 }
 
 void addPictureField(PictureLine *p, int line, const char *element, const char *utf8, size_t len) {
+    PictureText &t = *p->text;
     if (len + countEscapes(utf8, len) >= TEXT_UTF8_SIZE) {
         reportAt(p->source, line, "%s: the value is too long for a list line", element);
         return refusePicture(p);
     }
-    size_t escapedLen = escapeValue(escaped, utf8, len);
-    if (!toCp932Exactly(escaped, escapedLen)) {
+    size_t escapedLen = escapeValue(t.escaped, utf8, len);
+    if (!toCp932Exactly(t, t.escaped, escapedLen)) {
         reportCharacters(p, line, element, utf8, len);
         return refusePicture(p);
     }
@@ -187,22 +173,23 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
                  static_cast<unsigned long>(room));
         return refusePicture(p);
     }
-    appendAscii("<");
-    appendAscii(element);
-    appendAscii(">");
-    appendBoth(escaped, escapedLen, valueCp932, std::strlen(valueCp932));
-    appendAscii("</");
-    appendAscii(element);
-    appendAscii(">");
+    appendAscii(t, "<");
+    appendAscii(t, element);
+    appendAscii(t, ">");
+    appendBoth(t, t.escaped, escapedLen, t.valueCp932, std::strlen(t.valueCp932));
+    appendAscii(t, "</");
+    appendAscii(t, element);
+    appendAscii(t, ">");
     p->fields++;
 }
 
 int endPicture(PictureLine *p, FILE *out) {
     if (p->refused) return -1;
     if (p->fields == 0) return 0;
-    appendAscii(EMOJI_CLOSE);
-    bool quoted = !cp932HasQuote;
-    size_t lineLen = std::strlen(listName) + 1 + cp932Len + (quoted ? 2 : 0) + 1;
+    PictureText &t = *p->text;
+    appendAscii(t, EMOJI_CLOSE);
+    bool quoted = !t.cp932HasQuote;
+    size_t lineLen = std::strlen(t.listName) + 1 + t.cp932Len + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_LINE_MAX) {
         reportAt(p->source, p->line,
                  "%s: the list line would be %lu bytes, more than the %lu emojitag reads",
@@ -212,9 +199,9 @@ int endPicture(PictureLine *p, FILE *out) {
     }
     // Both texts are whole now: the CP932 fits a line, the UTF-8 is at most
     // three times as long.
-    textUtf8[utf8Len] = '\0';
-    textCp932[cp932Len] = '\0';
-    size_t chars = cp932Characters(textCp932, cp932Len);
+    t.utf8[t.utf8Len] = '\0';
+    t.cp932[t.cp932Len] = '\0';
+    size_t chars = cp932Characters(t.cp932, t.cp932Len);
     if (chars > READER_TEXT_UNITS) {
         reportAt(p->source, p->line,
                  "%s: the text would be %lu characters, more than the %lu emojitag converts",
@@ -222,12 +209,12 @@ int endPicture(PictureLine *p, FILE *out) {
                  static_cast<unsigned long>(READER_TEXT_UNITS));
         return -1;
     }
-    lineLen = buildLine();
+    lineLen = buildLine(t);
     if (!readsBack(p, lineLen)) {
         reportAt(p->source, p->line, "%s: the list line would not read back as written",
                  p->name.text);
         return -1;
     }
-    std::fwrite(lineBuf, 1, lineLen, out);
+    std::fwrite(t.line, 1, lineLen, out);
     return 1;
 }

@@ -8,10 +8,33 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "list_reader.h"
 #include "show_text.h"
 
-// The picture being built. Its text lives in static buffers: one picture at
-// a time.
+// A text as a list line can hold it: in CP932, and in UTF-8 three times as
+// long at most.
+constexpr size_t TEXT_CP932_SIZE = READER_LINE_MAX + 1;
+constexpr size_t TEXT_UTF8_SIZE = 3 * READER_LINE_MAX + 1;
+
+// The texts of the picture being built: what emojitag stores (UTF-8) and what
+// the list holds (CP932), side by side; the value on its way; the line and
+// the reader's read of it. The caller keeps it in static storage (it is
+// large) and hands it to beginPicture.
+struct PictureText {
+    char utf8[TEXT_UTF8_SIZE];
+    char cp932[TEXT_CP932_SIZE];  // a text longer than a line holds is only counted
+    size_t utf8Len;
+    size_t cp932Len;                     // counted on beyond the buffer
+    bool cp932HasQuote;                  // the CP932 text holds a double quote
+    char listName[READER_LINE_MAX + 1];  // the name as the line gives it
+    char escaped[TEXT_UTF8_SIZE];        // the value escaped,
+    char valueCp932[TEXT_UTF8_SIZE];     // in CP932,
+    char readBack[TEXT_UTF8_SIZE];       // and CP932 read back
+    char line[READER_LINE_MAX + 2];      // the line as it is written
+    ListSpace proof;                     // a copy of it, taken apart by the reader
+};
+
+// The picture being built, one at a time over its texts.
 struct PictureLine {
     const char *source;  // the template's name, for messages
     int line;            // the template line that names the picture
@@ -19,12 +42,13 @@ struct PictureLine {
     bool refused;        // a fault was reported; nothing is written
     int fields;          // elements added
     Shown name;          // the name as messages show it
+    PictureText *text;
 };
 
-// Begins a picture named `listName` in the list (CP932, or as it stands);
-// `shown` is how messages show it.
-void beginPicture(PictureLine *p, const char *source, int line, int type, const char *listName,
-                  const char *shown);
+// Begins a picture named `listName` in the list (CP932, or as it stands),
+// built in `text`; `shown` is how messages show it.
+void beginPicture(PictureLine *p, PictureText *text, const char *source, int line, int type,
+                  const char *listName, const char *shown);
 // Refuses the picture (its fault has been reported).
 void refusePicture(PictureLine *p);
 // Adds the field `element` with its UTF-8 value (no NUL, CR or LF in it),

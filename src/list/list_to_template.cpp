@@ -9,12 +9,12 @@
 #include "emoji_elements.h"
 #include "line_findings.h"
 #include "list_modes.h"
+#include "list_reader.h"
 #include "list_report.h"
 #include "output_file.h"
 #include "platform_console.h"
 #include "platform_file.h"
 #include "qz_cc_api.h"
-#include "reader_bridge.h"
 #include "show_text.h"
 #include "template_source.h"
 #include "text_encoding.h"
@@ -150,8 +150,10 @@ void noteBefore(TemplateOut &t, FILE *out, const char *bytes, size_t n) {
 }
 
 // Writes the group of one list line, or reports why it is left out.
-void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
-    readerConvert(&line);
+void writeGroup(TemplateOut &t, FILE *out, ListReader &reader) {
+    convertListText(&reader);
+    const ListLine &line = reader.line;
+    int lineNo = reader.lineNo;
     Shown shown;
     showListName(&shown, line.name);
     const char *problem = nullptr;
@@ -182,15 +184,16 @@ void writeGroup(TemplateOut &t, FILE *out, int lineNo, ReaderLine &line) {
 
 int templateLinesOf(FILE *in, const char *source, bool utf8, FILE *out) {
     TemplateOut t{source, utf8, 0, startUtf8Scan(), false};
-    ReaderLine line;
-    int lineNo = 0;
-    while (readerNextLine(in, &line)) {
-        if (line.type == PICTURE_NONE) {
-            reportAt(source, ++lineNo, "%s", refusalFinding(line.refusal));
+    static ListSpace space;
+    ListReader reader;
+    startListRead(&reader, in, listBuffersOf(&space));
+    while (readListLine(&reader) > 0) {
+        if (reader.line.type == PICTURE_NONE) {
+            reportAt(source, reader.lineNo, "%s", refusalFinding(reader.line.refusal));
             t.left++;
             continue;
         }
-        writeGroup(t, out, ++lineNo, line);
+        writeGroup(t, out, reader);
     }
     return t.left;
 }

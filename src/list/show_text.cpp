@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "image_job.h"
 #include "platform_console.h"
 #include "platform_dir.h"
-#include "reader_bridge.h"
 #include "shown_name.h"
 #include "text_encoding.h"
 
@@ -106,7 +106,7 @@ const char *showBytes(Shown *shown, const char *bytes, size_t len) {
 
 const char *showListName(Shown *shown, const char *name) {
     if (std::strncmp(name, UTF8_BOM, UTF8_BOM_SIZE) == 0) name += UTF8_BOM_SIZE;
-    const char *path = readerImagePath(name);
+    const char *path = resolveImgPath(name);
     int kind;
     if (pathEntryKind(path, &kind) == 0) return showBytes(shown, path, std::strlen(path));
     return showCp932(shown, name, std::strlen(name));

@@ -10,11 +10,11 @@
 #include "csv_record.h"
 #include "emoji_elements.h"
 #include "image_formats.h"
+#include "list_reader.h"
 #include "list_report.h"
 #include "list_text.h"
 #include "output_file.h"
 #include "platform_file.h"
-#include "reader_bridge.h"
 #include "show_text.h"
 #include "template_source.h"
 #include "text_encoding.h"
@@ -31,6 +31,7 @@ constexpr size_t UTF8_VALUE_MAX = 3 * READER_LINE_MAX;
 char decoded[UTF8_VALUE_MAX + 1];
 char nameCp932[READER_LINE_MAX + 1];
 char elementName[RECORD_MAX + 1];
+PictureText pictureText;
 
 struct TemplateRun {
     const char *source;  // the template's name, for messages
@@ -141,11 +142,11 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
         showBytes(&shown, rec.name.bytes, rec.name.length);
     }
     const char *raw = rec.name.bytes;
-    int type = readerPictureType(raw);
+    int type = imageTypeOfName(raw);
     const char *problem = nullptr;
     char notImageName[96];
     if (holdsNul(rec.name) || std::strpbrk(raw, ",\r\n") != nullptr ||
-        readerIsSpace(static_cast<unsigned char>(raw[0]))) {
+        isSpaceByte(static_cast<unsigned char>(raw[0]))) {
         problem = "a list line cannot hold this name (a comma, a line break or a leading blank)";
     } else if (std::strncmp(raw, UTF8_BOM, UTF8_BOM_SIZE) == 0) {
         // A mark where the text begins (inside quotes, say) is no part of a
@@ -160,12 +161,12 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
         problem = notImageName;
     }
     if (problem != nullptr) {
-        beginPicture(&run.picture, run.source, rec.line, IMG_JPEG, "", shown.text);
+        beginPicture(&run.picture, &pictureText, run.source, rec.line, IMG_JPEG, "", shown.text);
         reportAt(run.source, rec.line, "%s: %s", shown.text, problem);
         return refusePicture(&run.picture);
     }
     const char *name = listNameOf(run, rec, decodedOk, shown.text);
-    beginPicture(&run.picture, run.source, rec.line, type, name, shown.text);
+    beginPicture(&run.picture, &pictureText, run.source, rec.line, type, name, shown.text);
 }
 
 void endGroup(TemplateRun &run) {
@@ -229,7 +230,7 @@ const char *faultText(int fault) {
 bool isNoteRow(const CsvRecord &rec) {
     return rec.fault == RECORD_OK && rec.name.length > 0 && rec.name.bytes[0] == NOTE_MARK &&
            rec.element.length == 0 && rec.value.length == 0 &&
-           readerPictureType(rec.name.bytes) == PICTURE_NONE;
+           imageTypeOfName(rec.name.bytes) == PICTURE_NONE;
 }
 
 void handleRecord(TemplateRun &run, const CsvRecord &rec) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "csv_reader.h"
 #include "image_formats.h"
+#include "list_reader.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -56,18 +56,21 @@ TEST(ImageFormats, RowsAreWhole) {
 }
 
 TEST(ImageFormats, ReaderTakesEverySuffixAsItsType) {
+    static ListSpace space;
+    ListReader reader;
+    startListRead(&reader, nullptr, listBuffersOf(&space));
     for (const Named &n : everySuffix()) {
         std::string name = "dir.x/a" + n.suffix;
         EXPECT_EQ(imageTypeOfName(name.c_str()), n.format->type) << name;
         std::string line = name + ",\"<emoji>x</emoji>\"\n";
-        int refusal = -1;
-        EXPECT_EQ(takeCsvLine(&line[0], &refusal), n.format->type) << name;
-        EXPECT_EQ(refusal, CSV_TAKEN) << name;
+        takeListLine(&reader, &line[0], line.size());
+        EXPECT_EQ(reader.line.type, n.format->type) << name;
+        EXPECT_EQ(reader.line.refusal, REFUSED_NOT) << name;
     }
     char line[] = "a.txt,x\n";
-    int refusal = -1;
-    EXPECT_EQ(takeCsvLine(line, &refusal), 0);
-    EXPECT_EQ(refusal, CSV_BAD_SUFFIX) << "a suffix of no row";
+    takeListLine(&reader, line, sizeof line - 1);
+    EXPECT_EQ(reader.line.type, PICTURE_NONE);
+    EXPECT_EQ(reader.line.refusal, REFUSED_BAD_SUFFIX) << "a suffix of no row";
 }
 
 // One file per suffix, empty, so that every format refuses it: the template
