@@ -20,7 +20,7 @@ WINDOWS_BUILD := build-windows
 WINDOWS_ZIP := $(WINDOWS_BUILD)/emojitag-windows-x86_64.zip
 WINDOWS_FLAGS ?=
 
-.PHONY: all build build-deps demo check test test-build test-asan deps bench format clean install check-man check-consumer fuzz-build fuzz fuzz-smoke \
+.PHONY: all build build-deps demo check test test-build test-asan deps bench format clean install check-man check-posix check-consumer fuzz-build fuzz fuzz-smoke \
 	windows-deps windows dist-windows test-windows screenshots
 
 all: build
@@ -50,13 +50,25 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-asan check-man check-consumer fuzz-smoke test-windows
+check: test test-asan check-man check-posix check-consumer fuzz-smoke test-windows
 
 # The manual pages must render without a single groff warning.
 check-man: deps
 	@for page in docs/emojitag.1 docs/emojitag-extract.1 docs/emojitag-list.1; do \
 	out=$$(LC_ALL=C groff -man -Tutf8 -ww -z $$page 2>&1); \
 	if [ -n "$$out" ]; then echo "$$out"; echo "$$page: groff warnings"; exit 1; fi; \
+	done
+
+# The POSIX platform layer needs nothing beyond POSIX: each file compiles
+# without the GNU extensions, with every compiler that is installed.
+POSIX_CHECK_FLAGS := -std=c++17 -Wall -Wextra -Wpedantic -Wshadow -Werror \
+	-U_GNU_SOURCE -D_POSIX_C_SOURCE=200809L -fsyntax-only -Isrc/platform
+check-posix:
+	@for cxx in $(sort $(CXX) g++ clang++); do \
+	command -v $$cxx >/dev/null 2>&1 || continue; \
+	for file in src/platform/posix_*.cpp; do \
+	$$cxx $(POSIX_CHECK_FLAGS) $$file || { echo "$$file: not POSIX with $$cxx"; exit 1; }; \
+	done; \
 	done
 
 # Install into a temporary prefix; build and run the C and C++ consumers.

@@ -1,12 +1,15 @@
 // dir_walk.cpp - one walk of a directory tree on a heap stack of levels: a
 // single path buffer that entering a directory extends and leaving it cuts
-// back, and, for sorted walks, one store of names that each level fills and
-// leaves as it found it.
+// back, and, for sorted walks, one store of names (with their order keys)
+// that each level fills and leaves as it found it.
 #include "dir_walk.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#include "name_order.h"
+#include "platform_path.h"
 
 namespace {
 
@@ -26,27 +29,45 @@ bool reserveRoom(T **array, size_t *capacity, size_t need) {
     return true;
 }
 
+// Adds `name` to the name store for *entry, with the key it is sorted by:
+// the converter's UTF-8 after it where the system's names are CP932, the
+// name itself where they are UTF-8.
+bool storeName(DirWalk *w, const char *name, bool cp932, WalkName *entry) {
+    size_t size = std::strlen(name) + 1;
+    size_t keyRoom = cp932 ? NAME_KEY_BYTES_PER_BYTE * (size - 1) + 1 : 0;
+    if (!reserveRoom(&w->names, &w->namesCapacity, w->namesLen + size + keyRoom)) return false;
+    std::memcpy(w->names + w->namesLen, name, size);
+    entry->name = entry->key = w->namesLen;
+    w->namesLen += size;
+    if (cp932) {
+        entry->key = w->namesLen;
+        w->namesLen += cp932NameKey(name, w->names + entry->key, keyRoom) + 1;
+    }
+    return true;
+}
+
 // Reads the entries of the open directory of `level` into the name store,
 // "." and ".." left out, with the kinds taken while it is open, where they
-// come cheap; then puts them in strcmp order. False when memory runs out.
+// come cheap; then puts them in the order of their names (name_order.h).
+// False when memory runs out.
 bool readSorted(DirWalk *w, PlatformDir *d, WalkLevel *level) {
+    bool cp932 = namesInCp932();
     while (const char *name = readDirectory(d)) {
         if (isDotOrDotDot(name)) continue;
         int kind = ENTRY_OTHER;
         if (currentEntryKind(d, &kind) != 0) kind = WALK_KIND_UNKNOWN;
-        size_t size = std::strlen(name) + 1;
-        if (!reserveRoom(&w->names, &w->namesCapacity, w->namesLen + size) ||
-            !reserveRoom(&w->order, &w->orderCapacity, w->orderLen + 1))
+        WalkName entry{0, 0, kind};
+        if (!reserveRoom(&w->order, &w->orderCapacity, w->orderLen + 1) ||
+            !storeName(w, name, cp932, &entry))
             return false;
-        std::memcpy(w->names + w->namesLen, name, size);
-        w->order[w->orderLen++] = WalkName{w->namesLen, kind};
-        w->namesLen += size;
+        w->order[w->orderLen++] = entry;
     }
     level->end = w->orderLen;
     const char *names = w->names;
     std::sort(w->order + level->first, w->order + level->end,
               [names](const WalkName &a, const WalkName &b) {
-                  return std::strcmp(names + a.name, names + b.name) < 0;
+                  return compareNames(names + a.name, names + a.key, names + b.name,
+                                      names + b.key) < 0;
               });
     return true;
 }

@@ -30,9 +30,10 @@ struct WalkEntry {
 
 // A caller's rules for one walk.
 struct WalkRules {
-    // Entries sorted by name (byte order), each directory read whole and
-    // closed before its subdirectories are walked; otherwise in the order the
-    // platform delivers them, one directory held open per level.
+    // Entries sorted by name, by their characters and numbers alike on every
+    // platform (name_order.h), each directory read whole and closed before
+    // its subdirectories are walked; otherwise in the order the platform
+    // delivers them, one directory held open per level.
     bool sorted;
     void *user;  // handed to each rule
     // Every entry but "." and "..": WALK_ENTER for a directory to be walked,
@@ -46,9 +47,11 @@ struct WalkRules {
     int (*onTop)(void *user, const char *path);
 };
 
-// One entry of a sorted level: where its name starts in the name store.
+// One entry of a sorted level: where its name and its order key start in
+// the name store.
 struct WalkName {
     size_t name;
+    size_t key;
     int kind;
 };
 
@@ -70,7 +73,7 @@ struct DirWalk {
     WalkLevel *levels;
     size_t levelCapacity;
     VisitedDirs visited;
-    char *names;  // the names of the sorted levels being walked, NUL-terminated
+    char *names;  // the names (and keys) of the sorted levels being walked, NUL-terminated
     size_t namesLen, namesCapacity;
     WalkName *order;  // their entries, level after level
     size_t orderLen, orderCapacity;

@@ -1,6 +1,7 @@
 // walk.cpp - the images a command-line PATH names: the file itself, or every
-// GIF and JPEG file of a directory tree, entries sorted by name (byte order)
-// so that the list comes out the same on every run and every platform.
+// GIF and JPEG file of a directory tree, entries sorted by the characters
+// and numbers of their names (name_order.h), so that the list comes out the
+// same on every run, and in the same order on every platform.
 #include <cstdio>
 #include <cstring>
 

@@ -15,6 +15,16 @@
 
 namespace {
 
+// Pages of zeros in place of a mapping's: without anonymous mappings (not
+// POSIX before 2024) no input is mapped.
+#if defined(MAP_ANONYMOUS)
+constexpr int ZERO_PAGES = MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED;
+#elif defined(MAP_ANON)
+constexpr int ZERO_PAGES = MAP_PRIVATE | MAP_ANON | MAP_FIXED;
+#else
+constexpr int ZERO_PAGES = 0;
+#endif
+
 // The one mapped input, which the handler of SIGBUS reads as well.
 FILE *mappedStream;
 unsigned char *volatile mapStart;
@@ -38,8 +48,7 @@ void onBusError(int sig, siginfo_t *si, void *) {
     if (start != nullptr && addr >= start && addr < start + size) {
         size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
         size_t from = (static_cast<size_t>(addr - start) / page) * page;
-        if (mmap(start + from, size - from, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
-                 0) != MAP_FAILED) {
+        if (mmap(start + from, size - from, PROT_READ, ZERO_PAGES, -1, 0) != MAP_FAILED) {
             mapDamaged = 1;
             return;
         }
@@ -73,10 +82,11 @@ void guardMappings() {
 
 bool mapInput(FILE *in, unsigned long long size) {
     int fd = streamDescriptor(in);
-    if (fd < 0 || mappedStream != nullptr || size == 0 || size > SIZE_MAX) return false;
+    if (ZERO_PAGES == 0 || fd < 0 || mappedStream != nullptr || size == 0 || size > SIZE_MAX)
+        return false;
     guardMappings();
     int flags = MAP_PRIVATE;
-#ifdef __linux__
+#if defined(__linux__) && defined(MAP_POPULATE)
     flags |= MAP_POPULATE;  // the page tables at once, not a fault every few pages
 #endif
     void *p = mmap(nullptr, static_cast<size_t>(size), PROT_READ, flags, fd, 0);
@@ -105,7 +115,7 @@ bool unmapInput(FILE *in) {
 }
 
 size_t moveInputBytes(FILE *in, size_t offset, FILE *out, size_t n) {
-#ifdef __linux__
+#if defined(__linux__) && defined(_GNU_SOURCE)
     int from = in == mappedStream ? streamDescriptor(in) : -1;
     int to = streamDescriptor(out);
     if (from < 0 || to < 0 || std::fflush(out) != 0) return 0;

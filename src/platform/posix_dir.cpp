@@ -1,6 +1,13 @@
 // posix_dir.cpp - directory enumeration through opendir/readdir; entry kinds
 // from the type readdir delivers, or from a status call relative to the open
 // directory where that type cannot stand in for the status (links, unknown).
+
+// Status of files past 2 GiB, and of large inode numbers, also where off_t
+// and ino_t are 32 bits by default.
+#ifndef _FILE_OFFSET_BITS
+#define _FILE_OFFSET_BITS 64
+#endif
+
 #include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -51,8 +58,10 @@ const char *readDirectory(PlatformDir *dir) {
 
 // The type delivered with the name is what the status would show for anything
 // but a link, so only links and entries of unknown type cost a status call.
+// Where readdir delivers no type (it is not POSIX), every entry costs one.
 int currentEntryKind(PlatformDir *dir, int *kind) {
     const struct dirent *e = dir->entry;
+#if defined(DT_REG) && defined(DT_DIR)
     if (e->d_type == DT_REG) {
         *kind = ENTRY_FILE;
         return 0;
@@ -61,6 +70,7 @@ int currentEntryKind(PlatformDir *dir, int *kind) {
         *kind = ENTRY_DIR;
         return 0;
     }
+#endif
     struct stat st;
     if (fstatat(dirfd(dir->dir), e->d_name, &st, 0) != 0) return -1;
     *kind = kindOf(st);

@@ -8,12 +8,27 @@
 // attribute is read and set through its descriptor: a name that someone
 // swaps for a link in the meantime leads nowhere. A new file is on disk
 // before it takes its name.
+//
+// Only POSIX is needed; what Linux adds (streams of the program's own,
+// syncing in batches, the system's random source, extended attributes) is
+// used where the build offers it, with a POSIX way beside each.
+
+// Files past 2 GiB also where off_t is 32 bits by default.
+#ifndef _FILE_OFFSET_BITS
+#define _FILE_OFFSET_BITS 64
+#endif
+
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
+#if defined(__linux__) && defined(_GNU_SOURCE)
+#define LINUX_EXTRAS 1
+#include <sys/random.h>
+#endif
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -62,6 +77,22 @@ bool isAvoided(const FileIdentity &id, const FileIdentity *avoid, int avoidCount
     return false;
 }
 
+// Fills `seed` from the system's random source: true when it was read whole.
+bool readRandomSeed(uint64_t *seed) {
+#if defined(LINUX_EXTRAS)
+    return getrandom(seed, sizeof *seed, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof *seed);
+#else
+    int fd = open("/dev/urandom", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ssize_t n;
+    do {
+        n = read(fd, seed, sizeof *seed);
+    } while (n < 0 && errno == EINTR);
+    close(fd);
+    return n == static_cast<ssize_t>(sizeof *seed);
+#endif
+}
+
 // Random characters for temporary names, from a generator seeded once per
 // process by the system's random source (the clock, the process ID and the
 // generator's address when that cannot be read). A name taken by another
@@ -70,7 +101,7 @@ void randomChars(char *out, size_t n) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     static uint64_t state;
     if (state == 0) {
-        if (getrandom(&state, sizeof state, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof state))
+        if (!readRandomSeed(&state))
             state = static_cast<uint64_t>(std::time(nullptr)) ^
                     static_cast<uint64_t>(getpid()) << 32 ^ reinterpret_cast<uintptr_t>(&state);
         state |= 1;
@@ -259,9 +290,12 @@ void removeTemp(SafeFile *sf) {
 
 // Streams over descriptors the tool has opened itself. fdopen asks the
 // system for a descriptor's flags on every call, one system call per file
-// the tool could do without (a batch opens two for every picture): the
-// tool's streams sit on their descriptors directly, through fopencookie,
-// with the usual buffering of the C library.
+// the tool could do without (a batch opens two for every picture): where the
+// C library lets a program supply a stream's reads and writes, the tool's
+// streams sit on their descriptors directly, with the usual buffering of the
+// C library, and a read ends at the size a regular file had when it was
+// opened, without a read that finds the end. Elsewhere they are fdopen's.
+#if defined(LINUX_EXTRAS)
 struct FdStream {
     int fd;
     FILE *stream;  // null while the entry is free
@@ -301,9 +335,10 @@ ssize_t writeFd(void *cookie, const char *buf, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
-int seekFd(void *cookie, off64_t *offset, int whence) {
+// off_t is 64 bits here (_FILE_OFFSET_BITS), as the C library's offsets are.
+int seekFd(void *cookie, off_t *offset, int whence) {
     auto *entry = static_cast<FdStream *>(cookie);
-    off_t at = lseek(entry->fd, static_cast<off_t>(*offset), whence);
+    off_t at = lseek(entry->fd, *offset, whence);
     if (at < 0) return -1;
     entry->at = at;
     *offset = at;
@@ -343,20 +378,43 @@ int descriptorOf(FILE *f) {
     return entry != nullptr ? entry->fd : fileno(f);
 }
 
-// Closes one of the tool's streams, leaving its descriptor open.
+// Closes one of the tool's streams, leaving its descriptor open: the
+// descriptor, the stream's own.
 int closeKeepingFd(FILE *f) {
     FdStream *entry = entryOf(f);
-    if (entry != nullptr) entry->keepFd = true;
-    return std::fclose(f);
+    if (entry == nullptr) {
+        std::fclose(f);
+        errno = EBADF;
+        return -1;
+    }
+    entry->keepFd = true;
+    int fd = entry->fd;
+    std::fclose(f);
+    return fd;
+}
+#else
+// A stream on `fd` (closed with it), standing at its start, or null with
+// `fd` left open. The stream reads to the file's end, whatever its size.
+FILE *streamOnFd(int fd, const char *mode, off_t = -1) {
+    return fdopen(fd, mode);
 }
 
-// The access control list of a file, kept by the system as an extended
-// attribute.
-constexpr char ACCESS_ACL[] = "system.posix_acl_access";
-
-bool noAttribute(int err) {
-    return err == ENODATA || err == ENOTSUP || err == ENOSYS;
+int descriptorOf(FILE *f) {
+    return fileno(f);
 }
+
+// Closes one of the tool's streams, leaving the file open: a descriptor of
+// the stream's file made before the stream took its own with it (marked
+// close-on-exec as every descriptor of the tool), or -1 when none could be
+// made, with the stream closed all the same.
+int closeKeepingFd(FILE *f) {
+    int fd = fcntl(fileno(f), F_DUPFD_CLOEXEC, 0);
+    int saved = errno;
+    std::fclose(f);
+    errno = saved;
+    return fd;
+}
+#endif
 
 // What a new file takes over: the model's attributes and, for its extended
 // attributes, the model's open descriptor (-1 when there is none to read).
@@ -386,6 +444,15 @@ int modelAtName(const WorkDir *dir, const char *name, Model *m) {
     else if (fd >= 0)
         close(fd);
     return 0;
+}
+
+#if defined(__linux__)
+// The access control list of a file, kept by the system as an extended
+// attribute.
+constexpr char ACCESS_ACL[] = "system.posix_acl_access";
+
+bool noAttribute(int err) {
+    return err == ENODATA || err == ENOTSUP || err == ENOSYS;
 }
 
 // Extended attributes pass through these buffers: a name list and a value
@@ -436,6 +503,24 @@ void copyExtendedAttributes(int from, int to, ssize_t len) {
         }
     }
 }
+#else
+// Where the system has no extended attributes of this form, a file's access
+// is its mode alone: a model has no attributes to pass on, and no file has an
+// ACL to copy or remove.
+ssize_t listModelAttributes(const Model &) {
+    return 0;
+}
+
+int copyAccessAcl(int, int, bool) {
+    return 0;
+}
+
+bool listsAccessAcl(ssize_t) {
+    return false;
+}
+
+void copyExtendedAttributes(int, int, ssize_t) {}
+#endif
 
 // The mode a new file that takes the model's attributes is created with:
 // private (0600), or the model's own permission bits when the model has no
@@ -492,7 +577,7 @@ static_assert(SYNC_MODE == SYNC_NONE || SYNC_MODE == SYNC_EACH || SYNC_MODE == S
 
 // Starts writing the file's content to the disk without waiting for it.
 void startWriteBack(int fd) {
-#if defined(__linux__)
+#if defined(LINUX_EXTRAS)
     if (SYNC_MODE == SYNC_BATCH) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #else
     (void)fd;
@@ -503,7 +588,7 @@ void startWriteBack(int fd) {
 // and one flush of the disk will make the content durable, false where the
 // file needs an fsync of its own.
 bool awaitWriteBack(int fd) {
-#if defined(__linux__)
+#if defined(LINUX_EXTRAS)
     return sync_file_range(fd, 0, 0,
                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
                                SYNC_FILE_RANGE_WAIT_AFTER) == 0;
@@ -760,10 +845,16 @@ int completeSafeFile(SafeFile *sf) {
     // descriptor.
     bool moded =
         !written || sf->lateMode == 0 || fchmod(sf->fd, static_cast<mode_t>(sf->lateMode)) == 0;
-    closeKeepingFd(f);
+    // Without its descriptor the content cannot be put on disk.
+    int kept = closeKeepingFd(f);
+    if (kept < 0 && written) {
+        saved = errno;
+        written = false;
+    }
+    sf->fd = kept;
     errno = saved;
     if (!written || !moded) {
-        close(sf->fd);
+        if (sf->fd >= 0) close(sf->fd);
         sf->fd = -1;
         removeTemp(sf);
         return written ? SAFE_NOT_PLACED : SAFE_WRITE_FAILED;

@@ -406,4 +406,27 @@ TEST(Extract, WalksEachDirectoryOnceInByteOrder) {
     }
 }
 
+// A directory's entries in the order of their names' characters (code
+// points, not the bytes of a code page) with numbers by value, the same on
+// every platform: ASCII, hiragana, full-width and half-width forms, numbers
+// of several lengths and with leading zeros, directories among them.
+TEST(Extract, WalksNamesInTheOrderOfTheirCharactersAndNumbers) {
+    TempDir dir;
+    writeFile(dir / "tagged.jpg", jpgWith("<emoji>x</emoji>"));
+    const std::vector<std::string> inOrder = {
+        "a.jpg",      "d9/x.jpg",         "d10/x.jpg",        "e_239.jpg",       "e_0239.jpg",
+        "e_2279.jpg", "\xE3\x81\x82.jpg", "\xEF\xBC\xA1.jpg", "\xEF\xBD\xB1.jpg"};
+    runShell("mkdir t t/d9 t/d10", dir.path());
+    std::string expected;
+    // Created in reverse, so that no file system hands them over in order.
+    for (auto it = inOrder.rbegin(); it != inOrder.rend(); ++it)
+        writeFile(dir / ("t/" + *it), readFile(dir / "tagged.jpg"));
+    for (const std::string &name : inOrder)
+        expected += "t/" + name + ",\"<emoji>x</emoji>\"\n";
+    RunResult r = runShell(std::string("'") + EXTRACT_BIN + "' --raw-names t", dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+}
+
 }  // namespace

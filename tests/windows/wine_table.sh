@@ -184,15 +184,28 @@ row "template list: a read-only list is replaced and stays read-only" replaced_r
 row "a directory named in the list: not found, no output" not_found_no_output
 
 # emojitag-extract: the texts of the replaced pictures come back as the same
-# CP932 list (names as the ANSI interface gives them on Windows, converted
-# from UTF-8 on POSIX by default; order is by the names' bytes, so compared sorted), and
-# the check of the list finds each picture's text.
+# CP932 list, line for line (names as the ANSI interface gives them on
+# Windows, converted from UTF-8 on POSIX by default; in the order of their
+# characters on both), and the check of the list finds each picture's text.
 extract_posix="$(dirname "$posix")/emojitag-extract"
 extract_windows="$(dirname "$windows")/emojitag-extract.exe"
 (cd "$work/posix-o" && "$extract_posix" -o ../posix-back.csv .)
 (cd "$work/windows-o" && wine "$extract_windows" -o ../windows-back.csv .)
-same_sorted() { [ -s "$1" ] && [ "$(sort "$1")" = "$(sort "$2")" ]; }
-row "extract: the POSIX build's list" same_sorted "$work/posix-back.csv" "$work/windows-back.csv"
+same_list_file() { [ -s "$1" ] && cmp -s "$1" "$2"; }
+row "extract: the POSIX build's list" same_list_file "$work/posix-back.csv" "$work/windows-back.csv"
+# Names whose CP932 bytes and UTF-8 bytes sort differently (あ 0x82A0 after
+# Ａ 0x8260 in CP932, before it by code point), half-width katakana (one
+# byte in CP932, three in UTF-8) and numbers of different lengths: the same
+# order on both.
+order_names="あ.gif Ａ.gif a.gif ｱ.gif e_239.gif e_2279.gif"
+for side in posix windows; do
+    mkdir -p "$work/order-$side"
+    for name in $order_names; do cp "$work/posix-o/tiny.gif" "$work/order-$side/$name"; done
+done
+(cd "$work/order-posix" && "$extract_posix" -o ../order-posix.csv .)
+(cd "$work/order-windows" && wine "$extract_windows" -o ../order-windows.csv .)
+row "extract: names in the POSIX build's order (characters, numbers)" \
+    same_list_file "$work/order-posix.csv" "$work/order-windows.csv"
 (cd "$work/windows-o" && wine "$extract_windows" --check cp932.csv) >"$work/windows.check" 2>/dev/null
 only_missing() { [ "$(no_crlf "$1")" = "7:missing.gif: not found" ]; }
 row "extract: --check finds every picture's text" only_missing "$work/windows.check"
@@ -201,8 +214,7 @@ row "extract: --check finds every picture's text" only_missing "$work/windows.ch
 # LF, quotes doubled), makes the POSIX build's list, with the same message
 # for a refused value (in CP932, the console's code page); the list tags the
 # pictures as on POSIX and passes the check; the texts read back come back as
-# the POSIX build's template (groups compared sorted, as the walk's order is
-# that of the names' bytes).
+# the POSIX build's template, group for group.
 list_posix="$(dirname "$posix")/emojitag-list"
 list_windows="$(dirname "$windows")/emojitag-list.exe"
 make_template() {
@@ -229,11 +241,12 @@ row "emojitag-list: the list tags the pictures as on POSIX" same_files list-posi
 row "emojitag-list: --check finds nothing" test ! -s "$work/list-windows.check"
 (cd "$work/list-posix" && "$extract_posix" . | "$list_posix" --template -o back.csv -)
 (cd "$work/list-windows" && wine "$extract_windows" . | wine "$list_windows" --template -o back.csv -)
-# groups FILE: one line per seven-line group, sorted.
+row "emojitag-list --template: the texts come back as the POSIX build's template" \
+    same_list_file "$work/list-posix/back.csv" "$work/list-windows/back.csv"
+# groups FILE: one line per seven-line group, sorted (the template walk
+# takes the entries in the platform's order).
 groups() { paste -d '|' - - - - - - - <"$1" | sort; }
 same_groups() { [ -s "$1" ] && [ "$(groups "$1")" = "$(groups "$2")" ]; }
-row "emojitag-list --template: the texts come back as the POSIX build's template" \
-    same_groups "$work/list-posix/back.csv" "$work/list-windows/back.csv"
 # Standard input is read as a list file is, byte for byte: a Ctrl-Z in a
 # text and a CR before the line end do not end or change anything.
 printf 'a.jpg,"<emoji><a>1\0322</a></emoji>"\r\nb.gif,"<emoji><b>x</b></emoji>"\r\n' >"$work/stdin.csv"
