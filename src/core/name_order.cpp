@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "CP932.h"
-#include "qz_cc_api.h"
+#include "text_cp932.h"
 
 namespace {
 
@@ -63,8 +62,7 @@ int compareKeys(const char *a, const char *b, int *zeros) {
 size_t cp932NameKey(const char *name, char *key, size_t cap) {
     if (cap == 0) return 0;
     key[0] = '\0';  // what stays of a conversion the converter refuses
-    qz_code_convert(reinterpret_cast<uint8_t *>(key), reinterpret_cast<const uint8_t *>(name),
-                    static_cast<uint32_t>(cap), convert_tbl, QZ_CC_UTF8, QZ_CC_TO_UNICODE);
+    cp932ToUtf8(key, cap, name);
     return std::strlen(key);
 }
 
