@@ -84,13 +84,23 @@ void startListRead(ListReader *r, FILE *stream, ListBuffers buffers) {
     r->line = ListLine{"", 0, PICTURE_NONE, REFUSED_BLANK, "", "", "", 0};
 }
 
+// One byte of the list, without the stream's lock for each (one thread reads
+// it); the Windows C library has the call under another name.
+static inline int nextListByte(FILE *in) {
+#ifdef _WIN32
+    return _getc_nolock(in);
+#else
+    return getc_unlocked(in);
+#endif
+}
+
 int readListLine(ListReader *r) {
     // As fgets fills the line buffer, but telling how many bytes came, so
     // that a NUL byte inside the line can be seen.
     char *buf = r->buf.line;
     size_t n = 0;
     int c = 0;
-    while (n < READER_LINE_MAX && (c = std::getc(r->stream)) != EOF) {
+    while (n < READER_LINE_MAX && (c = nextListByte(r->stream)) != EOF) {
         buf[n++] = static_cast<char>(c);
         if (c == '\n') break;
     }
