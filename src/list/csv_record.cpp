@@ -6,7 +6,9 @@
 
 namespace {
 
-constexpr int PARTS = 3;
+// The name, the field, the value and the first column after it with text.
+constexpr int PARTS = 4;
+constexpr int EXTRA = PARTS - 1;
 
 // The parts of the record being read, each followed by a NUL.
 char recordBuf[RECORD_MAX + PARTS];
@@ -18,10 +20,10 @@ struct RecordState {
     size_t start[PARTS];
     size_t end[PARTS];
     int part;      // the part being read
-    bool atStart;  // nothing of the part read yet
-    bool quoted;   // the part began with a double quote
+    bool atStart;  // nothing of the cell read yet
+    bool quoted;   // the cell began with a double quote
     bool closed;   // and its closing quote has been read
-    bool columns;  // a comma followed the closing quote of the value
+    bool skip;     // an extra column is kept: the rest is only read
     int fault;
 };
 
@@ -30,6 +32,8 @@ void setFault(RecordState &s, int fault) {
 }
 
 void put(RecordState &s, int c) {
+    if (s.skip) return;
+    if (s.part == EXTRA) setFault(s, RECORD_EXTRA_COLUMN);
     if (s.data == RECORD_MAX) return setFault(s, RECORD_TOO_LONG);
     recordBuf[s.used++] = static_cast<char>(c);
     s.data++;
@@ -47,31 +51,30 @@ void countLineEnd(RecordState &s, int c, bool keep) {
 }
 
 void endPart(RecordState &s) {
-    size_t &end = s.end[s.part];
-    end = s.used;
-    // An unquoted value ends before its trailing commas: empty columns.
-    if (s.part == PARTS - 1 && !s.quoted)
-        while (end > s.start[s.part] && recordBuf[end - 1] == ',')
-            end--;
-    recordBuf[end] = '\0';
-    s.used = end + 1;
+    s.end[s.part] = s.used;
+    recordBuf[s.used++] = '\0';
+}
+
+void startCell(RecordState &s) {
+    s.atStart = true;
+    s.quoted = s.closed = false;
 }
 
 void startPart(RecordState &s) {
     s.part++;
     s.start[s.part] = s.used;
-    s.atStart = true;
-    s.quoted = s.closed = s.columns = false;
+    startCell(s);
 }
 
-// The byte after a closing quote: a comma ends the part or, after the value,
-// opens an empty column; anything else is a fault.
-void afterQuote(RecordState &s, int c) {
-    if (c == ',') {
-        s.columns = true;
-        return;
+// A comma outside quotes: the next part, or after the value the next
+// column, which the extra part keeps until one holds text.
+void nextCell(RecordState &s) {
+    if (s.part < EXTRA) {
+        endPart(s);
+        return startPart(s);
     }
-    setFault(s, s.columns ? RECORD_EXTRA_COLUMN : RECORD_AFTER_QUOTE);
+    if (s.used > s.start[EXTRA]) s.skip = true;
+    startCell(s);
 }
 
 CsvField fieldOf(const RecordState &s, int part) {
@@ -117,11 +120,10 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
             countLineEnd(s, c, false);
             break;
         }
-        if (c == ',' && s.part < PARTS - 1) {
-            endPart(s);
-            startPart(s);
+        if (c == ',') {
+            nextCell(s);
         } else if (s.closed) {
-            afterQuote(s, c);
+            setFault(s, RECORD_AFTER_QUOTE);
         } else if (s.atStart && c == '"') {
             s.quoted = inQuotes = true;
             s.atStart = false;
@@ -133,13 +135,14 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
     // A record cut by a read error is no record.
     if (std::ferror(in)) return false;
     endPart(s);
-    while (s.part < PARTS - 1) {
+    while (s.part < EXTRA) {
         startPart(s);
         endPart(s);
     }
     record->name = fieldOf(s, 0);
     record->element = fieldOf(s, 1);
     record->value = fieldOf(s, 2);
+    record->extra = fieldOf(s, EXTRA);
     record->fault = s.fault;
     return true;
 }

@@ -2,6 +2,7 @@
 // side by side, and the proof of its list line.
 #include "list_text.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstring>
 
@@ -46,8 +47,7 @@ bool toCp932Exactly(PictureText &t, const char *utf8, size_t len) {
 
 // Reports the first character of a value that has no exact CP932 form,
 // and how many more there are.
-void reportCharacters(const PictureLine *p, int line, const char *element, const char *utf8,
-                      size_t len) {
+void refuseCharacters(PictureLine *p, int line, const char *element, const char *utf8, size_t len) {
     int bad = 0;
     char first[2 * SHOWN_SIZE + 64] = "";
     for (size_t i = 0; i < len;) {
@@ -76,9 +76,9 @@ void reportCharacters(const PictureLine *p, int line, const char *element, const
         }
     }
     if (bad > 1) {
-        reportAt(p->source, line, "%s: %s (and %d more in this value)", element, first, bad - 1);
+        refusePictureAt(p, line, "%s: %s (and %d more in this value)", element, first, bad - 1);
     } else {
-        reportAt(p->source, line, "%s: %s", element, first);
+        refusePictureAt(p, line, "%s: %s", element, first);
     }
 }
 
@@ -142,16 +142,22 @@ void refusePicture(PictureLine *p) {
     p->refused = true;
 }
 
+void refusePictureAt(PictureLine *p, int line, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    reportRefusal(p->source, line, p->name.text, format, args);
+    va_end(args);
+    refusePicture(p);
+}
+
 void addPictureField(PictureLine *p, int line, const char *element, const char *utf8, size_t len) {
     PictureText &t = *p->text;
     if (len + countEscapes(utf8, len) >= TEXT_UTF8_SIZE) {
-        reportAt(p->source, line, "%s: the value is too long for a list line", element);
-        return refusePicture(p);
+        return refusePictureAt(p, line, "%s: the value is too long for a list line", element);
     }
     size_t escapedLen = escapeValue(t.escaped, utf8, len);
     if (!toCp932Exactly(t, t.escaped, escapedLen)) {
-        reportCharacters(p, line, element, utf8, len);
-        return refusePicture(p);
+        return refuseCharacters(p, line, element, utf8, len);
     }
     // A format that keeps a text in pieces cut only at tag ends (GIF: data
     // blocks) needs every element to fit one piece, the first one together
@@ -162,11 +168,10 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
     size_t tags = elementSize(std::strlen(element), 0) + (p->fields == 0 ? EMOJI_OPEN_SIZE : 0);
     size_t room = tags < pieceMax ? pieceMax - tags : 0;
     if (pieceMax != 0 && escapedLen > room) {
-        reportAt(p->source, line,
-                 "%s: value too long for a %s: %lu bytes in UTF-8, at most %lu in this field",
-                 element, format->name, static_cast<unsigned long>(escapedLen),
-                 static_cast<unsigned long>(room));
-        return refusePicture(p);
+        return refusePictureAt(
+            p, line, "%s: value too long for a %s: %lu bytes in UTF-8, at most %lu in this field",
+            element, format->name, static_cast<unsigned long>(escapedLen),
+            static_cast<unsigned long>(room));
     }
     appendAscii(t, "<");
     appendAscii(t, element);
@@ -186,10 +191,9 @@ int endPicture(PictureLine *p, FILE *out) {
     bool quoted = !t.cp932HasQuote;
     size_t lineLen = std::strlen(t.listName) + 1 + t.cp932Len + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_LINE_MAX) {
-        reportAt(p->source, p->line,
-                 "%s: the list line would be %lu bytes, more than the %lu emojitag reads",
-                 p->name.text, static_cast<unsigned long>(lineLen),
-                 static_cast<unsigned long>(READER_LINE_MAX));
+        refusePictureAt(
+            p, p->line, "the list line would be %lu bytes, more than the %lu emojitag reads",
+            static_cast<unsigned long>(lineLen), static_cast<unsigned long>(READER_LINE_MAX));
         return -1;
     }
     // Both texts are whole now: the CP932 fits a line, the UTF-8 is at most
@@ -198,16 +202,14 @@ int endPicture(PictureLine *p, FILE *out) {
     t.cp932[t.cp932Len] = '\0';
     size_t chars = cp932Characters(t.cp932, t.cp932Len);
     if (chars > READER_TEXT_UNITS) {
-        reportAt(p->source, p->line,
-                 "%s: the text would be %lu characters, more than the %lu emojitag converts",
-                 p->name.text, static_cast<unsigned long>(chars),
-                 static_cast<unsigned long>(READER_TEXT_UNITS));
+        refusePictureAt(
+            p, p->line, "the text would be %lu characters, more than the %lu emojitag converts",
+            static_cast<unsigned long>(chars), static_cast<unsigned long>(READER_TEXT_UNITS));
         return -1;
     }
     lineLen = buildLine(t);
     if (!readsBack(p, lineLen)) {
-        reportAt(p->source, p->line, "%s: the list line would not read back as written",
-                 p->name.text);
+        refusePictureAt(p, p->line, "the list line would not read back as written");
         return -1;
     }
     std::fwrite(t.line, 1, lineLen, out);

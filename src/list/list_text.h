@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "list_reader.h"
+#include "list_report.h"
 #include "show_text.h"
 
 // A text as a list line can hold it: in CP932, and in UTF-8 three times as
@@ -51,6 +52,9 @@ void beginPicture(PictureLine *p, PictureText *text, const char *source, int lin
                   const char *listName, const char *shown);
 // Refuses the picture (its fault has been reported).
 void refusePicture(PictureLine *p);
+// Reports a fault of the picture found on line `line`, with the picture's
+// name and that it gets no line, and refuses it.
+void refusePictureAt(PictureLine *p, int line, const char *format, ...) LIST_PRINTF(3, 4);
 // Adds the field `element` with its UTF-8 value (no NUL, CR or LF in it),
 // from template line `line`; reports and refuses the picture when the value
 // cannot be written exactly.

@@ -1,7 +1,10 @@
 // template_to_list.cpp - emojitag-list TEMPLATE.csv: the groups of a
 // filled-in template become the lines of the emoji list. A group begins at a
 // record with a name; records with an empty first column belong to it, their
-// second column names the field and the rest is its value.
+// second column names the field and the third holds its value. A group that
+// names a field twice (a sorted template), a field before any picture and
+// text in a column after the value are refused: each would give a picture
+// what another one's rows hold.
 #include "list_modes.h"
 
 #include <cstdio>
@@ -35,13 +38,26 @@ char nameCp932[READER_LINE_MAX + 1];
 char elementName[RECORD_MAX + 1];
 PictureText pictureText;
 
+// The fields a group has named so far, with their lines, to find one named
+// twice. More than a list line can fill: a field left empty costs nothing.
+constexpr int GROUP_FIELDS_MAX = 4096;
+struct GroupFields {
+    char names[RECORD_MAX + GROUP_FIELDS_MAX];
+    size_t start[GROUP_FIELDS_MAX];
+    int line[GROUP_FIELDS_MAX];
+    size_t used;
+    int count;
+};
+GroupFields groupFields;
+
 struct TemplateRun {
     const char *source;  // the template's name, for messages
     int encoding;        // FROM_UTF8 or FROM_CP932
     FILE *out;
     bool open;  // a picture's group is being read
     PictureLine picture;
-    int refused;  // pictures refused, and lines that belong to none
+    GroupFields *fields;  // the open group's
+    int refused;          // pictures refused, and lines that belong to none
 };
 
 size_t valueMax(const TemplateRun &run) {
@@ -136,6 +152,8 @@ const char *listNameOf(const TemplateRun &run, const CsvRecord &rec, bool decode
 // refuses it.
 void startPicture(TemplateRun &run, const CsvRecord &rec) {
     run.open = true;
+    run.fields->used = 0;
+    run.fields->count = 0;
     Shown shown;
     bool decodedOk = !holdsNul(rec.name) && decodeField(run, rec.name);
     if (decodedOk) {
@@ -166,8 +184,7 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
         // with no format's limits.
         beginPicture(&run.picture, &pictureText, run.source, rec.line, PICTURE_NONE, "",
                      shown.text);
-        reportAt(run.source, rec.line, "%s: %s", shown.text, problem);
-        return refusePicture(&run.picture);
+        return refusePictureAt(&run.picture, rec.line, "%s", problem);
     }
     const char *name = listNameOf(run, rec, decodedOk, shown.text);
     beginPicture(&run.picture, &pictureText, run.source, rec.line, type, name, shown.text);
@@ -178,6 +195,29 @@ void endGroup(TemplateRun &run) {
     run.open = false;
 }
 
+// Keeps the field `name` of the group; false, refused, when the group named
+// it before or cannot keep one more.
+bool keepFieldName(TemplateRun &run, int line, const char *name, size_t len) {
+    GroupFields &g = *run.fields;
+    for (int i = 0; i < g.count; i++) {
+        if (std::strcmp(g.names + g.start[i], name) != 0) continue;
+        refusePictureAt(&run.picture, line,
+                        "%s: the field is named twice in this picture's group (lines %d and %d)",
+                        name, g.line[i], line);
+        return false;
+    }
+    if (g.count == GROUP_FIELDS_MAX || g.used + len + 1 > sizeof g.names) {
+        refusePictureAt(&run.picture, line, "%s: more than %d fields in one group", name,
+                        GROUP_FIELDS_MAX);
+        return false;
+    }
+    g.start[g.count] = g.used;
+    g.line[g.count++] = line;
+    std::memcpy(g.names + g.used, name, len + 1);
+    g.used += len + 1;
+    return true;
+}
+
 // One field of the open group.
 void addField(TemplateRun &run, const CsvRecord &rec) {
     const CsvField &element = rec.element;
@@ -185,16 +225,15 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     if (element.length == 0 && value.length == 0) return;
     Shown shown;
     if (!isElementName(element.bytes, element.length)) {
-        if (element.length == 0) {
-            reportAt(run.source, rec.line, "a value without a field name");
-        } else {
-            showBytes(&shown, element.bytes, element.length);
-            reportAt(run.source, rec.line,
-                     "\"%s\": not a field name (letters, digits and _, not emoji)", shown.text);
-        }
-        return refusePicture(&run.picture);
+        if (element.length == 0)
+            return refusePictureAt(&run.picture, rec.line, "a value without a field name");
+        showBytes(&shown, element.bytes, element.length);
+        return refusePictureAt(&run.picture, rec.line,
+                               "\"%s\": not a field name (letters, digits and _, not emoji)",
+                               shown.text);
     }
     std::memcpy(elementName, element.bytes, element.length + 1);
+    if (!keepFieldName(run, rec.line, elementName, element.length)) return;
     if (value.length == 0) return;  // left empty
     const char *problem = nullptr;
     char bytes[16];
@@ -203,16 +242,13 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     } else if (value.length > valueMax(run)) {
         problem = "the value is too long for a list line";
     } else if (!decodeField(run, value)) {
-        reportAt(run.source, rec.line, "%s: bytes that are not %s: %s", elementName,
-                 encodingName(run), badBytes(run, value, bytes, sizeof bytes));
-        return refusePicture(&run.picture);
+        return refusePictureAt(&run.picture, rec.line, "%s: bytes that are not %s: %s", elementName,
+                               encodingName(run), badBytes(run, value, bytes, sizeof bytes));
     } else if (std::strpbrk(decoded, "\r\n") != nullptr) {
         problem = "the value holds a line break";
     }
-    if (problem != nullptr) {
-        reportAt(run.source, rec.line, "%s: %s", elementName, problem);
-        return refusePicture(&run.picture);
-    }
+    if (problem != nullptr)
+        return refusePictureAt(&run.picture, rec.line, "%s: %s", elementName, problem);
     addPictureField(&run.picture, rec.line, elementName, decoded, std::strlen(decoded));
 }
 
@@ -227,6 +263,29 @@ const char *faultText(int fault) {
         default:
             return "text in a column after the value";
     }
+}
+
+// A record that cannot be read as a field of the open group: its field, when
+// it names one, what is wrong and the column after the value that has text.
+void refuseFault(TemplateRun &run, const CsvRecord &rec) {
+    Shown field;
+    const char *sep = "";
+    field.text[0] = '\0';
+    if (isElementName(rec.element.bytes, rec.element.length)) {
+        showBytes(&field, rec.element.bytes, rec.element.length);
+        sep = ": ";
+    }
+    if (rec.fault != RECORD_EXTRA_COLUMN)
+        return refusePictureAt(&run.picture, rec.line, "%s%s%s", field.text, sep,
+                               faultText(rec.fault));
+    Shown cell;
+    if (!holdsNul(rec.extra) && decodeField(run, rec.extra)) {
+        showUtf8(&cell, decoded, std::strlen(decoded));
+    } else {
+        showBytes(&cell, rec.extra.bytes, rec.extra.length);
+    }
+    refusePictureAt(&run.picture, rec.line, "%s%s%s: \"%s\"", field.text, sep, faultText(rec.fault),
+                    cell.text);
 }
 
 // A note row: a first cell that begins with the mark and names no picture,
@@ -245,21 +304,24 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
         endGroup(run);
         startPicture(run, rec);
     } else if (!run.open) {
-        reportAt(run.source, rec.line, "a field before the first picture's name");
+        Shown field;
+        if (isElementName(rec.element.bytes, rec.element.length)) {
+            reportAt(run.source, rec.line, "%s: a field before the first picture's name",
+                     showBytes(&field, rec.element.bytes, rec.element.length));
+        } else {
+            reportAt(run.source, rec.line, "a field before the first picture's name");
+        }
         run.refused++;
         return;
     }
-    if (rec.fault != RECORD_OK) {
-        reportAt(run.source, rec.line, "%s", faultText(rec.fault));
-        return refusePicture(&run.picture);
-    }
+    if (rec.fault != RECORD_OK) return refuseFault(run, rec);
     addField(run, rec);
 }
 
 }  // namespace
 
 int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out) {
-    TemplateRun run{source, encoding, out, false, {}, 0};
+    TemplateRun run{source, encoding, out, false, {}, &groupFields, 0};
     CsvReader reader{in, 1};
     CsvRecord rec;
     while (readCsvRecord(&reader, &rec))
