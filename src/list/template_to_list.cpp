@@ -47,6 +47,7 @@ struct GroupFields {
     int line[GROUP_FIELDS_MAX];
     size_t used;
     int count;
+    bool repeated;  // a field named twice was reported: a sorted group says it once
 };
 GroupFields groupFields;
 
@@ -154,6 +155,7 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
     run.open = true;
     run.fields->used = 0;
     run.fields->count = 0;
+    run.fields->repeated = false;
     Shown shown;
     bool decodedOk = !holdsNul(rec.name) && decodeField(run, rec.name);
     if (decodedOk) {
@@ -201,6 +203,8 @@ bool keepFieldName(TemplateRun &run, int line, const char *name, size_t len) {
     GroupFields &g = *run.fields;
     for (int i = 0; i < g.count; i++) {
         if (std::strcmp(g.names + g.start[i], name) != 0) continue;
+        if (g.repeated) return false;
+        g.repeated = true;
         refusePictureAt(&run.picture, line,
                         "%s: the field is named twice in this picture's group (lines %d and %d)",
                         name, g.line[i], line);
