@@ -16,6 +16,7 @@
 #include "list_reader.h"
 #include "platform_console.h"
 #include "qz_cc_api.h"
+#include "set_table.h"
 #include "text_cp932.h"
 #include "text_utf8.h"
 
@@ -28,9 +29,6 @@ EmojiElement elements[ELEMENTS_MAX];
 constexpr int EXTRA_MAX = 1024;
 constexpr size_t EXTRA_NAMES_SIZE = 64 * 1024;
 constexpr int COLUMNS_MAX = FIELD_COUNT + EXTRA_MAX;
-
-// The column "emoji" (no element name can be it) of the texts kept whole.
-constexpr char WHOLE_COLUMN[] = "emoji";
 
 // How a row's text is kept.
 constexpr uint32_t ROW_NO_TEXT = 0;
@@ -196,15 +194,9 @@ int takePicture(void *user, const char *path, int imgType) {
     return TEXT_FOUND;  // a picture without text has its row too
 }
 
-// A cell as spreadsheets write it: in double quotes, with doubled quotes
-// inside, when it holds a comma, a double quote or a line end, or begins or
-// ends with a blank, which a reader may trim.
+// A cell, in double quotes with doubled quotes inside where it needs them.
 void putCell(FILE *out, const char *s, size_t n) {
-    bool blankEnd = n > 0 && (s[0] == ' ' || s[0] == '\t' || s[n - 1] == ' ' || s[n - 1] == '\t');
-    bool quoted = blankEnd;
-    for (size_t i = 0; i < n && !quoted; i++)
-        quoted = s[i] == ',' || s[i] == '"' || s[i] == '\r' || s[i] == '\n';
-    if (!quoted) {
+    if (!tableCellNeedsQuotes(s, n)) {
         std::fwrite(s, 1, n, out);
         return;
     }
@@ -217,14 +209,14 @@ void putCell(FILE *out, const char *s, size_t n) {
 }
 
 void putHeader(const TableOutput &t, FILE *out) {
-    std::fputs("file", out);
+    std::fputs(TABLE_FILE_COLUMN, out);
     for (const Field &f : FIELDS)
         if (f.inTemplate) std::fprintf(out, ",%s", f.name);
     for (int i = 0; i < t.extraCount; i++) {
         std::fputc(',', out);
         std::fwrite(t.extraName[i], 1, t.extraLen[i], out);
     }
-    if (t.wholeColumn) std::fprintf(out, ",%s", WHOLE_COLUMN);
+    if (t.wholeColumn) std::fprintf(out, ",%s", TABLE_TEXT_COLUMN);
     std::fputs("\r\n", out);
 }
 
