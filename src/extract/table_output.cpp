@@ -54,7 +54,6 @@ struct TableOutput {
     ExtractRun *run;
     bool cp932;
     RowStore rows;
-    int rowCount;
     // The template's columns: the place of each field of the table, or -1.
     int fieldColumn[FIELD_COUNT];
     int fixedCount;
@@ -180,7 +179,6 @@ void keepRow(TableOutput &t, const char *path) {
     }
     if (!storeRow(t.rows, name, std::strlen(name), text, len, kind))
         return report(run, path, "no memory left for the table; no row for this picture");
-    t.rowCount++;
     if (kind != ROW_WHOLE) return;
     t.wholeColumn = true;
     note(run, path, "not a plain sequence of elements: the whole text in column emoji");
@@ -273,7 +271,6 @@ bool beginTableOutput(ExtractOutput &out, ExtractRun &run, const char *tablePath
     t.run = &run;
     t.cp932 = cp932;
     t.rows = RowStore{nullptr, 0, 0};
-    t.rowCount = 0;
     t.fixedCount = 0;
     for (int i = 0; i < FIELD_COUNT; i++)
         t.fieldColumn[i] = FIELDS[i].inTemplate ? t.fixedCount++ : -1;
