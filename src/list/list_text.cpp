@@ -2,6 +2,7 @@
 // side by side, and the proof of its list line.
 #include "list_text.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstring>
 
@@ -76,9 +77,10 @@ void reportCharacters(const PictureLine *p, int line, const char *element, const
         }
     }
     if (bad > 1) {
-        reportAt(p->source, line, "%s: %s (and %d more in this value)", element, first, bad - 1);
+        reportPictureFault(p, line, false, "%s: %s (and %d more in this value)", element, first,
+                           bad - 1);
     } else {
-        reportAt(p->source, line, "%s: %s", element, first);
+        reportPictureFault(p, line, false, "%s: %s", element, first);
     }
 }
 
@@ -138,6 +140,14 @@ void beginPicture(PictureLine *p, PictureText *text, const char *source, int lin
     appendAscii(*text, EMOJI_OPEN);
 }
 
+void reportPictureFault(const PictureLine *p, int line, bool named, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    reportAtList(p->source, line, p->namesPicture || named ? p->name.text : nullptr,
+                 p->namesPicture, format, args);
+    va_end(args);
+}
+
 void refusePicture(PictureLine *p) {
     p->refused = true;
 }
@@ -145,7 +155,7 @@ void refusePicture(PictureLine *p) {
 void addPictureField(PictureLine *p, int line, const char *element, const char *utf8, size_t len) {
     PictureText &t = *p->text;
     if (len + countEscapes(utf8, len) >= TEXT_UTF8_SIZE) {
-        reportAt(p->source, line, "%s: the value is too long for a list line", element);
+        reportPictureFault(p, line, false, "%s: the value is too long for a list line", element);
         return refusePicture(p);
     }
     size_t escapedLen = escapeValue(t.escaped, utf8, len);
@@ -162,10 +172,10 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
     size_t tags = elementSize(std::strlen(element), 0) + (p->fields == 0 ? EMOJI_OPEN_SIZE : 0);
     size_t room = tags < pieceMax ? pieceMax - tags : 0;
     if (pieceMax != 0 && escapedLen > room) {
-        reportAt(p->source, line,
-                 "%s: value too long for a %s: %lu bytes in UTF-8, at most %lu in this field",
-                 element, format->name, static_cast<unsigned long>(escapedLen),
-                 static_cast<unsigned long>(room));
+        reportPictureFault(
+            p, line, false,
+            "%s: value too long for a %s: %lu bytes in UTF-8, at most %lu in this field", element,
+            format->name, static_cast<unsigned long>(escapedLen), static_cast<unsigned long>(room));
         return refusePicture(p);
     }
     appendAscii(t, "<");
@@ -186,10 +196,9 @@ int endPicture(PictureLine *p, FILE *out) {
     bool quoted = !t.cp932HasQuote;
     size_t lineLen = std::strlen(t.listName) + 1 + t.cp932Len + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_LINE_MAX) {
-        reportAt(p->source, p->line,
-                 "%s: the list line would be %lu bytes, more than the %lu emojitag reads",
-                 p->name.text, static_cast<unsigned long>(lineLen),
-                 static_cast<unsigned long>(READER_LINE_MAX));
+        reportPictureFault(
+            p, p->line, true, "the list line would be %lu bytes, more than the %lu emojitag reads",
+            static_cast<unsigned long>(lineLen), static_cast<unsigned long>(READER_LINE_MAX));
         return -1;
     }
     // Both texts are whole now: the CP932 fits a line, the UTF-8 is at most
@@ -198,16 +207,15 @@ int endPicture(PictureLine *p, FILE *out) {
     t.cp932[t.cp932Len] = '\0';
     size_t chars = cp932Characters(t.cp932, t.cp932Len);
     if (chars > READER_TEXT_UNITS) {
-        reportAt(p->source, p->line,
-                 "%s: the text would be %lu characters, more than the %lu emojitag converts",
-                 p->name.text, static_cast<unsigned long>(chars),
-                 static_cast<unsigned long>(READER_TEXT_UNITS));
+        reportPictureFault(p, p->line, true,
+                           "the text would be %lu characters, more than the %lu emojitag converts",
+                           static_cast<unsigned long>(chars),
+                           static_cast<unsigned long>(READER_TEXT_UNITS));
         return -1;
     }
     lineLen = buildLine(t);
     if (!readsBack(p, lineLen)) {
-        reportAt(p->source, p->line, "%s: the list line would not read back as written",
-                 p->name.text);
+        reportPictureFault(p, p->line, true, "the list line would not read back as written");
         return -1;
     }
     std::fwrite(t.line, 1, lineLen, out);

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "list_reader.h"
+#include "list_report.h"
 #include "show_text.h"
 
 // A text as a list line can hold it: in CP932, and in UTF-8 three times as
@@ -41,6 +42,7 @@ struct PictureLine {
     int type;            // a type of the format table, or PICTURE_NONE (refused)
     bool refused;        // a fault was reported; nothing is written
     int fields;          // elements added
+    bool namesPicture;   // a fault names the picture and says it gets no line
     Shown name;          // the name as messages show it
     PictureText *text;
 };
@@ -49,6 +51,11 @@ struct PictureLine {
 // built in `text`; `shown` is how messages show it.
 void beginPicture(PictureLine *p, PictureText *text, const char *source, int line, int type,
                   const char *listName, const char *shown);
+// Reports a fault of the picture at input line `line`: with namesPicture
+// naming the picture and saying that it gets no line, else naming it only
+// where `named`.
+void reportPictureFault(const PictureLine *p, int line, bool named, const char *format, ...)
+    LIST_PRINTF(4, 5);
 // Refuses the picture (its fault has been reported).
 void refusePicture(PictureLine *p);
 // Adds the field `element` with its UTF-8 value (no NUL, CR or LF in it),
