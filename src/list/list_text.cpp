@@ -131,6 +131,7 @@ void beginPicture(PictureLine *p, PictureText *text, const char *source, int lin
     p->type = type;
     p->refused = false;
     p->fields = 0;
+    p->whole = false;
     p->text = text;
     copyBounded(p->name.text, sizeof p->name.text, shown);
     copyBounded(text->listName, sizeof text->listName, name);
@@ -188,11 +189,29 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
     p->fields++;
 }
 
+void setPictureText(PictureLine *p, int line, const char *column, const char *utf8, size_t len) {
+    PictureText &t = *p->text;
+    if (len >= TEXT_UTF8_SIZE) {
+        reportPictureFault(p, line, false, "%s: the value is too long for a list line", column);
+        return refusePicture(p);
+    }
+    if (!toCp932Exactly(t, utf8, len)) {
+        reportCharacters(p, line, column, utf8, len);
+        return refusePicture(p);
+    }
+    t.utf8Len = 0;
+    t.cp932Len = 0;
+    t.cp932HasQuote = false;
+    appendBoth(t, utf8, len, t.valueCp932, std::strlen(t.valueCp932));
+    p->fields = 1;
+    p->whole = true;
+}
+
 int endPicture(PictureLine *p, FILE *out) {
     if (p->refused) return -1;
     if (p->fields == 0) return 0;
     PictureText &t = *p->text;
-    appendAscii(t, EMOJI_CLOSE);
+    if (!p->whole) appendAscii(t, EMOJI_CLOSE);
     bool quoted = !t.cp932HasQuote;
     size_t lineLen = std::strlen(t.listName) + 1 + t.cp932Len + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_LINE_MAX) {

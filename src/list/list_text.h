@@ -43,6 +43,7 @@ struct PictureLine {
     bool refused;        // a fault was reported; nothing is written
     int fields;          // elements added
     bool namesPicture;   // a fault names the picture and says it gets no line
+    bool whole;          // the text was given whole, not field by field
     Shown name;          // the name as messages show it
     PictureText *text;
 };
@@ -62,6 +63,10 @@ void refusePicture(PictureLine *p);
 // from template line `line`; reports and refuses the picture when the value
 // cannot be written exactly.
 void addPictureField(PictureLine *p, int line, const char *element, const char *utf8, size_t len);
+// Gives the picture's whole text instead of fields: its UTF-8 (no NUL, CR
+// or LF in it), from the column `column` of input line `line`, as it stands;
+// reports and refuses the picture when it cannot be written exactly.
+void setPictureText(PictureLine *p, int line, const char *column, const char *utf8, size_t len);
 // Ends the picture: writes its line to `out`. 1 written, 0 no field was
 // filled in (nothing is written, so that emojitag leaves its text alone),
 // -1 refused.

@@ -192,17 +192,17 @@ void addCells(TemplateRun &run) {
             return refusePicture(p);
         }
         if (columns.kind[i] == COLUMN_NOTE) continue;
-        if (columns.kind[i] == COLUMN_EMOJI) {
-            emoji = i;
-            continue;
-        }
-        fields = true;
-        const char *name = columns.name[i];
+        const char *name = columns.kind[i] == COLUMN_EMOJI ? EMOJI_COLUMN : columns.name[i];
         if (run.encoding == FROM_CP932 && std::memchr(cell.bytes, '?', cell.length) != nullptr)
             reportAt(run.source, row.line,
                      "%s: %s: a character the spreadsheet could not save in CP932? save as CSV "
                      "UTF-8",
                      p->name.text, name);
+        if (columns.kind[i] == COLUMN_EMOJI) {
+            emoji = i;
+            continue;
+        }
+        fields = true;
         CsvRecord rec{row.line, {"", 0}, {name, std::strlen(name)}, cell, RECORD_OK};
         addField(run, rec);
     }
@@ -210,9 +210,8 @@ void addCells(TemplateRun &run) {
         reportPictureFault(p, row.line, false, "%s: a whole text beside fields", EMOJI_COLUMN);
         refusePicture(p);
     } else if (emoji != 0) {
-        reportPictureFault(p, row.line, false, "%s: a text of no plain fields is not imported",
-                           EMOJI_COLUMN);
-        refusePicture(p);
+        const char *text = decodedValue(run, row.line, EMOJI_COLUMN, row.cell[emoji]);
+        if (text != nullptr) setPictureText(p, row.line, EMOJI_COLUMN, text, std::strlen(text));
     }
 }
 

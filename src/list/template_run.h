@@ -23,5 +23,9 @@ struct TemplateRun {
 void startPicture(TemplateRun &run, const CsvRecord &rec);
 // One field of the open group: its name and its value, both as read.
 void addField(TemplateRun &run, const CsvRecord &rec);
+// The value of `column` from input line `line` in UTF-8 (valid until the next
+// call); null, reported and the picture refused, when it holds a zero byte
+// or a line break, is too long or is not in the run's encoding.
+const char *decodedValue(TemplateRun &run, int line, const char *column, const CsvField &value);
 
 #endif

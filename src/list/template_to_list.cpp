@@ -192,6 +192,12 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     }
     std::memcpy(elementName, element.bytes, element.length + 1);
     if (value.length == 0) return;  // left empty
+    const char *utf8 = decodedValue(run, rec.line, elementName, value);
+    if (utf8 != nullptr)
+        addPictureField(&run.picture, rec.line, elementName, utf8, std::strlen(utf8));
+}
+
+const char *decodedValue(TemplateRun &run, int line, const char *column, const CsvField &value) {
     const char *problem = nullptr;
     char bytes[16];
     if (holdsNul(value)) {
@@ -199,18 +205,19 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     } else if (value.length > valueMax(run)) {
         problem = "the value is too long for a list line";
     } else if (!decodeField(run, value)) {
-        reportPictureFault(&run.picture, rec.line, false, "%s: bytes that are not %s: %s",
-                           elementName, encodingName(run),
-                           badBytes(run, value, bytes, sizeof bytes));
-        return refusePicture(&run.picture);
+        reportPictureFault(&run.picture, line, false, "%s: bytes that are not %s: %s", column,
+                           encodingName(run), badBytes(run, value, bytes, sizeof bytes));
+        refusePicture(&run.picture);
+        return nullptr;
     } else if (std::strpbrk(decoded, "\r\n") != nullptr) {
         problem = "the value holds a line break";
     }
     if (problem != nullptr) {
-        reportPictureFault(&run.picture, rec.line, false, "%s: %s", elementName, problem);
-        return refusePicture(&run.picture);
+        reportPictureFault(&run.picture, line, false, "%s: %s", column, problem);
+        refusePicture(&run.picture);
+        return nullptr;
     }
-    addPictureField(&run.picture, rec.line, elementName, decoded, std::strlen(decoded));
+    return decoded;
 }
 
 namespace {
