@@ -27,10 +27,13 @@ struct RecordState {
     bool closed;   // and its closing quote has been read
     bool columns;  // a comma followed the closing quote of the value
     int fault;
+    int faultPart;  // the part the fault is in
 };
 
 void setFault(RecordState &s, int fault) {
-    if (s.fault == RECORD_OK) s.fault = fault;
+    if (s.fault != RECORD_OK) return;
+    s.fault = fault;
+    s.faultPart = s.part;
 }
 
 void put(RecordState &s, int c) {
@@ -166,6 +169,7 @@ bool readCsvRow(CsvReader *reader, CsvRow *row) {
     for (int i = 0; i < row->cells; i++)
         row->cell[i] = fieldOf(s, i);
     row->fault = s.fault == RECORD_EXTRA_COLUMN ? RECORD_TOO_MANY_CELLS : s.fault;
+    row->faultCell = s.faultPart;
     if (row->fault == RECORD_OK && row->cells == ROW_CELLS_MAX &&
         std::memchr(row->cell[ROW_CELLS_MAX - 1].bytes, ',', row->cell[ROW_CELLS_MAX - 1].length))
         row->fault = RECORD_TOO_MANY_CELLS;

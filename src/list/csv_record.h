@@ -52,7 +52,8 @@ struct CsvRow {
     int line;   // the line the row begins on, from 1
     int cells;  // cells read, from 1
     CsvField cell[ROW_CELLS_MAX];
-    int fault;  // RECORD_OK or what is wrong
+    int fault;      // RECORD_OK or what is wrong
+    int faultCell;  // the cell it is in, from 0
 };
 // Reads the next row into `row` as readCsvRecord reads a record.
 bool readCsvRow(CsvReader *reader, CsvRow *row);

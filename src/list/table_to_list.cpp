@@ -6,6 +6,7 @@
 #include "table_to_list.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -129,7 +130,6 @@ bool readHeader(CsvReader &reader, const char *source) {
     }
     columns.count = row.cells;
     size_t used = 0;
-    bool emoji = false;
     for (int i = 1; i < row.cells; i++) {
         const CsvField &h = row.cell[i];
         columns.name[i] = columns.names + used;
@@ -139,9 +139,8 @@ bool readHeader(CsvReader &reader, const char *source) {
         showBytes(&shown, h.bytes, h.length);
         if (h.length == 0 || h.bytes[0] == NOTE_MARK) {
             columns.kind[i] = COLUMN_NOTE;
-        } else if (std::strcmp(h.bytes, EMOJI_COLUMN) == 0 && !emoji) {
+        } else if (std::strcmp(h.bytes, EMOJI_COLUMN) == 0) {
             columns.kind[i] = COLUMN_EMOJI;
-            emoji = true;
         } else if (!isElementName(h.bytes, h.length) || std::strlen(h.bytes) != h.length) {
             reportAt(source, row.line,
                      "column %d: \"%s\": not a field name (letters, digits and _), emoji or a "
@@ -170,6 +169,15 @@ bool isBlankRow() {
             (i == 0 || i >= columns.count || columns.kind[i] != COLUMN_NOTE))
             return false;
     return true;
+}
+
+// How messages name column `i`: by its field, else by its number.
+const char *columnName(int i, char (&out)[32]) {
+    if (i > 0 && i < columns.count && columns.kind[i] == COLUMN_FIELD) return columns.name[i];
+    if (i == 0) return TABLE_FILE_COLUMN;
+    if (i < columns.count && columns.kind[i] == COLUMN_EMOJI) return EMOJI_COLUMN;
+    std::snprintf(out, sizeof out, "column %d", i + 1);
+    return out;
 }
 
 struct TableCounts {
@@ -229,7 +237,9 @@ void handleRow(TemplateRun &run, const NameTable &names, TableCounts &counts) {
     startPicture(run, rec);
     int other = otherRow(names, name, row.line);
     if (row.fault != RECORD_OK) {
-        reportPictureFault(&run.picture, row.line, false, "%s", rowFaultText(row.fault));
+        char column[32];
+        reportPictureFault(&run.picture, row.line, false, "%s: %s",
+                           columnName(row.faultCell, column), rowFaultText(row.fault));
         refusePicture(&run.picture);
     } else if (other != 0) {
         reportPictureFault(&run.picture, row.line, false, "also in row %d", other);

@@ -47,6 +47,8 @@ TEST(TableImport, EachRowBecomesItsLineAndEachRefusalNamesRowPictureAndColumn) {
          "a.gif,\"<emoji> <yomi1>x</yomi1></emoji>\"\n", ""},
         {"a cell under no header", HEAD + "a.jpg,x,,,extra\r\n" + GOOD, false, 1, GOOD_LINE,
          E + "2: a.jpg: column 5: a cell under no header" + NO_LINE},
+        {"text after a closing quote names its column", HEAD + "a.jpg,x,\"y\"z,\r\n" + GOOD, false,
+         1, GOOD_LINE, E + "2: a.jpg: hyoki1: text after a closing double quote" + NO_LINE},
         {"a line break in a value", HEAD + "a.jpg,\"x\r\ny\",,\r\n" + GOOD, false, 1, GOOD_LINE,
          E + "2: a.jpg: yomi1: the value holds a line break" + NO_LINE},
         {"values but no picture's name", HEAD + ",x,,\r\n" + GOOD, false, 1, GOOD_LINE,
