@@ -89,4 +89,35 @@ TEST(TableImport, EachRowBecomesItsLineAndEachRefusalNamesRowPictureAndColumn) {
     }
 }
 
+// The export read back: the table emojitag-extract --table writes, imported,
+// gives byte for byte the list emojitag-extract gives for the same pictures
+// (a further field, escapes, quotes and commas, Japanese text, a text kept
+// whole, a picture without text).
+TEST(TableImport, TheExportReadBackIsTheListing) {
+    TempDir dir;
+    ASSERT_EQ(runShell("mkdir -p pics/sub", dir.path()).status, 0);
+    const char *names[] = {"pics/a.gif", "pics/b.jpg", "pics/sub/c.gif", "pics/d.jpg",
+                           "pics/e.gif"};
+    for (const char *n : names)
+        writeFile(dir / n, testData(std::string(n).find(".gif") != std::string::npos ? "tiny.gif"
+                                                                                     : "tiny.jpg"));
+    // CP932: ねこ, 猫.
+    writeFile(
+        dir / "list.csv",
+        "pics/a.gif,\"<emoji><yomi1>\x82\xcb\x82\xb1</yomi1><hyoki1>\x94\x4c</hyoki1>"
+        "<tag1>a, b</tag1><yomi2>x</yomi2></emoji>\"\n"
+        "pics/b.jpg,<emoji><yomi1>&lt;&amp;&gt;</yomi1><tagcont>say \"hi\"</tagcont></emoji>\n"
+        "pics/sub/c.gif,\"<EMOJI> <yomi1>q</yomi1></EMOJI>\"\n"
+        "pics/d.jpg,\"<emoji><memo>m</memo><yomi1>y</yomi1></emoji>\"\n");
+    ASSERT_EQ(runShell(std::string(EMOJITAG_BIN) + " -o list.csv", dir.path()).status, 0);
+    RunResult listed = runShell(std::string(EXTRACT_BIN) + " pics", dir.path());
+    RunResult exported =
+        runShell(std::string(EXTRACT_BIN) + " --table -o set.csv pics", dir.path());
+    RunResult imported = runShell(std::string(LIST_BIN) + " set.csv", dir.path());
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_NE(listed.out.find("pics/d.jpg"), std::string::npos) << listed.err;
+    EXPECT_EQ(imported.out, listed.out);
+}
+
 }  // namespace
