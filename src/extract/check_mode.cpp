@@ -83,7 +83,7 @@ bool removeCopy(ExtractRun &run, const char *path, const FileIdentity &checked) 
     if (result == REMOVE_DONE) return true;
     char reason[160];
     std::snprintf(reason, sizeof reason, "not removed: %s",
-                  result == REMOVE_NOT_SAME ? "no longer the file checked" : std::strerror(errno));
+                  result == REMOVE_NOT_SAME ? "not the file checked" : std::strerror(errno));
     report(run, path, reason);
     return false;
 }
