@@ -138,6 +138,21 @@ int splitForCells(const char *text, size_t len) {
     return count > 0 ? count : -1;
 }
 
+// Whether the `count` elements come in the order of their columns (a name not
+// met before taking the next new column), so that the row read back gives
+// the same text; one that does not is kept whole.
+bool inColumnOrder(TableOutput &t, int count) {
+    int next = t.fixedCount + t.extraCount;
+    int before = -1;
+    for (int i = 0; i < count; i++) {
+        int column = columnOf(t, elements[i].name, elements[i].nameLen, false);
+        if (column < 0) column = next++;
+        if (column <= before) return false;
+        before = column;
+    }
+    return true;
+}
+
 // Keeps the row of the picture at `path` whose text is in the run's text,
 // or reports why the table cannot carry it.
 void keepRow(TableOutput &t, const char *path) {
@@ -160,7 +175,8 @@ void keepRow(TableOutput &t, const char *path) {
     uint32_t kind = ROW_NO_TEXT;
     if (len > 0) {
         int count = splitForCells(text, len);
-        kind = count > 0 ? ROW_ELEMENTS : ROW_WHOLE;
+        kind = count > 0 && inColumnOrder(t, count) ? ROW_ELEMENTS : ROW_WHOLE;
+        if (kind == ROW_WHOLE) count = 0;
         // A cell with a line end could never come back as a list value.
         for (int i = 0; i < count; i++) {
             const EmojiElement &e = elements[i];
@@ -181,7 +197,9 @@ void keepRow(TableOutput &t, const char *path) {
         return report(run, path, "no memory left for the table; no row for this picture");
     if (kind != ROW_WHOLE) return;
     t.wholeColumn = true;
-    note(run, path, "not a plain sequence of elements: the whole text in column emoji");
+    note(run, path,
+         "not a plain sequence of elements in the table's column order: the whole text in column "
+         "emoji");
 }
 
 int takePicture(void *user, const char *path, int imgType) {

@@ -223,22 +223,29 @@ TEST(Extract, TableOfThePictures) {
     // clang-format off
     const TableCase cases[] = {
         {"the template's fields, a further one after them, a mark and CR LF",
-         {{"a.jpg", "<emoji><yomi2>b</yomi2><yomi1>a</yomi1></emoji>"}}, {"a.jpg"}, 0,
+         {{"a.jpg", "<emoji><yomi1>a</yomi1><yomi2>b</yomi2></emoji>"}}, {"a.jpg"}, 0,
          bom + head + ",yomi2\r\na.jpg,a,,,,,,,b\r\n", ""},
+        {"elements out of the columns' order are kept whole: read back, the text is the same",
+         {{"a.jpg", "<emoji><yomi2>b</yomi2><yomi1>a</yomi1></emoji>"}}, {"a.jpg"}, 0,
+         bom + head + ",emoji\r\na.jpg,,,,,,,,<emoji><yomi2>b</yomi2><yomi1>a</yomi1></emoji>\r\n",
+         e + "a.jpg: not a plain sequence of elements in the table's column order: the whole text "
+             "in column emoji\n"},
         {"a picture without text: empty cells, in the listing's order",
          {{"b.jpg", ""}, {"a.jpg", "<emoji><tag1>x</tag1></emoji>"}}, {"."}, 0,
          bom + head + "\r\n./a.jpg,,,,,,x,\r\n./b.jpg,,,,,,,\r\n", ""},
         {"a comma, a quote and a blank end are quoted; escapes are characters",
-         {{"a.jpg", "<emoji><yomi1> a</yomi1><tag1>1, \"2\"</tag1><type>&lt;&amp;</type></emoji>"}},
+         {{"a.jpg", "<emoji><yomi1> a</yomi1><type>&lt;&amp;</type><tag1>1, \"2\"</tag1></emoji>"}},
          {"a.jpg"}, 0, bom + head + "\r\na.jpg,\" a\",,,,<&,\"1, \"\"2\"\"\",\r\n", ""},
         {"a text that is no plain sequence of elements: whole in the last column",
          {{"a.jpg", "<EMOJI>x, y</EMOJI>"}, {"b.jpg", "<emoji><yomi1>a</yomi1></emoji>"}},
          {"a.jpg", "b.jpg"}, 0,
          bom + head + ",emoji\r\na.jpg,,,,,,,,\"<EMOJI>x, y</EMOJI>\"\r\nb.jpg,a,,,,,,,\r\n",
-         e + "a.jpg: not a plain sequence of elements: the whole text in column emoji\n"},
+         e + "a.jpg: not a plain sequence of elements in the table's column order: the whole text "
+             "in column emoji\n"},
         {"a field twice cannot take one cell", {{"a.jpg", "<emoji><a>1</a><a>2</a></emoji>"}},
          {"a.jpg"}, 0, bom + head + ",emoji\r\na.jpg,,,,,,,,<emoji><a>1</a><a>2</a></emoji>\r\n",
-         e + "a.jpg: not a plain sequence of elements: the whole text in column emoji\n"},
+         e + "a.jpg: not a plain sequence of elements in the table's column order: the whole text "
+             "in column emoji\n"},
         {"--cp932: names and values in CP932, no mark",
          {{"\xe3\x81\xad.jpg", "<emoji><yomi1>\xe7\x8c\xab</yomi1></emoji>"}},
          {"--cp932", "\xe3\x81\xad.jpg"}, 0, cp932Head + "\x82\xcb.jpg,\x94\x4c,,,,,,\r\n", ""},
