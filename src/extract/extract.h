@@ -21,6 +21,7 @@
 struct EmojiText {
     char bytes[EMOJI_TEXT_MAX + 1];
     size_t len;
+    FileIdentity from;  // the file opened for it ({0, 0} when none opened)
 };
 
 // What one run carries from one image and one PATH to the next.
@@ -132,8 +133,11 @@ bool beginTableOutput(ExtractOutput &out, ExtractRun &run, const char *tablePath
 void listPath(ExtractRun &run, const ExtractOutput &out, const char *path);
 
 // --check: compares each line of the list with its image (its -out file with
-// `outFiles`) and gives each line to `out`. Returns the exit status, or -1
-// when the list cannot be read (the reader has said why).
-int checkList(ExtractRun &run, const char *listPath, bool outFiles, const ExtractOutput &out);
+// `outFiles`) and gives each line to `out`; with `removeChecked`, removes
+// each -out file just found to carry its line's text, and says how many.
+// Returns the exit status, or -1 when the list cannot be read (the reader
+// has said why).
+int checkList(ExtractRun &run, const char *listPath, bool outFiles, bool removeChecked,
+              const ExtractOutput &out);
 
 #endif

@@ -10,7 +10,7 @@ namespace {
 
 const char USAGE[] =
     "usage: emojitag-extract [--raw-names] [-o LIST.csv] PATH...\n"
-    "       emojitag-extract --check LIST.csv [--out]\n"
+    "       emojitag-extract --check LIST.csv [--out [--remove-checked]]\n"
     "       emojitag-extract --html SHEET.html PATH... | --check LIST.csv [--out]\n"
     "       emojitag-extract --table [--cp932] [-o SET.csv] PATH...\n"
     "       emojitag-extract --help | --version\n";
@@ -23,6 +23,8 @@ const char HELP[] =
     "  --raw-names      write the paths as the file system has them, not in CP932\n"
     "  --check LIST.csv compare each image named in the list with its text\n"
     "  --out            with --check, look at each image's NAME-out.EXT\n"
+    "  --remove-checked with --check --out, remove each NAME-out.EXT found to\n"
+    "                   carry its line's text\n"
     "  --html SHEET.html\n"
     "                   write a page of the pictures and their texts instead\n"
     "  --table          write a table for a spreadsheet instead: a row per picture,\n"
@@ -38,6 +40,7 @@ struct Options {
     bool table = false;               // --table
     bool tableCp932 = false;          // --cp932
     bool outFiles = false;            // --out
+    bool removeChecked = false;       // --remove-checked
     bool cp932Names = true;           // false with --raw-names
     bool namesGiven = false;          // --raw-names or --cp932-names
     int pathCount = 0;                // PATHs, gathered at the front of argv
@@ -82,6 +85,7 @@ int parseOptions(int argc, char **argv, Options &opt) {
         {"--raw-names", false, nullptr, nullptr, takeNames},
         {"--cp932-names", false, nullptr, nullptr, takeNames},
         {"--out", false, nullptr, &opt.outFiles, nullptr},
+        {"--remove-checked", false, nullptr, &opt.removeChecked, nullptr},
         {"-o", true, &opt.outList, nullptr, nullptr},
         {"--check", true, &opt.checkList, nullptr, nullptr},
         {"--html", true, &opt.sheet, nullptr, nullptr},
@@ -98,6 +102,8 @@ int parseOptions(int argc, char **argv, Options &opt) {
     if (opt.tableCp932 && !opt.table) return usageError("--cp932 needs --table", "");
     if (opt.sheet != nullptr && (!endsInHtml(opt.sheet) || opt.outList || opt.namesGiven))
         return usageError("--html needs a name ending in .html, and no -o or --raw-names", "");
+    if (opt.removeChecked && (opt.checkList == nullptr || !opt.outFiles || opt.sheet != nullptr))
+        return usageError("--remove-checked needs --check LIST.csv --out, and no --html", "");
     if (opt.checkList != nullptr) {
         if (opt.pathCount > 0 || opt.outList != nullptr || opt.namesGiven)
             return usageError("--check takes no PATH, -o or --raw-names", "");
@@ -130,7 +136,7 @@ int main(int argc, char **argv) {
     ExtractOutput out;
     if (!beginOutput(out, run, argv, opt)) return EXIT_PROBLEM;
     if (opt.checkList != nullptr) {
-        status = checkList(run, opt.checkList, opt.outFiles, out);
+        status = checkList(run, opt.checkList, opt.outFiles, opt.removeChecked, out);
     } else {
         for (int i = 0; i < opt.pathCount; i++)
             listPath(run, out, argv[i]);

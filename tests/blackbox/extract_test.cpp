@@ -158,6 +158,8 @@ TEST(Extract, ReportsEachProblem) {
         {"usage: -o without its file", "", "", {"a.gif", "-o"}, 2, "", ""},
         {"usage: --out without --check", "", "", {"--out", "a.gif"}, 2, "", ""},
         {"usage: --check with a PATH", "", "", {"--check", "l.csv", "a.gif"}, 2, "", ""},
+        {"usage: --remove-checked without --out", "", "", {"--check", "l.csv", "--remove-checked"},
+         2, "", ""},
         {"version", "", "", {"--version"}, 0, "emojitag-extract 1.0.0\n", ""},
         {"check: refused line, on standard output and the reader's message", "l.csv",
          "a.png,\"x\"\n", {"--check", "l.csv"}, 1,
