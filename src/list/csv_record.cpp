@@ -4,36 +4,46 @@
 // or above), so the record is split before it is decoded.
 #include "csv_record.h"
 
+#include <cstring>
+
 namespace {
 
-// The name, the field, the value and the first column after it with text.
+// The parts of a template record: the name, the field, the value and the
+// first column after it with text.
 constexpr int PARTS = 4;
-constexpr int EXTRA = PARTS - 1;
 
 // The parts of the record being read, each followed by a NUL.
-char recordBuf[RECORD_MAX + PARTS];
+char recordBuf[RECORD_MAX + ROW_CELLS_MAX];
 
 struct RecordState {
     CsvReader *reader;
     size_t used;  // bytes in recordBuf, the NULs of ended parts included
     size_t data;  // bytes of the parts themselves
-    size_t start[PARTS];
-    size_t end[PARTS];
+    size_t start[ROW_CELLS_MAX];
+    size_t end[ROW_CELLS_MAX];
+    int parts;     // the parts a record has: the last takes the rest of the line
     int part;      // the part being read
-    bool atStart;  // nothing of the cell read yet
-    bool quoted;   // the cell began with a double quote
+    bool atStart;  // nothing of the part read yet
+    bool quoted;   // the part began with a double quote
     bool closed;   // and its closing quote has been read
-    bool skip;     // an extra column is kept: the rest is only read
+    bool columns;  // a comma followed the closing quote of the value
+    // The last part is the first column after the value that holds text,
+    // not the rest of the line; once it has some, the rest is only read.
+    bool keepExtra;
+    bool skip;
     int fault;
+    int faultPart;  // the part the fault is in
 };
 
 void setFault(RecordState &s, int fault) {
-    if (s.fault == RECORD_OK) s.fault = fault;
+    if (s.fault != RECORD_OK) return;
+    s.fault = fault;
+    s.faultPart = s.part;
 }
 
 void put(RecordState &s, int c) {
     if (s.skip) return;
-    if (s.part == EXTRA) setFault(s, RECORD_EXTRA_COLUMN);
+    if (s.keepExtra && s.part == s.parts - 1) setFault(s, RECORD_EXTRA_COLUMN);
     if (s.data == RECORD_MAX) return setFault(s, RECORD_TOO_LONG);
     recordBuf[s.used++] = static_cast<char>(c);
     s.data++;
@@ -51,46 +61,54 @@ void countLineEnd(RecordState &s, int c, bool keep) {
 }
 
 void endPart(RecordState &s) {
-    s.end[s.part] = s.used;
-    recordBuf[s.used++] = '\0';
-}
-
-void startCell(RecordState &s) {
-    s.atStart = true;
-    s.quoted = s.closed = false;
+    size_t &end = s.end[s.part];
+    end = s.used;
+    // An unquoted value ends before its trailing commas: empty columns.
+    if (s.part == s.parts - 1 && !s.quoted && !s.keepExtra)
+        while (end > s.start[s.part] && recordBuf[end - 1] == ',')
+            end--;
+    recordBuf[end] = '\0';
+    s.used = end + 1;
 }
 
 void startPart(RecordState &s) {
     s.part++;
     s.start[s.part] = s.used;
-    startCell(s);
+    s.atStart = true;
+    s.quoted = s.closed = s.columns = false;
 }
 
-// A comma outside quotes: the next part, or after the value the next
-// column, which the extra part keeps until one holds text.
-void nextCell(RecordState &s) {
-    if (s.part < EXTRA) {
-        endPart(s);
-        return startPart(s);
+// The byte after a closing quote: a comma ends the part or, after the value,
+// opens an empty column; anything else is a fault.
+void afterQuote(RecordState &s, int c) {
+    if (c == ',') {
+        s.columns = true;
+        return;
     }
-    if (s.used > s.start[EXTRA]) s.skip = true;
-    startCell(s);
+    setFault(s, s.columns ? RECORD_EXTRA_COLUMN : RECORD_AFTER_QUOTE);
+}
+
+// A comma in the extra part: the next column, kept in its place while the
+// columns so far are empty.
+void nextExtraColumn(RecordState &s) {
+    if (s.used > s.start[s.part]) s.skip = true;
+    s.atStart = true;
+    s.quoted = s.closed = s.columns = false;
 }
 
 CsvField fieldOf(const RecordState &s, int part) {
     return CsvField{recordBuf + s.start[part], s.end[part] - s.start[part]};
 }
 
-}  // namespace
-
-bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
+// Reads the next record's parts into `s`; false at the end of the file or
+// on a read error.
+bool readParts(CsvReader *reader, RecordState &s, int *line) {
     FILE *in = reader->in;
     int c = std::getc(in);
     if (c == EOF) return false;
-    RecordState s{};
     s.reader = reader;
     s.atStart = true;
-    record->line = reader->nextLine;
+    *line = reader->nextLine;
     bool inQuotes = false;
     for (;; c = std::getc(in)) {
         if (c == EOF) {
@@ -120,10 +138,13 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
             countLineEnd(s, c, false);
             break;
         }
-        if (c == ',') {
-            nextCell(s);
+        if (c == ',' && s.part < s.parts - 1) {
+            endPart(s);
+            startPart(s);
+        } else if (c == ',' && s.keepExtra) {
+            nextExtraColumn(s);
         } else if (s.closed) {
-            setFault(s, RECORD_AFTER_QUOTE);
+            afterQuote(s, c);
         } else if (s.atStart && c == '"') {
             s.quoted = inQuotes = true;
             s.atStart = false;
@@ -135,14 +156,41 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
     // A record cut by a read error is no record.
     if (std::ferror(in)) return false;
     endPart(s);
-    while (s.part < EXTRA) {
+    return true;
+}
+
+}  // namespace
+
+bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
+    RecordState s{};
+    s.parts = PARTS;
+    s.keepExtra = true;
+    if (!readParts(reader, s, &record->line)) return false;
+    while (s.part < PARTS - 1) {
         startPart(s);
         endPart(s);
     }
     record->name = fieldOf(s, 0);
     record->element = fieldOf(s, 1);
     record->value = fieldOf(s, 2);
-    record->extra = fieldOf(s, EXTRA);
+    record->extra = fieldOf(s, 3);
     record->fault = s.fault;
+    return true;
+}
+
+bool readCsvRow(CsvReader *reader, CsvRow *row) {
+    RecordState s{};
+    // The last part takes the rest of the line: a comma or a column in it
+    // is a cell too many.
+    s.parts = ROW_CELLS_MAX;
+    if (!readParts(reader, s, &row->line)) return false;
+    row->cells = s.part + 1;
+    for (int i = 0; i < row->cells; i++)
+        row->cell[i] = fieldOf(s, i);
+    row->fault = s.fault == RECORD_EXTRA_COLUMN ? RECORD_TOO_MANY_CELLS : s.fault;
+    row->faultCell = s.faultPart;
+    if (row->fault == RECORD_OK && row->cells == ROW_CELLS_MAX &&
+        std::memchr(row->cell[ROW_CELLS_MAX - 1].bytes, ',', row->cell[ROW_CELLS_MAX - 1].length))
+        row->fault = RECORD_TOO_MANY_CELLS;
     return true;
 }

@@ -20,6 +20,8 @@
 #include "list_text.h"
 #include "platform_file.h"
 #include "show_text.h"
+#include "table_to_list.h"
+#include "template_run.h"
 #include "template_source.h"
 #include "text_cp932.h"
 #include "text_utf8.h"
@@ -38,8 +40,9 @@ char nameCp932[READER_LINE_MAX + 1];
 char elementName[RECORD_MAX + 1];
 PictureText pictureText;
 
-// The fields a group has named so far, with their lines, to find one named
-// twice. More than a list line can fill: a field left empty costs nothing.
+// The fields the open group has named so far, with their lines, to find one
+// named twice. More than a list line can fill: a field left empty costs
+// nothing.
 constexpr int GROUP_FIELDS_MAX = 4096;
 struct GroupFields {
     char names[RECORD_MAX + GROUP_FIELDS_MAX];
@@ -50,16 +53,6 @@ struct GroupFields {
     bool repeated;  // a field named twice was reported: a sorted group says it once
 };
 GroupFields groupFields;
-
-struct TemplateRun {
-    const char *source;  // the template's name, for messages
-    int encoding;        // FROM_UTF8 or FROM_CP932
-    FILE *out;
-    bool open;  // a picture's group is being read
-    PictureLine picture;
-    GroupFields *fields;  // the open group's
-    int refused;          // pictures refused, and lines that belong to none
-};
 
 size_t valueMax(const TemplateRun &run) {
     return run.encoding == FROM_UTF8 ? UTF8_VALUE_MAX : CP932_VALUE_MAX;
@@ -149,13 +142,10 @@ const char *listNameOf(const TemplateRun &run, const CsvRecord &rec, bool decode
     return name;
 }
 
-// Begins the group of the record's picture; a name no list line can carry
-// refuses it.
+}  // namespace
+
 void startPicture(TemplateRun &run, const CsvRecord &rec) {
     run.open = true;
-    run.fields->used = 0;
-    run.fields->count = 0;
-    run.fields->repeated = false;
     Shown shown;
     bool decodedOk = !holdsNul(rec.name) && decodeField(run, rec.name);
     if (decodedOk) {
@@ -186,59 +176,46 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
         // with no format's limits.
         beginPicture(&run.picture, &pictureText, run.source, rec.line, PICTURE_NONE, "",
                      shown.text);
-        return refusePictureAt(&run.picture, rec.line, "%s", problem);
+        reportPictureFault(&run.picture, rec.line, true, "%s", problem);
+        return refusePicture(&run.picture);
     }
     const char *name = listNameOf(run, rec, decodedOk, shown.text);
     beginPicture(&run.picture, &pictureText, run.source, rec.line, type, name, shown.text);
 }
+
+namespace {
 
 void endGroup(TemplateRun &run) {
     if (run.open && endPicture(&run.picture, run.out) < 0) run.refused++;
     run.open = false;
 }
 
-// Keeps the field `name` of the group; false, refused, when the group named
-// it before or cannot keep one more.
-bool keepFieldName(TemplateRun &run, int line, const char *name, size_t len) {
-    GroupFields &g = *run.fields;
-    for (int i = 0; i < g.count; i++) {
-        if (std::strcmp(g.names + g.start[i], name) != 0) continue;
-        if (g.repeated) return false;
-        g.repeated = true;
-        refusePictureAt(&run.picture, line,
-                        "%s: the field is named twice in this picture's group (lines %d and %d)",
-                        name, g.line[i], line);
-        return false;
-    }
-    if (g.count == GROUP_FIELDS_MAX || g.used + len + 1 > sizeof g.names) {
-        refusePictureAt(&run.picture, line, "%s: more than %d fields in one group", name,
-                        GROUP_FIELDS_MAX);
-        return false;
-    }
-    g.start[g.count] = g.used;
-    g.line[g.count++] = line;
-    std::memcpy(g.names + g.used, name, len + 1);
-    g.used += len + 1;
-    return true;
-}
+}  // namespace
 
-// One field of the open group.
 void addField(TemplateRun &run, const CsvRecord &rec) {
     const CsvField &element = rec.element;
     const CsvField &value = rec.value;
     if (element.length == 0 && value.length == 0) return;
     Shown shown;
     if (!isElementName(element.bytes, element.length)) {
-        if (element.length == 0)
-            return refusePictureAt(&run.picture, rec.line, "a value without a field name");
-        showBytes(&shown, element.bytes, element.length);
-        return refusePictureAt(&run.picture, rec.line,
+        if (element.length == 0) {
+            reportPictureFault(&run.picture, rec.line, false, "a value without a field name");
+        } else {
+            showBytes(&shown, element.bytes, element.length);
+            reportPictureFault(&run.picture, rec.line, false,
                                "\"%s\": not a field name (letters, digits and _, not emoji)",
                                shown.text);
+        }
+        return refusePicture(&run.picture);
     }
     std::memcpy(elementName, element.bytes, element.length + 1);
-    if (!keepFieldName(run, rec.line, elementName, element.length)) return;
     if (value.length == 0) return;  // left empty
+    const char *utf8 = decodedValue(run, rec.line, elementName, value);
+    if (utf8 != nullptr)
+        addPictureField(&run.picture, rec.line, elementName, utf8, std::strlen(utf8));
+}
+
+const char *decodedValue(TemplateRun &run, int line, const char *column, const CsvField &value) {
     const char *problem = nullptr;
     char bytes[16];
     if (holdsNul(value)) {
@@ -246,15 +223,22 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     } else if (value.length > valueMax(run)) {
         problem = "the value is too long for a list line";
     } else if (!decodeField(run, value)) {
-        return refusePictureAt(&run.picture, rec.line, "%s: bytes that are not %s: %s", elementName,
-                               encodingName(run), badBytes(run, value, bytes, sizeof bytes));
+        reportPictureFault(&run.picture, line, false, "%s: bytes that are not %s: %s", column,
+                           encodingName(run), badBytes(run, value, bytes, sizeof bytes));
+        refusePicture(&run.picture);
+        return nullptr;
     } else if (std::strpbrk(decoded, "\r\n") != nullptr) {
         problem = "the value holds a line break";
     }
-    if (problem != nullptr)
-        return refusePictureAt(&run.picture, rec.line, "%s: %s", elementName, problem);
-    addPictureField(&run.picture, rec.line, elementName, decoded, std::strlen(decoded));
+    if (problem != nullptr) {
+        reportPictureFault(&run.picture, line, false, "%s: %s", column, problem);
+        refusePicture(&run.picture);
+        return nullptr;
+    }
+    return decoded;
 }
+
+namespace {
 
 const char *faultText(int fault) {
     switch (fault) {
@@ -269,8 +253,39 @@ const char *faultText(int fault) {
     }
 }
 
-// A record that cannot be read as a field of the open group: its field, when
-// it names one, what is wrong and the column after the value that has text.
+// Keeps the field the record names in the open group; false, refused, when
+// the group named it before or cannot keep one more.
+bool keepFieldName(TemplateRun &run, const CsvRecord &rec) {
+    const char *name = rec.element.bytes;
+    size_t len = rec.element.length;
+    GroupFields &g = groupFields;
+    for (int i = 0; i < g.count; i++) {
+        if (std::strcmp(g.names + g.start[i], name) != 0) continue;
+        if (!g.repeated)
+            reportPictureFault(
+                &run.picture, rec.line, false,
+                "%s: the field is named twice in this picture's group (lines %d and %d)", name,
+                g.line[i], rec.line);
+        g.repeated = true;
+        refusePicture(&run.picture);
+        return false;
+    }
+    if (g.count == GROUP_FIELDS_MAX || g.used + len + 1 > sizeof g.names) {
+        reportPictureFault(&run.picture, rec.line, false, "%s: more than %d fields in one group",
+                           name, GROUP_FIELDS_MAX);
+        refusePicture(&run.picture);
+        return false;
+    }
+    g.start[g.count] = g.used;
+    g.line[g.count++] = rec.line;
+    std::memcpy(g.names + g.used, name, len + 1);
+    g.used += len + 1;
+    return true;
+}
+
+// A record that cannot be read as a field of the open group: its field,
+// when it names one, what is wrong, and the column after the value that
+// has text.
 void refuseFault(TemplateRun &run, const CsvRecord &rec) {
     Shown field;
     const char *sep = "";
@@ -279,17 +294,20 @@ void refuseFault(TemplateRun &run, const CsvRecord &rec) {
         showBytes(&field, rec.element.bytes, rec.element.length);
         sep = ": ";
     }
-    if (rec.fault != RECORD_EXTRA_COLUMN)
-        return refusePictureAt(&run.picture, rec.line, "%s%s%s", field.text, sep,
-                               faultText(rec.fault));
+    if (rec.fault != RECORD_EXTRA_COLUMN) {
+        reportPictureFault(&run.picture, rec.line, false, "%s%s%s", field.text, sep,
+                           faultText(rec.fault));
+        return refusePicture(&run.picture);
+    }
     Shown cell;
     if (!holdsNul(rec.extra) && decodeField(run, rec.extra)) {
         showUtf8(&cell, decoded, std::strlen(decoded));
     } else {
         showBytes(&cell, rec.extra.bytes, rec.extra.length);
     }
-    refusePictureAt(&run.picture, rec.line, "%s%s%s: \"%s\"", field.text, sep, faultText(rec.fault),
-                    cell.text);
+    reportPictureFault(&run.picture, rec.line, false, "%s%s%s: \"%s\"", field.text, sep,
+                       faultText(rec.fault), cell.text);
+    refusePicture(&run.picture);
 }
 
 // A note row: a first cell that begins with the mark and names no picture,
@@ -307,6 +325,9 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
     if (rec.name.length > 0) {
         endGroup(run);
         startPicture(run, rec);
+        groupFields.used = 0;
+        groupFields.count = 0;
+        groupFields.repeated = false;
     } else if (!run.open) {
         Shown field;
         if (isElementName(rec.element.bytes, rec.element.length)) {
@@ -319,13 +340,16 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
         return;
     }
     if (rec.fault != RECORD_OK) return refuseFault(run, rec);
+    if (isElementName(rec.element.bytes, rec.element.length) && !keepFieldName(run, rec)) return;
     addField(run, rec);
 }
 
 }  // namespace
 
 int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out) {
-    TemplateRun run{source, encoding, out, false, {}, &groupFields, 0};
+    TemplateRun run{source, encoding, out, false, {}, 0};
+    // A fault names the picture and says that it gets no line.
+    run.picture.namesPicture = true;
     CsvReader reader{in, 1};
     CsvRecord rec;
     while (readCsvRecord(&reader, &rec))
@@ -348,7 +372,10 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
         std::fclose(in);
         return EXIT_PROBLEM;
     }
-    int refused = listTemplateRecords(in, path, encoding, out.stream);
+    // A table (a header row, one row per picture) or the seven-row template.
+    int refused = startsTable(in)
+                      ? listTableRows(in, path, encoding, out.stream, outPath != nullptr)
+                      : listTemplateRecords(in, path, encoding, out.stream);
     bool readOk = !std::ferror(in);
     if (!readOk) reportReadError(path);
     std::fclose(in);
