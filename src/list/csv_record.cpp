@@ -8,8 +8,9 @@
 
 namespace {
 
-// The parts of a template record.
-constexpr int PARTS = 3;
+// The parts of a template record: the name, the field, the value and the
+// first column after it with text.
+constexpr int PARTS = 4;
 
 // The parts of the record being read, each followed by a NUL.
 char recordBuf[RECORD_MAX + ROW_CELLS_MAX];
@@ -26,6 +27,10 @@ struct RecordState {
     bool quoted;   // the part began with a double quote
     bool closed;   // and its closing quote has been read
     bool columns;  // a comma followed the closing quote of the value
+    // The last part is the first column after the value that holds text,
+    // not the rest of the line; once it has some, the rest is only read.
+    bool keepExtra;
+    bool skip;
     int fault;
     int faultPart;  // the part the fault is in
 };
@@ -37,6 +42,8 @@ void setFault(RecordState &s, int fault) {
 }
 
 void put(RecordState &s, int c) {
+    if (s.skip) return;
+    if (s.keepExtra && s.part == s.parts - 1) setFault(s, RECORD_EXTRA_COLUMN);
     if (s.data == RECORD_MAX) return setFault(s, RECORD_TOO_LONG);
     recordBuf[s.used++] = static_cast<char>(c);
     s.data++;
@@ -57,7 +64,7 @@ void endPart(RecordState &s) {
     size_t &end = s.end[s.part];
     end = s.used;
     // An unquoted value ends before its trailing commas: empty columns.
-    if (s.part == s.parts - 1 && !s.quoted)
+    if (s.part == s.parts - 1 && !s.quoted && !s.keepExtra)
         while (end > s.start[s.part] && recordBuf[end - 1] == ',')
             end--;
     recordBuf[end] = '\0';
@@ -79,6 +86,14 @@ void afterQuote(RecordState &s, int c) {
         return;
     }
     setFault(s, s.columns ? RECORD_EXTRA_COLUMN : RECORD_AFTER_QUOTE);
+}
+
+// A comma in the extra part: the next column, kept in its place while the
+// columns so far are empty.
+void nextExtraColumn(RecordState &s) {
+    if (s.used > s.start[s.part]) s.skip = true;
+    s.atStart = true;
+    s.quoted = s.closed = s.columns = false;
 }
 
 CsvField fieldOf(const RecordState &s, int part) {
@@ -126,6 +141,8 @@ bool readParts(CsvReader *reader, RecordState &s, int *line) {
         if (c == ',' && s.part < s.parts - 1) {
             endPart(s);
             startPart(s);
+        } else if (c == ',' && s.keepExtra) {
+            nextExtraColumn(s);
         } else if (s.closed) {
             afterQuote(s, c);
         } else if (s.atStart && c == '"') {
@@ -147,6 +164,7 @@ bool readParts(CsvReader *reader, RecordState &s, int *line) {
 bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
     RecordState s{};
     s.parts = PARTS;
+    s.keepExtra = true;
     if (!readParts(reader, s, &record->line)) return false;
     while (s.part < PARTS - 1) {
         startPart(s);
@@ -155,6 +173,7 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
     record->name = fieldOf(s, 0);
     record->element = fieldOf(s, 1);
     record->value = fieldOf(s, 2);
+    record->extra = fieldOf(s, 3);
     record->fault = s.fault;
     return true;
 }

@@ -54,6 +54,15 @@ void reportRun(const char *format, ...) {
     va_end(args);
 }
 
+void reportRefusal(const char *source, int line, const char *picture, const char *format,
+                   va_list args) {
+    Shown where;
+    std::fprintf(stderr, "%s: %s:%d: %s: ", PROGRAM, showBytes(&where, source, std::strlen(source)),
+                 line, picture);
+    std::vfprintf(stderr, format, args);
+    std::fputs("; no line for this picture\n", stderr);
+}
+
 void reportFile(const char *path, const char *format, ...) {
     Shown where;
     std::fprintf(stderr, "%s: %s: ", PROGRAM, showBytes(&where, path, std::strlen(path)));

@@ -59,6 +59,9 @@ void reportPictureFault(const PictureLine *p, int line, bool named, const char *
     LIST_PRINTF(4, 5);
 // Refuses the picture (its fault has been reported).
 void refusePicture(PictureLine *p);
+// Reports a fault of the picture found on line `line`, with the picture's
+// name and that it gets no line, and refuses it.
+void refusePictureAt(PictureLine *p, int line, const char *format, ...) LIST_PRINTF(3, 4);
 // Adds the field `element` with its UTF-8 value (no NUL, CR or LF in it),
 // from template line `line`; reports and refuses the picture when the value
 // cannot be written exactly.

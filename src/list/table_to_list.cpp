@@ -211,7 +211,7 @@ void addCells(TemplateRun &run) {
             continue;
         }
         fields = true;
-        CsvRecord rec{row.line, {"", 0}, {name, std::strlen(name)}, cell, RECORD_OK};
+        CsvRecord rec{row.line, {"", 0}, {name, std::strlen(name)}, cell, RECORD_OK, {"", 0}};
         addField(run, rec);
     }
     if (emoji != 0 && fields) {
@@ -233,7 +233,7 @@ void handleRow(TemplateRun &run, const NameTable &names, TableCounts &counts) {
         counts.refused++;
         return;
     }
-    CsvRecord rec{row.line, name, {"", 0}, {"", 0}, RECORD_OK};
+    CsvRecord rec{row.line, name, {"", 0}, {"", 0}, RECORD_OK, {"", 0}};
     startPicture(run, rec);
     int other = otherRow(names, name, row.line);
     if (row.fault != RECORD_OK) {

@@ -1,7 +1,10 @@
 // template_to_list.cpp - emojitag-list TEMPLATE.csv: the groups of a
 // filled-in template become the lines of the emoji list. A group begins at a
 // record with a name; records with an empty first column belong to it, their
-// second column names the field and the rest is its value.
+// second column names the field and the third holds its value. A group that
+// names a field twice (a sorted template), a field before any picture and
+// text in a column after the value are refused: each would give a picture
+// what another one's rows hold.
 #include "list_modes.h"
 
 #include <cstdio>
@@ -36,6 +39,20 @@ char decoded[UTF8_VALUE_MAX + 1];
 char nameCp932[READER_LINE_MAX + 1];
 char elementName[RECORD_MAX + 1];
 PictureText pictureText;
+
+// The fields the open group has named so far, with their lines, to find one
+// named twice. More than a list line can fill: a field left empty costs
+// nothing.
+constexpr int GROUP_FIELDS_MAX = 4096;
+struct GroupFields {
+    char names[RECORD_MAX + GROUP_FIELDS_MAX];
+    size_t start[GROUP_FIELDS_MAX];
+    int line[GROUP_FIELDS_MAX];
+    size_t used;
+    int count;
+    bool repeated;  // a field named twice was reported: a sorted group says it once
+};
+GroupFields groupFields;
 
 size_t valueMax(const TemplateRun &run) {
     return run.encoding == FROM_UTF8 ? UTF8_VALUE_MAX : CP932_VALUE_MAX;
@@ -182,11 +199,12 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     Shown shown;
     if (!isElementName(element.bytes, element.length)) {
         if (element.length == 0) {
-            reportAt(run.source, rec.line, "a value without a field name");
+            reportPictureFault(&run.picture, rec.line, false, "a value without a field name");
         } else {
             showBytes(&shown, element.bytes, element.length);
-            reportAt(run.source, rec.line,
-                     "\"%s\": not a field name (letters, digits and _, not emoji)", shown.text);
+            reportPictureFault(&run.picture, rec.line, false,
+                               "\"%s\": not a field name (letters, digits and _, not emoji)",
+                               shown.text);
         }
         return refusePicture(&run.picture);
     }
@@ -235,6 +253,63 @@ const char *faultText(int fault) {
     }
 }
 
+// Keeps the field the record names in the open group; false, refused, when
+// the group named it before or cannot keep one more.
+bool keepFieldName(TemplateRun &run, const CsvRecord &rec) {
+    const char *name = rec.element.bytes;
+    size_t len = rec.element.length;
+    GroupFields &g = groupFields;
+    for (int i = 0; i < g.count; i++) {
+        if (std::strcmp(g.names + g.start[i], name) != 0) continue;
+        if (!g.repeated)
+            reportPictureFault(
+                &run.picture, rec.line, false,
+                "%s: the field is named twice in this picture's group (lines %d and %d)", name,
+                g.line[i], rec.line);
+        g.repeated = true;
+        refusePicture(&run.picture);
+        return false;
+    }
+    if (g.count == GROUP_FIELDS_MAX || g.used + len + 1 > sizeof g.names) {
+        reportPictureFault(&run.picture, rec.line, false, "%s: more than %d fields in one group",
+                           name, GROUP_FIELDS_MAX);
+        refusePicture(&run.picture);
+        return false;
+    }
+    g.start[g.count] = g.used;
+    g.line[g.count++] = rec.line;
+    std::memcpy(g.names + g.used, name, len + 1);
+    g.used += len + 1;
+    return true;
+}
+
+// A record that cannot be read as a field of the open group: its field,
+// when it names one, what is wrong, and the column after the value that
+// has text.
+void refuseFault(TemplateRun &run, const CsvRecord &rec) {
+    Shown field;
+    const char *sep = "";
+    field.text[0] = '\0';
+    if (isElementName(rec.element.bytes, rec.element.length)) {
+        showBytes(&field, rec.element.bytes, rec.element.length);
+        sep = ": ";
+    }
+    if (rec.fault != RECORD_EXTRA_COLUMN) {
+        reportPictureFault(&run.picture, rec.line, false, "%s%s%s", field.text, sep,
+                           faultText(rec.fault));
+        return refusePicture(&run.picture);
+    }
+    Shown cell;
+    if (!holdsNul(rec.extra) && decodeField(run, rec.extra)) {
+        showUtf8(&cell, decoded, std::strlen(decoded));
+    } else {
+        showBytes(&cell, rec.extra.bytes, rec.extra.length);
+    }
+    reportPictureFault(&run.picture, rec.line, false, "%s%s%s: \"%s\"", field.text, sep,
+                       faultText(rec.fault), cell.text);
+    refusePicture(&run.picture);
+}
+
 // A note row: a first cell that begins with the mark and names no picture,
 // and nothing else.
 bool isNoteRow(const CsvRecord &rec) {
@@ -250,15 +325,22 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
     if (rec.name.length > 0) {
         endGroup(run);
         startPicture(run, rec);
+        groupFields.used = 0;
+        groupFields.count = 0;
+        groupFields.repeated = false;
     } else if (!run.open) {
-        reportAt(run.source, rec.line, "a field before the first picture's name");
+        Shown field;
+        if (isElementName(rec.element.bytes, rec.element.length)) {
+            reportAt(run.source, rec.line, "%s: a field before the first picture's name",
+                     showBytes(&field, rec.element.bytes, rec.element.length));
+        } else {
+            reportAt(run.source, rec.line, "a field before the first picture's name");
+        }
         run.refused++;
         return;
     }
-    if (rec.fault != RECORD_OK) {
-        reportAt(run.source, rec.line, "%s", faultText(rec.fault));
-        return refusePicture(&run.picture);
-    }
+    if (rec.fault != RECORD_OK) return refuseFault(run, rec);
+    if (isElementName(rec.element.bytes, rec.element.length) && !keepFieldName(run, rec)) return;
     addField(run, rec);
 }
 
@@ -266,6 +348,8 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
 
 int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out) {
     TemplateRun run{source, encoding, out, false, {}, 0};
+    // A fault names the picture and says that it gets no line.
+    run.picture.namesPicture = true;
     CsvReader reader{in, 1};
     CsvRecord rec;
     while (readCsvRecord(&reader, &rec))
