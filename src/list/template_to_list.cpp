@@ -17,6 +17,8 @@
 #include "list_text.h"
 #include "platform_file.h"
 #include "show_text.h"
+#include "table_to_list.h"
+#include "template_run.h"
 #include "template_source.h"
 #include "text_cp932.h"
 #include "text_utf8.h"
@@ -34,15 +36,6 @@ char decoded[UTF8_VALUE_MAX + 1];
 char nameCp932[READER_LINE_MAX + 1];
 char elementName[RECORD_MAX + 1];
 PictureText pictureText;
-
-struct TemplateRun {
-    const char *source;  // the template's name, for messages
-    int encoding;        // FROM_UTF8 or FROM_CP932
-    FILE *out;
-    bool open;  // a picture's group is being read
-    PictureLine picture;
-    int refused;  // pictures refused, and lines that belong to none
-};
 
 size_t valueMax(const TemplateRun &run) {
     return run.encoding == FROM_UTF8 ? UTF8_VALUE_MAX : CP932_VALUE_MAX;
@@ -132,8 +125,8 @@ const char *listNameOf(const TemplateRun &run, const CsvRecord &rec, bool decode
     return name;
 }
 
-// Begins the group of the record's picture; a name no list line can carry
-// refuses it.
+}  // namespace
+
 void startPicture(TemplateRun &run, const CsvRecord &rec) {
     run.open = true;
     Shown shown;
@@ -166,19 +159,22 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
         // with no format's limits.
         beginPicture(&run.picture, &pictureText, run.source, rec.line, PICTURE_NONE, "",
                      shown.text);
-        reportAt(run.source, rec.line, "%s: %s", shown.text, problem);
+        reportPictureFault(&run.picture, rec.line, true, "%s", problem);
         return refusePicture(&run.picture);
     }
     const char *name = listNameOf(run, rec, decodedOk, shown.text);
     beginPicture(&run.picture, &pictureText, run.source, rec.line, type, name, shown.text);
 }
 
+namespace {
+
 void endGroup(TemplateRun &run) {
     if (run.open && endPicture(&run.picture, run.out) < 0) run.refused++;
     run.open = false;
 }
 
-// One field of the open group.
+}  // namespace
+
 void addField(TemplateRun &run, const CsvRecord &rec) {
     const CsvField &element = rec.element;
     const CsvField &value = rec.value;
@@ -196,6 +192,12 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     }
     std::memcpy(elementName, element.bytes, element.length + 1);
     if (value.length == 0) return;  // left empty
+    const char *utf8 = decodedValue(run, rec.line, elementName, value);
+    if (utf8 != nullptr)
+        addPictureField(&run.picture, rec.line, elementName, utf8, std::strlen(utf8));
+}
+
+const char *decodedValue(TemplateRun &run, int line, const char *column, const CsvField &value) {
     const char *problem = nullptr;
     char bytes[16];
     if (holdsNul(value)) {
@@ -203,18 +205,22 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     } else if (value.length > valueMax(run)) {
         problem = "the value is too long for a list line";
     } else if (!decodeField(run, value)) {
-        reportAt(run.source, rec.line, "%s: bytes that are not %s: %s", elementName,
-                 encodingName(run), badBytes(run, value, bytes, sizeof bytes));
-        return refusePicture(&run.picture);
+        reportPictureFault(&run.picture, line, false, "%s: bytes that are not %s: %s", column,
+                           encodingName(run), badBytes(run, value, bytes, sizeof bytes));
+        refusePicture(&run.picture);
+        return nullptr;
     } else if (std::strpbrk(decoded, "\r\n") != nullptr) {
         problem = "the value holds a line break";
     }
     if (problem != nullptr) {
-        reportAt(run.source, rec.line, "%s: %s", elementName, problem);
-        return refusePicture(&run.picture);
+        reportPictureFault(&run.picture, line, false, "%s: %s", column, problem);
+        refusePicture(&run.picture);
+        return nullptr;
     }
-    addPictureField(&run.picture, rec.line, elementName, decoded, std::strlen(decoded));
+    return decoded;
 }
+
+namespace {
 
 const char *faultText(int fault) {
     switch (fault) {
@@ -282,7 +288,10 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
         std::fclose(in);
         return EXIT_PROBLEM;
     }
-    int refused = listTemplateRecords(in, path, encoding, out.stream);
+    // A table (a header row, one row per picture) or the seven-row template.
+    int refused = startsTable(in)
+                      ? listTableRows(in, path, encoding, out.stream, outPath != nullptr)
+                      : listTemplateRecords(in, path, encoding, out.stream);
     bool readOk = !std::ferror(in);
     if (!readOk) reportReadError(path);
     std::fclose(in);
