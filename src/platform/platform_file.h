@@ -138,8 +138,9 @@ struct SafeFile {
 // Flags of beginSafeFile.
 constexpr int SAFE_BINARY = 0;
 constexpr int SAFE_TEXT = 1;  // text mode: lines end as the platform's text files do
-// Open for reading too: a scratch file that the program reads back through
-// `stream` (after a seek) and then abandons; never reopened by name.
+// Open for reading too: a file that the program reads back through `stream`
+// (after a seek; a scratch file, or an output compared before it is
+// completed or abandoned); never reopened by name.
 constexpr int SAFE_READ_BACK = 2;
 
 // Begins a new file for `path`: created by the program itself (exclusively,
