@@ -37,13 +37,17 @@ const char STYLE[] =
     ".problems summary,.passed summary{cursor:pointer;font-weight:600}"
     ".problems ol,.passed ol{margin:6px 0;padding-left:3em;columns:24em}"
     ".passed{margin:4px 0}"
-    "main{display:grid;grid-template-columns:repeat(auto-fill,minmax(340px,1fr));gap:10px}"
-    ".card{display:flex;gap:10px;padding:8px;background:#fff;border:1px solid #cfd3da;"
+    // The cards flow in rows of a wrapping flex box: laid out again when the
+    // filter hides or shows cards, it costs a fraction of what a grid does.
+    "main{display:flex;flex-wrap:wrap;gap:10px}"
+    ".card{box-sizing:border-box;flex:0 1 "
+    "340px;max-width:100%;display:flex;gap:10px;padding:8px;background:#fff;border:1px solid "
+    "#cfd3da;"
     "border-left:5px solid #7cb87b;border-radius:6px;content-visibility:auto;"
     "contain-intrinsic-size:auto 146px}"
     ".card.none{border-left-color:#e0a800;background:#fffbea}"
     ".card.bad{border-left-color:#d33;background:#fff3f3}"
-    "@media (min-width:760px){.card.wide{grid-column:span 2}}"
+    "@media (min-width:760px){.card.wide{flex-basis:690px}}"
     ".card:target{outline:3px solid #3b82f6}"
     ".card.out{display:none}"
     "#count{margin-left:8px;color:#667}"
@@ -73,33 +77,37 @@ const char STYLE[] =
     ".cmp{display:grid;grid-template-columns:1fr 1fr;gap:10px}"
     "h3{margin:0 0 2px;font-size:11px;font-weight:600;text-transform:uppercase;color:#667}"
     ".warn{color:#b22;font-family:system-ui,sans-serif}";
-const char STYLE_HASH[] = "N3dttlN6FWDteYFeyLR84rcvlBCD7/ozZCBaPBGZ1G4=";
+const char STYLE_HASH[] = "VtcoS7iwCQgnuF4AcqKEniUd+eK0NNmXCP4aRTFFt6U=";
 
 // The filter box and its count: hidden unless this runs, then the cards
 // whose names and values do not hold what is typed are hidden. Both sides
 // are folded alike: width (NFKC: half-width katakana and their voiced marks
 // to full-width, full-width ASCII to ASCII), letter case, and katakana to
 // hiragana, so that ネコ, ﾈｺ and ねこ find each other. Each card's folded text
-// is made once, when the box is first used; a keystroke then only compares
-// strings and moves a class on the cards whose state changes.
-// SCRIPT_HASH is its SHA-256 (base64).
+// is made once, when the box is first used. A keystroke compares the texts,
+// shows the count, and moves a class on the cards whose state changes, from
+// the top, 300 of them at a time, so that the page answers at once and the
+// next keystroke stops what is left of the last.
 const char SCRIPT[] =
     "const f=document.getElementById(\"filter\"),n=document.getElementById(\"count\");"
     "f.hidden=n.hidden=false;"
     "const fold=s=>s.normalize(\"NFKC\").toLowerCase()"
     ".replace(/[\\u30a1-\\u30f6\\u30fd\\u30fe]/g,c=>String.fromCharCode(c.charCodeAt(0)-96));"
-    "let cards=null,texts,shown;"
+    "let cards=null,texts,shown,run=0;"
     "const index=()=>{if(cards)return;cards=[...document.querySelectorAll(\"main>.card\")];"
     "texts=cards.map(c=>fold([...c.querySelectorAll(\"h2,.file,td,pre\")]"
     ".map(e=>e.textContent).join(\"\\n\")));shown=cards.map(()=>true)};"
     "const filter=()=>{index();const q=fold(f.value.trim());let m=0;"
-    "for(let i=0;i<cards.length;i++){const s=q===\"\"||texts[i].includes(q);m+=s;"
-    "if(s!==shown[i]){shown[i]=s;cards[i].classList.toggle(\"out\",!s)}}"
-    "n.textContent=m+\" / \"+cards.length};"
+    "const hit=texts.map(t=>{const s=q===\"\"||t.includes(q);m+=s;return s});"
+    "n.textContent=m+\" / \"+cards.length;const me=++run;let i=0;"
+    "const step=()=>{if(me!==run)return;"
+    "for(let moved=0;i<cards.length&&moved<300;i++)if(hit[i]!==shown[i]){"
+    "shown[i]=hit[i];cards[i].classList.toggle(\"out\",!hit[i]);moved++}"
+    "if(i<cards.length)setTimeout(step)};step()};"
     "f.onfocus=index;f.oninput=filter;"
-    "document.addEventListener(\"DOMContentLoaded\",()=>{"
-    "const t=document.querySelectorAll(\"main>.card\").length;n.textContent=t+\" / \"+t});";
-const char SCRIPT_HASH[] = "JLQcWHFEKdr1wL+yw6ghbYOTh45ineRbBEIQyOdokJM=";
+    "document.addEventListener(\"DOMContentLoaded\",()=>{if(!cards){"
+    "const t=document.querySelectorAll(\"main>.card\").length;n.textContent=t+\" / \"+t}});";
+const char SCRIPT_HASH[] = "XLyX5gPeBwkmxmI+SXQRagrguXVu65VBo7qoPTZYjcY=";
 
 // What the card of a picture says about its text (readEmojiText's results).
 const char *pictureFlag(int textResult, int imgType) {
