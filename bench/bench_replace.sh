@@ -42,7 +42,9 @@ if [ -s err ]; then
     exit 1
 fi
 
-rotate "$rounds" times replace floor
+# A new text before each round (untimed), so that every picture is replaced.
+retext() { flip_texts tool; }
+ROTATE_PREPARE=retext rotate "$rounds" times replace floor
 tReplace=$(median_ms 1 times)
 tFloor=$(median_ms 2 times)
 rReplace=$(ratio "$tReplace" "$tFloor")

@@ -34,7 +34,12 @@ plain() { "$tool" plain.csv; }
 floor() { "$floor" plain.csv; }
 replace() { "$tool" -o rep.csv; }
 copy() { cp -r rep copy; }
-clean() { rm -rf copy; }
+# Before each round (untimed): the copy goes, and a new text for "-o", so
+# that every picture is replaced.
+clean() {
+    rm -rf copy
+    flip_texts rep
+}
 
 # Warm up; every picture must go through without a message.
 plain 2> err

@@ -61,3 +61,15 @@ picture_sets() {
         done
     done
 }
+
+# flip_texts SET...: puts in each SET.csv the other of two texts of the same
+# length, so that the next "-o" over SET rewrites every picture (one that
+# already holds its line's text is left as it is) and the sizes stay.
+flip_texts() {
+    for _set in "$@"; do
+        _from=abc _to=xyz
+        grep -q '<yomi>xyz</yomi>' "$_set.csv" && _from=xyz _to=abc
+        sed "s|<yomi>$_from</yomi>|<yomi>$_to</yomi>|" "$_set.csv" > "$_set.csv.new"
+        mv "$_set.csv.new" "$_set.csv"
+    done
+}

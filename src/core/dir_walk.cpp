@@ -56,7 +56,7 @@ bool readSorted(DirWalk *w, PlatformDir *d, WalkLevel *level) {
         if (isDotOrDotDot(name)) continue;
         int kind = ENTRY_OTHER;
         if (currentEntryKind(d, &kind) != 0) kind = WALK_KIND_UNKNOWN;
-        WalkName entry{0, 0, kind};
+        WalkName entry{0, 0, kind, currentEntryNameExact(d)};
         if (!reserveRoom(&w->order, &w->orderCapacity, w->orderLen + 1) ||
             !storeName(w, name, cp932, &entry))
             return false;
@@ -104,26 +104,29 @@ int enterDirectory(DirWalk *w, size_t depth, size_t pathLen, bool sorted) {
     return -1;
 }
 
-// The next entry of level `at`, or false when there is none left. In
-// platform order the kind is read later, once the entry has its path.
-bool nextEntry(DirWalk *w, size_t at, const char **name, int *kind) {
+// The next entry of level `at` (its name, and the kind and exactness of
+// the name), or false when there is none left. In platform order the kind
+// is read later, once the entry has its path.
+bool nextEntry(DirWalk *w, size_t at, const char **name, WalkName *found) {
     WalkLevel &level = w->levels[at];
     if (level.dir != nullptr) {
         *name = readDirectory(level.dir);
-        *kind = ENTRY_OTHER;
-        return *name != nullptr;
+        if (*name == nullptr) return false;
+        *found = WalkName{0, 0, ENTRY_OTHER, currentEntryNameExact(level.dir)};
+        return true;
     }
     if (level.next == level.end) return false;
-    const WalkName &entry = w->order[level.next++];
-    *name = w->names + entry.name;
-    *kind = entry.kind;
+    *found = w->order[level.next++];
+    *name = w->names + found->name;
     return true;
 }
 
 // Hands entry `name` of the innermost level to the rules; a subdirectory to
 // be walked becomes the new innermost level (*depth grows). Returns the
 // entry's result.
-int handleEntry(DirWalk *w, size_t *depth, const char *name, int kind, const WalkRules &rules) {
+int handleEntry(DirWalk *w, size_t *depth, const char *name, const WalkName &found,
+                const WalkRules &rules) {
+    int kind = found.kind;
     // Entering a subdirectory may move the levels: nothing refers to them
     // past that point.
     const WalkLevel &here = w->levels[*depth - 1];
@@ -133,7 +136,7 @@ int handleEntry(DirWalk *w, size_t *depth, const char *name, int kind, const Wal
     size_t len = pathLen + 1 + nameLen;
     if (len >= WALK_PATH_SIZE) {
         w->path[pathLen] = '\0';
-        return rules.onEntry(rules.user, WalkEntry{w->path, name, WALK_TOO_LONG});
+        return rules.onEntry(rules.user, WalkEntry{w->path, name, WALK_TOO_LONG, found.nameExact});
     }
     w->path[pathLen] = '/';
     std::memcpy(w->path + pathLen + 1, name, nameLen + 1);
@@ -142,7 +145,7 @@ int handleEntry(DirWalk *w, size_t *depth, const char *name, int kind, const Wal
         // Read like any other entry, so that its status leaves its result.
         if (isDotOrDotDot(name)) return kind == WALK_KIND_UNKNOWN ? -1 : 0;
     }
-    int result = rules.onEntry(rules.user, WalkEntry{w->path, name, kind});
+    int result = rules.onEntry(rules.user, WalkEntry{w->path, name, kind, found.nameExact});
     if (result != WALK_ENTER) return result;
     if (kind != ENTRY_DIR) return 0;
     // A directory's result is set when its walk ends.
@@ -177,9 +180,9 @@ int walkDirTree(DirWalk *w, const char *top, const WalkRules &rules) {
     while (depth > 0) {
         size_t at = depth - 1;
         const char *name;
-        int kind;
-        if (nextEntry(w, at, &name, &kind)) {
-            int entryResult = handleEntry(w, &depth, name, kind, rules);
+        WalkName found;
+        if (nextEntry(w, at, &name, &found)) {
+            int entryResult = handleEntry(w, &depth, name, found, rules);
             w->levels[at].result = entryResult;
             continue;
         }

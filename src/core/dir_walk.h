@@ -26,6 +26,9 @@ struct WalkEntry {
     const char *path;  // the directory's path, "/" and the name
     const char *name;
     int kind;  // ENTRY_FILE, ENTRY_DIR, ENTRY_OTHER, WALK_KIND_UNKNOWN, WALK_TOO_LONG
+    // The name is the entry's own; false where the system's name has no
+    // exact narrow form (platform_dir.h), so the path leads to no file.
+    bool nameExact;
 };
 
 // A caller's rules for one walk.
@@ -53,6 +56,7 @@ struct WalkName {
     size_t name;
     size_t key;
     int kind;
+    bool nameExact;
 };
 
 // One directory on the way from the top of the walk to the one being read.

@@ -60,7 +60,7 @@ bool passSubBlocks(GifReader &r, FILE *to) {
     for (;;) {
         size_t from = b.pos;
         bool ended = false;
-        while (b.pos < b.end) {
+        while (b.pos < b.end && !mappedStepDone(b, from, b.pos)) {
             size_t n = b.buf[b.pos];
             if (n == GIF_BLOCK_TERMINATOR) {
                 b.pos++;
@@ -72,6 +72,7 @@ bool passSubBlocks(GifReader &r, FILE *to) {
         }
         if (b.pos > from) forwardRunUnchecked(b, to, from, b.pos - from);
         if (ended) return true;
+        if (b.pos < b.end && mappedStepDone(b, from, b.pos)) continue;
         int n = pullGifSubBlock(r, to);
         if (n <= 0) return n == 0;
     }

@@ -138,8 +138,11 @@ bool passEntropy(JpgReader &r, FILE *to) {
         BlockInput &b = r.input;
         if (b.pos == b.end && !fillBlockInput(b)) return false;
         const unsigned char *start = b.buf + b.pos;
-        const unsigned char *ff = findRunEnd(start, b.buf + b.end);
-        size_t run = static_cast<size_t>((ff ? ff : b.buf + b.end) - start);
+        // A mapped input is scanned a step at a time; a 0xFF in the step's
+        // last byte is taken as at a buffer's end.
+        size_t stop = b.mapped && b.end - b.pos > MAPPED_STEP ? b.pos + MAPPED_STEP : b.end;
+        const unsigned char *ff = findRunEnd(start, b.buf + stop);
+        size_t run = static_cast<size_t>((ff ? ff : b.buf + stop) - start);
         if (run > 0 && !forwardRunChecked(b, to, b.pos, run)) return false;
         b.pos += run;
         if (ff) {

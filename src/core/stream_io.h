@@ -120,6 +120,15 @@ inline bool takeBytes(BlockInput &b, unsigned char *dest, size_t n) {
 // Runs this long of a mapped input are moved by the system; a shorter one
 // costs less written from the mapping.
 constexpr size_t SYSTEM_MOVE_MIN = 64 * 1024;
+// A walk over a mapped input passes its runs on at least this often, and
+// the pages behind them are given back: the memory held stays this small
+// however long a run of image data is.
+constexpr size_t MAPPED_STEP = 1024 * 1024;
+
+// Whether a walk at `pos` that began a run at `from` has gone a step.
+inline bool mappedStepDone(const BlockInput &b, size_t from, size_t pos) {
+    return b.mapped && pos - from >= MAPPED_STEP;
+}
 
 // Of a mapped input, how much of a long run at `from` the system has moved
 // to `to`; 0 for any other run.
@@ -135,13 +144,16 @@ inline size_t moveRun(const BlockInput &b, FILE *to, size_t from, size_t n) {
 inline bool forwardRunChecked(const BlockInput &b, FILE *to, size_t from, size_t n) {
     if (to == nullptr) return true;
     size_t moved = moveRun(b, to, from, n);
-    return moved == n || writeChecked(to, b.buf + from + moved, n - moved);
+    bool ok = moved == n || writeChecked(to, b.buf + from + moved, n - moved);
+    if (b.mapped) releaseInputBytes(b.in, from + n);
+    return ok;
 }
 
 inline void forwardRunUnchecked(const BlockInput &b, FILE *to, size_t from, size_t n) {
     if (to == nullptr) return;
     size_t moved = moveRun(b, to, from, n);
     if (moved < n) writeUnchecked(to, b.buf + from + moved, n - moved);
+    if (b.mapped) releaseInputBytes(b.in, from + n);
 }
 
 // Copies what is left to `out` as it is, every write tested: first what the

@@ -195,20 +195,61 @@ static FILE *openOutput(const char *src, int dir, FILE *in, const FileInfo &info
     const char *name = src + directoryPartLength(src);
     if (doOverWritefile) {
         SafeFile *sf = &batch.waiting[batch.waitingCount].file;
-        return beginSafeFileIn(sf, &batch.dirs[dir], name, SAFE_BINARY, in, &info) == 0 ? sf->stream
-                                                                                        : nullptr;
+        int flags = SAFE_BINARY | SAFE_READ_BACK;  // read back to compare with the input
+        return beginSafeFileIn(sf, &batch.dirs[dir], name, flags, in, &info) == 0 ? sf->stream
+                                                                                  : nullptr;
     }
     buildOutName(name);
     avoided[0] = info.id;
     return openOutputFileIn(&batch.dirs[dir], outfname, in, &info, avoided, 1 + listAvoided);
 }
 
+// Whether the finished output of "-o" holds exactly the input's bytes: the
+// same size first, then both read from the start and compared block by
+// block (the input from its mapping when it is mapped). Anything that cannot
+// be read or examined counts as a difference, so that the input is replaced
+// as ever. The output's stream is left at its end.
+static bool outputMatchesInput(FILE *in, FILE *out, unsigned long long size) {
+    FileInfo written;
+    if (std::fflush(out) != 0 || std::ferror(out) || streamFileInfo(out, &written) != 0 ||
+        written.size != size || std::fseek(out, 0, SEEK_SET) != 0)
+        return false;
+    const unsigned char *mapped = nullptr;
+    size_t mappedSize = 0;
+    bool fromMap = mappedInput(in, &mapped, &mappedSize) && mappedSize == size;
+    if (!fromMap && std::fseek(in, 0, SEEK_SET) != 0) return false;
+    // The scratch of the finished rewrite holds the two blocks.
+    constexpr size_t BLOCK = sizeof work.field;
+    static_assert(sizeof work.input >= BLOCK, "the input's block fits the scratch");
+    unsigned long long done = 0;
+    bool same = true;
+    while (same) {
+        size_t n = std::fread(work.field, 1, BLOCK, out);
+        if (n == 0) break;
+        const unsigned char *from = work.input;
+        if (fromMap)
+            from = done + n <= size ? mapped + done : nullptr;
+        else if (std::fread(work.input, 1, n, in) != n)
+            from = nullptr;
+        same = from != nullptr && std::memcmp(work.field, from, n) == 0;
+        done += n;
+    }
+    same = same && done == size && !std::ferror(out) && (fromMap || !std::ferror(in));
+    if (std::fseek(out, 0, SEEK_END) != 0) same = false;
+    return same;
+}
+
 // The finished output waits in the batch to take the input's place in one
 // rename: at no moment is the input's name missing. After any fault the new
-// file goes and the input stays as it was.
+// file goes and the input stays as it was. An output that holds the input's
+// bytes goes too: the input stays, untouched, and nothing is reported.
 static void finishReplacement(const char *path, int dir, const FileInfo &info, int fault,
-                              const ImageFormat &format) {
+                              bool unchanged, const ImageFormat &format) {
     WaitingReplacement &w = batch.waiting[batch.waitingCount];
+    if (fault == 0 && unchanged) {
+        abandonSafeFile(&w.file);
+        return;
+    }
     if (fault != 0) {
         bool writeFailed = std::ferror(w.file.stream) != 0;
         abandonSafeFile(&w.file);
@@ -291,10 +332,12 @@ int openImgFile(const char *path, const char *text, int imgType) {
     int fault = format->rewrite(in, out, call) == REWRITE_DONE ? 0 : -1;
     doWriteEmoji = call.written ? 1 : 0;
     reportNotes(call.notes);
+    // With "-o", a picture that would come out as it is stays as it is.
+    bool unchanged = doOverWritefile && fault == 0 && outputMatchesInput(in, out, info.size);
     if (mapped && !unmapInput(in)) fault = -1;
     std::fclose(in);
     if (doOverWritefile)
-        finishReplacement(path, dir, info, fault, *format);
+        finishReplacement(path, dir, info, fault, unchanged, *format);
     else
         finishOutput(path, out, fault, *format);
     return 0;

@@ -56,9 +56,11 @@ int takeEntry(void *user, const WalkEntry &e) {
     } else if (e.kind != ENTRY_DIR) {
         return 0;
     }
-    // A path no list line can carry: an image is not listed; a directory is
-    // reported once and not walked, as its name is in the path of all it holds.
-    if (!canListName(e.path, std::strlen(e.path))) {
+    // A path no list line can carry, or a name that leads to no file (one
+    // with no exact form in the system's narrow character set): an image is
+    // not listed; a directory is reported once and not walked, as its name
+    // is in the path of all it holds.
+    if (!e.nameExact || !canListName(e.path, std::strlen(e.path))) {
         reportUnlistable(e.path);
         return -1;
     }

@@ -1,7 +1,9 @@
 // check_mode.cpp - --check: reads an emoji list as emojitag does and compares
 // the text each named image carries with the whole text of its line; with
 // them, what the list check finds in the line itself. Every line and what
-// it comes to goes to the run's output.
+// it comes to goes to the run's output. With --remove-checked, the -out
+// file of a line found to carry the line's whole text is removed, and only
+// while it is still the file that was read.
 #include <cerrno>
 #include <cstring>
 
@@ -67,13 +69,33 @@ LineResult checkLine(EmojiText &image, ListReader &reader, bool outFiles, LineFi
     return r;
 }
 
+// Whether the line's file has just been read and found to carry the line's
+// whole text, with nothing else found in the line.
+bool provenLine(const LineResult &r) {
+    return r.imgType != PICTURE_NONE && r.textResult == TEXT_FOUND && r.finding == nullptr &&
+           r.findings->count == 0;
+}
+
+// Removes the checked copy at `path`, read as the file `checked`; false
+// (reported) when it stays.
+bool removeCopy(ExtractRun &run, const char *path, const FileIdentity &checked) {
+    int result = removeCheckedFile(path, &checked);
+    if (result == REMOVE_DONE) return true;
+    char reason[160];
+    std::snprintf(reason, sizeof reason, "not removed: %s",
+                  result == REMOVE_NOT_SAME ? "not the file checked" : std::strerror(errno));
+    report(run, path, reason);
+    return false;
+}
+
 }  // namespace
 
-int checkList(ExtractRun &run, const char *listPath, bool outFiles, const ExtractOutput &out) {
+int checkList(ExtractRun &run, const char *listPath, bool outFiles, bool removeChecked,
+              const ExtractOutput &out) {
     FileIdentity id;
     FILE *fp = openListFile(listPath, &id);  // the reader prints why not
     if (fp == nullptr) return -1;
-    int found = 0;
+    int found = 0, removed = 0, kept = 0;
     ListReader reader;
     startListRead(&reader, fp, listBuffersOf(&space));
     while (readListLine(&reader) > 0) {
@@ -81,6 +103,12 @@ int checkList(ExtractRun &run, const char *listPath, bool outFiles, const Extrac
         LineResult r = checkLine(run.text, reader, outFiles, findings);
         if (findings.count > 0) found++;
         out.line(out.user, reader.line, r);
+        if (removeChecked && provenLine(r)) {
+            if (removeCopy(run, r.path, run.text.from))
+                removed++;
+            else
+                kept++;
+        }
     }
     // The lines before a read error are checked, the list is not.
     bool readOk = !std::ferror(fp);
@@ -90,5 +118,8 @@ int checkList(ExtractRun &run, const char *listPath, bool outFiles, const Extrac
         report(run, listPath, reason);
     }
     std::fclose(fp);
-    return readOk && found == 0 ? EXIT_OK : EXIT_PROBLEM;
+    if (removeChecked)
+        std::fprintf(stderr, "emojitag-extract: removed %d checked %s\n", removed,
+                     removed == 1 ? "copy" : "copies");
+    return readOk && found == 0 && kept == 0 ? EXIT_OK : EXIT_PROBLEM;
 }

@@ -21,6 +21,7 @@
 struct EmojiText {
     char bytes[EMOJI_TEXT_MAX + 1];
     size_t len;
+    FileIdentity from;  // the file opened for it ({0, 0} when none opened)
 };
 
 // What one run carries from one image and one PATH to the next.
@@ -59,10 +60,15 @@ const char *malformedReport(const ImageFormat &format);
 // Names are shown with every control byte as '?', so that a report stays
 // one line and sends nothing to the terminal.
 void report(ExtractRun &run, const char *path, const char *reason);
+// The same line for what the user should know but is no problem: not counted.
+void note(ExtractRun &run, const char *path, const char *reason);
 
 // "-o LIST.csv": why the name cannot take a list (it does not end in ".csv",
 // or it names a GIF or JPEG file), as the start of a usage error, or null.
 const char *listNameProblem(const char *path);
+// The image's name as its list line writes it (in CP932 with `cp932Names`),
+// or null (reported) when no list line can carry it.
+const char *listLineName(ExtractRun &run, const char *path, bool cp932Names);
 // Writes the list line of the image at `path` (of type `imgType`) whose text
 // is in run.text to `out`, or reports why it cannot. With `cp932Names` the
 // path is written in CP932.
@@ -88,8 +94,9 @@ struct LineResult {
     const LineFindings *findings;
 };
 
-// Where a run's results go: list lines (list_file.cpp) or the cards of a
-// contact sheet (html_sheet.cpp), chosen once for the run. `user` is the
+// Where a run's results go: list lines (list_file.cpp), the cards of a
+// contact sheet (html_sheet.cpp) or the rows of a table (table_output.cpp),
+// chosen once for the run. `user` is the
 // output's own state, handed to each call.
 struct ExtractOutput {
     void *user;
@@ -120,12 +127,20 @@ bool beginLineOutput(ExtractOutput &out, ExtractRun &run, const char *listPath, 
 bool beginSheetOutput(ExtractOutput &out, ExtractRun &run, const char *sheetPath,
                       char *const *paths, int pathCount, const char *checkListPath, bool outFiles);
 
+// The table output: one row per picture listed, to the file `tablePath`
+// (standard output for null), UTF-8 with its mark, or CP932 with `cp932`.
+// False (reported) when the table cannot be written.
+bool beginTableOutput(ExtractOutput &out, ExtractRun &run, const char *tablePath, bool cp932);
+
 // Lists the image or the directory tree named by a command-line PATH to `out`.
 void listPath(ExtractRun &run, const ExtractOutput &out, const char *path);
 
 // --check: compares each line of the list with its image (its -out file with
-// `outFiles`) and gives each line to `out`. Returns the exit status, or -1
-// when the list cannot be read (the reader has said why).
-int checkList(ExtractRun &run, const char *listPath, bool outFiles, const ExtractOutput &out);
+// `outFiles`) and gives each line to `out`; with `removeChecked`, removes
+// each -out file just found to carry its line's text, and says how many.
+// Returns the exit status, or -1 when the list cannot be read (the reader
+// has said why).
+int checkList(ExtractRun &run, const char *listPath, bool outFiles, bool removeChecked,
+              const ExtractOutput &out);
 
 #endif

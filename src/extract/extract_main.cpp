@@ -10,8 +10,9 @@ namespace {
 
 const char USAGE[] =
     "usage: emojitag-extract [--raw-names] [-o LIST.csv] PATH...\n"
-    "       emojitag-extract --check LIST.csv [--out]\n"
+    "       emojitag-extract --check LIST.csv [--out [--remove-checked]]\n"
     "       emojitag-extract --html SHEET.html PATH... | --check LIST.csv [--out]\n"
+    "       emojitag-extract --table [--cp932] [-o SET.csv] PATH...\n"
     "       emojitag-extract --help | --version\n";
 
 const char HELP[] =
@@ -22,8 +23,13 @@ const char HELP[] =
     "  --raw-names      write the paths as the file system has them, not in CP932\n"
     "  --check LIST.csv compare each image named in the list with its text\n"
     "  --out            with --check, look at each image's NAME-out.EXT\n"
+    "  --remove-checked with --check --out, remove each NAME-out.EXT found to\n"
+    "                   carry its line's text\n"
     "  --html SHEET.html\n"
     "                   write a page of the pictures and their texts instead\n"
+    "  --table          write a table for a spreadsheet instead: a row per picture,\n"
+    "                   a column per field (UTF-8 with a byte-order mark)\n"
+    "  --cp932          with --table, write the table in CP932\n"
     "  --help           show this help\n"
     "  --version        show the version\n";
 
@@ -31,7 +37,10 @@ struct Options {
     const char *checkList = nullptr;  // --check LIST.csv
     const char *outList = nullptr;    // -o LIST.csv
     const char *sheet = nullptr;      // --html SHEET.html
+    bool table = false;               // --table
+    bool tableCp932 = false;          // --cp932
     bool outFiles = false;            // --out
+    bool removeChecked = false;       // --remove-checked
     bool cp932Names = true;           // false with --raw-names
     bool namesGiven = false;          // --raw-names or --cp932-names
     int pathCount = 0;                // PATHs, gathered at the front of argv
@@ -76,17 +85,25 @@ int parseOptions(int argc, char **argv, Options &opt) {
         {"--raw-names", false, nullptr, nullptr, takeNames},
         {"--cp932-names", false, nullptr, nullptr, takeNames},
         {"--out", false, nullptr, &opt.outFiles, nullptr},
+        {"--remove-checked", false, nullptr, &opt.removeChecked, nullptr},
         {"-o", true, &opt.outList, nullptr, nullptr},
         {"--check", true, &opt.checkList, nullptr, nullptr},
         {"--html", true, &opt.sheet, nullptr, nullptr},
+        {"--table", false, nullptr, &opt.table, nullptr},
+        {"--cp932", false, nullptr, &opt.tableCp932, nullptr},
     };
     CompanionCli cli{
         options,   sizeof options / sizeof options[0],   &opt,       USAGE,
         printHelp, "emojitag-extract " EMOJITAG_VERSION, usageError, " needs a file name"};
     int status = readCompanionOptions(cli, argc, argv, &opt.pathCount);
     if (status >= 0) return status;
+    if (opt.table && (opt.checkList || opt.sheet || opt.namesGiven))
+        return usageError("--table takes no --check, --html, --raw-names or --cp932-names", "");
+    if (opt.tableCp932 && !opt.table) return usageError("--cp932 needs --table", "");
     if (opt.sheet != nullptr && (!endsInHtml(opt.sheet) || opt.outList || opt.namesGiven))
         return usageError("--html needs a name ending in .html, and no -o or --raw-names", "");
+    if (opt.removeChecked && (opt.checkList == nullptr || !opt.outFiles || opt.sheet != nullptr))
+        return usageError("--remove-checked needs --check LIST.csv --out, and no --html", "");
     if (opt.checkList != nullptr) {
         if (opt.pathCount > 0 || opt.outList != nullptr || opt.namesGiven)
             return usageError("--check takes no PATH, -o or --raw-names", "");
@@ -99,8 +116,10 @@ int parseOptions(int argc, char **argv, Options &opt) {
     return listProblem ? usageError(listProblem, opt.outList) : -1;
 }
 
-// The run's output: the contact sheet, or list lines (a check's findings).
+// The run's output: the contact sheet, the table, or list lines (a check's
+// findings).
 bool beginOutput(ExtractOutput &out, ExtractRun &run, char *const *paths, const Options &opt) {
+    if (opt.table) return beginTableOutput(out, run, opt.outList, opt.tableCp932);
     if (opt.sheet != nullptr)
         return beginSheetOutput(out, run, opt.sheet, paths, opt.pathCount, opt.checkList,
                                 opt.outFiles);
@@ -117,7 +136,7 @@ int main(int argc, char **argv) {
     ExtractOutput out;
     if (!beginOutput(out, run, argv, opt)) return EXIT_PROBLEM;
     if (opt.checkList != nullptr) {
-        status = checkList(run, opt.checkList, opt.outFiles, out);
+        status = checkList(run, opt.checkList, opt.outFiles, opt.removeChecked, out);
     } else {
         for (int i = 0; i < opt.pathCount; i++)
             listPath(run, out, argv[i]);

@@ -18,12 +18,14 @@ char streamBuf[STREAM_BUF_SIZE];
 // The scratch of every finder and size reader the program runs, one at a time.
 ImageWork work;
 
-// The open image, or null. A FIFO or device, which is no image (it could
-// wait or never end), opens but is never read: `regular` is false.
-FILE *openImage(const char *path, bool &regular) {
+// The open image, or null; its identity in *id. A FIFO or device, which is
+// no image (it could wait or never end), opens but is never read: `regular`
+// is false.
+FILE *openImage(const char *path, bool &regular, FileIdentity *id = nullptr) {
     FileInfo info;
     FILE *in = openInputFile(path, &info);  // a directory does not open
     regular = in != nullptr && info.kind == ENTRY_FILE;
+    if (in != nullptr && id != nullptr) *id = info.id;
     // Buffered for every reader: an unbuffered stream of the platform's own
     // may be read a byte per call, however large the block asked.
     if (in != nullptr) std::setvbuf(in, streamBuf, _IOFBF, sizeof streamBuf);
@@ -54,9 +56,10 @@ int findEmojiText(FILE *in, const ImageFormat &format, EmojiText &text) {
 int readEmojiText(EmojiText &text, const char *path, int imgType, PictureSize *size) {
     text.len = 0;
     text.bytes[0] = '\0';
+    text.from = FileIdentity{0, 0};
     if (size != nullptr) *size = PictureSize{0, 0};
     bool regular;
-    FILE *in = openImage(path, regular);
+    FILE *in = openImage(path, regular, &text.from);
     if (in == nullptr) return TEXT_CANNOT_OPEN;
     const ImageFormat *format = imageFormatOfType(imgType);
     int result = TEXT_MALFORMED;

@@ -34,11 +34,12 @@ bool readsBackAs(const char *cp932, const char *utf8) {
     return std::strcmp(readBack, utf8) == 0;
 }
 
-// The name as it goes into the list, or null (reported) when no list line
-// can carry it. A name that is not UTF-8 is in the local code page
+}  // namespace
+
+// A name that is not UTF-8 is in the local code page
 // already (CP932 on Japanese Windows, or unpacked from a Windows archive) and
 // goes in as the file system has it.
-const char *listName(ExtractRun &run, const char *path, bool cp932Names) {
+const char *listLineName(ExtractRun &run, const char *path, bool cp932Names) {
     const char *name = path;
     size_t len = std::strlen(path);
     if (cp932Names && hasHighBytes(path, len) && isUtf8(path, len)) {
@@ -61,10 +62,8 @@ const char *listName(ExtractRun &run, const char *path, bool cp932Names) {
     return name;
 }
 
-}  // namespace
-
 void writeListLine(ExtractRun &run, FILE *out, const char *path, int imgType, bool cp932Names) {
-    const char *name = listName(run, path, cp932Names);
+    const char *name = listLineName(run, path, cp932Names);
     const EmojiText &text = run.text;
     if (name == nullptr) return;
     if (std::strlen(text.bytes) != text.len) return report(run, path, "text holds a zero byte");

@@ -15,6 +15,18 @@ char message[8192];
 // sheet keeps them as the labels of its counts.
 char malformed[IMAGE_FORMAT_COUNT][48];
 
+void writeReport(const char *path, const char *reason) {
+    int len = std::snprintf(message, sizeof message, "%s%s: %s\n", PREFIX, path, reason);
+    if (len < 0 || static_cast<size_t>(len) >= sizeof message) {
+        std::fputs(PREFIX, stderr);
+        putShownName(stderr, path);
+        std::fprintf(stderr, ": %s\n", reason);
+        return;
+    }
+    showNameBytes(message + sizeof PREFIX - 1, std::strlen(path));
+    std::fwrite(message, 1, static_cast<size_t>(len), stderr);
+}
+
 }  // namespace
 
 const char *malformedReport(const ImageFormat &format) {
@@ -25,13 +37,9 @@ const char *malformedReport(const ImageFormat &format) {
 
 void report(ExtractRun &run, const char *path, const char *reason) {
     run.problems++;
-    int len = std::snprintf(message, sizeof message, "%s%s: %s\n", PREFIX, path, reason);
-    if (len < 0 || static_cast<size_t>(len) >= sizeof message) {
-        std::fputs(PREFIX, stderr);
-        putShownName(stderr, path);
-        std::fprintf(stderr, ": %s\n", reason);
-        return;
-    }
-    showNameBytes(message + sizeof PREFIX - 1, std::strlen(path));
-    std::fwrite(message, 1, static_cast<size_t>(len), stderr);
+    writeReport(path, reason);
+}
+
+void note(ExtractRun &, const char *path, const char *reason) {
+    writeReport(path, reason);
 }

@@ -4,32 +4,46 @@
 // or above), so the record is split before it is decoded.
 #include "csv_record.h"
 
+#include <cstring>
+
 namespace {
 
-constexpr int PARTS = 3;
+// The parts of a template record: the name, the field, the value and the
+// first column after it with text.
+constexpr int PARTS = 4;
 
 // The parts of the record being read, each followed by a NUL.
-char recordBuf[RECORD_MAX + PARTS];
+char recordBuf[RECORD_MAX + ROW_CELLS_MAX];
 
 struct RecordState {
     CsvReader *reader;
     size_t used;  // bytes in recordBuf, the NULs of ended parts included
     size_t data;  // bytes of the parts themselves
-    size_t start[PARTS];
-    size_t end[PARTS];
+    size_t start[ROW_CELLS_MAX];
+    size_t end[ROW_CELLS_MAX];
+    int parts;     // the parts a record has: the last takes the rest of the line
     int part;      // the part being read
     bool atStart;  // nothing of the part read yet
     bool quoted;   // the part began with a double quote
     bool closed;   // and its closing quote has been read
     bool columns;  // a comma followed the closing quote of the value
+    // The last part is the first column after the value that holds text,
+    // not the rest of the line; once it has some, the rest is only read.
+    bool keepExtra;
+    bool skip;
     int fault;
+    int faultPart;  // the part the fault is in
 };
 
 void setFault(RecordState &s, int fault) {
-    if (s.fault == RECORD_OK) s.fault = fault;
+    if (s.fault != RECORD_OK) return;
+    s.fault = fault;
+    s.faultPart = s.part;
 }
 
 void put(RecordState &s, int c) {
+    if (s.skip) return;
+    if (s.keepExtra && s.part == s.parts - 1) setFault(s, RECORD_EXTRA_COLUMN);
     if (s.data == RECORD_MAX) return setFault(s, RECORD_TOO_LONG);
     recordBuf[s.used++] = static_cast<char>(c);
     s.data++;
@@ -50,7 +64,7 @@ void endPart(RecordState &s) {
     size_t &end = s.end[s.part];
     end = s.used;
     // An unquoted value ends before its trailing commas: empty columns.
-    if (s.part == PARTS - 1 && !s.quoted)
+    if (s.part == s.parts - 1 && !s.quoted && !s.keepExtra)
         while (end > s.start[s.part] && recordBuf[end - 1] == ',')
             end--;
     recordBuf[end] = '\0';
@@ -74,20 +88,27 @@ void afterQuote(RecordState &s, int c) {
     setFault(s, s.columns ? RECORD_EXTRA_COLUMN : RECORD_AFTER_QUOTE);
 }
 
+// A comma in the extra part: the next column, kept in its place while the
+// columns so far are empty.
+void nextExtraColumn(RecordState &s) {
+    if (s.used > s.start[s.part]) s.skip = true;
+    s.atStart = true;
+    s.quoted = s.closed = s.columns = false;
+}
+
 CsvField fieldOf(const RecordState &s, int part) {
     return CsvField{recordBuf + s.start[part], s.end[part] - s.start[part]};
 }
 
-}  // namespace
-
-bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
+// Reads the next record's parts into `s`; false at the end of the file or
+// on a read error.
+bool readParts(CsvReader *reader, RecordState &s, int *line) {
     FILE *in = reader->in;
     int c = std::getc(in);
     if (c == EOF) return false;
-    RecordState s{};
     s.reader = reader;
     s.atStart = true;
-    record->line = reader->nextLine;
+    *line = reader->nextLine;
     bool inQuotes = false;
     for (;; c = std::getc(in)) {
         if (c == EOF) {
@@ -117,9 +138,11 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
             countLineEnd(s, c, false);
             break;
         }
-        if (c == ',' && s.part < PARTS - 1) {
+        if (c == ',' && s.part < s.parts - 1) {
             endPart(s);
             startPart(s);
+        } else if (c == ',' && s.keepExtra) {
+            nextExtraColumn(s);
         } else if (s.closed) {
             afterQuote(s, c);
         } else if (s.atStart && c == '"') {
@@ -133,6 +156,16 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
     // A record cut by a read error is no record.
     if (std::ferror(in)) return false;
     endPart(s);
+    return true;
+}
+
+}  // namespace
+
+bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
+    RecordState s{};
+    s.parts = PARTS;
+    s.keepExtra = true;
+    if (!readParts(reader, s, &record->line)) return false;
     while (s.part < PARTS - 1) {
         startPart(s);
         endPart(s);
@@ -140,6 +173,24 @@ bool readCsvRecord(CsvReader *reader, CsvRecord *record) {
     record->name = fieldOf(s, 0);
     record->element = fieldOf(s, 1);
     record->value = fieldOf(s, 2);
+    record->extra = fieldOf(s, 3);
     record->fault = s.fault;
+    return true;
+}
+
+bool readCsvRow(CsvReader *reader, CsvRow *row) {
+    RecordState s{};
+    // The last part takes the rest of the line: a comma or a column in it
+    // is a cell too many.
+    s.parts = ROW_CELLS_MAX;
+    if (!readParts(reader, s, &row->line)) return false;
+    row->cells = s.part + 1;
+    for (int i = 0; i < row->cells; i++)
+        row->cell[i] = fieldOf(s, i);
+    row->fault = s.fault == RECORD_EXTRA_COLUMN ? RECORD_TOO_MANY_CELLS : s.fault;
+    row->faultCell = s.faultPart;
+    if (row->fault == RECORD_OK && row->cells == ROW_CELLS_MAX &&
+        std::memchr(row->cell[ROW_CELLS_MAX - 1].bytes, ',', row->cell[ROW_CELLS_MAX - 1].length))
+        row->fault = RECORD_TOO_MANY_CELLS;
     return true;
 }

@@ -1,5 +1,5 @@
-// list_main.cpp - command line of emojitag-list: a filled-in template to the
-// emoji list, a list back to a template, or the check of a list.
+// list_main.cpp - command line of emojitag-list: a filled-in template or a
+// table to the emoji list, a list back to a template, or the check of a list.
 #include <cstdio>
 #include <cstring>
 
@@ -17,15 +17,17 @@
 namespace {
 
 const char USAGE[] =
-    "usage: emojitag-list [--from cp932|utf-8] [-o LIST.csv] TEMPLATE.csv\n"
+    "usage: emojitag-list [--from cp932|utf-8] [-o LIST.csv] TEMPLATE.csv|SET.csv\n"
     "       emojitag-list --template [--utf-8] [-o TEMPLATE.csv] LIST.csv|-\n"
     "       emojitag-list --check LIST.csv\n"
     "       emojitag-list --help | --version\n";
 
 const char HELP[] =
-    "Turns a filled-in template (from emojitag -f, saved by a spreadsheet or an\n"
-    "editor in UTF-8 or CP932) into an emoji list in CP932, one line per picture;\n"
-    "turns a list back into a template; checks a list.\n"
+    "Turns a filled-in template (from emojitag -f), or a table of one row per\n"
+    "picture under a header row that begins with \"file\" (from emojitag-extract\n"
+    "--table), saved by a spreadsheet or an editor in UTF-8 or CP932, into an\n"
+    "emoji list in CP932, one line per picture; turns a list back into a\n"
+    "template; checks a list.\n"
     "\n"
     "  -o FILE.csv       write FILE.csv instead of standard output\n"
     "  --from ENCODING   read the template as cp932 or utf-8, not as its bytes tell\n"

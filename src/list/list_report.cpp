@@ -22,14 +22,45 @@ void reportRest(const char *format, va_list args) {
 
 }  // namespace
 
-void reportAt(const char *source, int line, const char *format, ...) {
+void reportAtList(const char *source, int line, const char *picture, bool refused,
+                  const char *format, va_list args) {
     Shown where;
     std::fprintf(stderr, "%s: %s:%d: ", PROGRAM, showBytes(&where, source, std::strlen(source)),
                  line);
+    if (picture != nullptr) std::fprintf(stderr, "%s: ", picture);
+    std::vfprintf(stderr, format, args);
+    std::fputs(refused ? "; no line for this picture\n" : "\n", stderr);
+}
+
+void reportAt(const char *source, int line, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    reportAtList(source, line, nullptr, false, format, args);
+    va_end(args);
+}
+
+void reportRefusedAt(const char *source, int line, const char *picture, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    reportAtList(source, line, picture, true, format, args);
+    va_end(args);
+}
+
+void reportRun(const char *format, ...) {
+    std::fprintf(stderr, "%s: ", PROGRAM);
     va_list args;
     va_start(args, format);
     reportRest(format, args);
     va_end(args);
+}
+
+void reportRefusal(const char *source, int line, const char *picture, const char *format,
+                   va_list args) {
+    Shown where;
+    std::fprintf(stderr, "%s: %s:%d: %s: ", PROGRAM, showBytes(&where, source, std::strlen(source)),
+                 line, picture);
+    std::vfprintf(stderr, format, args);
+    std::fputs("; no line for this picture\n", stderr);
 }
 
 void reportFile(const char *path, const char *format, ...) {

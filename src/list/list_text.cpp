@@ -2,6 +2,7 @@
 // side by side, and the proof of its list line.
 #include "list_text.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstring>
 
@@ -76,9 +77,10 @@ void reportCharacters(const PictureLine *p, int line, const char *element, const
         }
     }
     if (bad > 1) {
-        reportAt(p->source, line, "%s: %s (and %d more in this value)", element, first, bad - 1);
+        reportPictureFault(p, line, false, "%s: %s (and %d more in this value)", element, first,
+                           bad - 1);
     } else {
-        reportAt(p->source, line, "%s: %s", element, first);
+        reportPictureFault(p, line, false, "%s: %s", element, first);
     }
 }
 
@@ -129,6 +131,7 @@ void beginPicture(PictureLine *p, PictureText *text, const char *source, int lin
     p->type = type;
     p->refused = false;
     p->fields = 0;
+    p->whole = false;
     p->text = text;
     copyBounded(p->name.text, sizeof p->name.text, shown);
     copyBounded(text->listName, sizeof text->listName, name);
@@ -138,6 +141,14 @@ void beginPicture(PictureLine *p, PictureText *text, const char *source, int lin
     appendAscii(*text, EMOJI_OPEN);
 }
 
+void reportPictureFault(const PictureLine *p, int line, bool named, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    reportAtList(p->source, line, p->namesPicture || named ? p->name.text : nullptr,
+                 p->namesPicture, format, args);
+    va_end(args);
+}
+
 void refusePicture(PictureLine *p) {
     p->refused = true;
 }
@@ -145,7 +156,7 @@ void refusePicture(PictureLine *p) {
 void addPictureField(PictureLine *p, int line, const char *element, const char *utf8, size_t len) {
     PictureText &t = *p->text;
     if (len + countEscapes(utf8, len) >= TEXT_UTF8_SIZE) {
-        reportAt(p->source, line, "%s: the value is too long for a list line", element);
+        reportPictureFault(p, line, false, "%s: the value is too long for a list line", element);
         return refusePicture(p);
     }
     size_t escapedLen = escapeValue(t.escaped, utf8, len);
@@ -162,10 +173,10 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
     size_t tags = elementSize(std::strlen(element), 0) + (p->fields == 0 ? EMOJI_OPEN_SIZE : 0);
     size_t room = tags < pieceMax ? pieceMax - tags : 0;
     if (pieceMax != 0 && escapedLen > room) {
-        reportAt(p->source, line,
-                 "%s: value too long for a %s: %lu bytes in UTF-8, at most %lu in this field",
-                 element, format->name, static_cast<unsigned long>(escapedLen),
-                 static_cast<unsigned long>(room));
+        reportPictureFault(
+            p, line, false,
+            "%s: value too long for a %s: %lu bytes in UTF-8, at most %lu in this field", element,
+            format->name, static_cast<unsigned long>(escapedLen), static_cast<unsigned long>(room));
         return refusePicture(p);
     }
     appendAscii(t, "<");
@@ -178,18 +189,35 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
     p->fields++;
 }
 
+void setPictureText(PictureLine *p, int line, const char *column, const char *utf8, size_t len) {
+    PictureText &t = *p->text;
+    if (len >= TEXT_UTF8_SIZE) {
+        reportPictureFault(p, line, false, "%s: the value is too long for a list line", column);
+        return refusePicture(p);
+    }
+    if (!toCp932Exactly(t, utf8, len)) {
+        reportCharacters(p, line, column, utf8, len);
+        return refusePicture(p);
+    }
+    t.utf8Len = 0;
+    t.cp932Len = 0;
+    t.cp932HasQuote = false;
+    appendBoth(t, utf8, len, t.valueCp932, std::strlen(t.valueCp932));
+    p->fields = 1;
+    p->whole = true;
+}
+
 int endPicture(PictureLine *p, FILE *out) {
     if (p->refused) return -1;
     if (p->fields == 0) return 0;
     PictureText &t = *p->text;
-    appendAscii(t, EMOJI_CLOSE);
+    if (!p->whole) appendAscii(t, EMOJI_CLOSE);
     bool quoted = !t.cp932HasQuote;
     size_t lineLen = std::strlen(t.listName) + 1 + t.cp932Len + (quoted ? 2 : 0) + 1;
     if (lineLen > READER_LINE_MAX) {
-        reportAt(p->source, p->line,
-                 "%s: the list line would be %lu bytes, more than the %lu emojitag reads",
-                 p->name.text, static_cast<unsigned long>(lineLen),
-                 static_cast<unsigned long>(READER_LINE_MAX));
+        reportPictureFault(
+            p, p->line, true, "the list line would be %lu bytes, more than the %lu emojitag reads",
+            static_cast<unsigned long>(lineLen), static_cast<unsigned long>(READER_LINE_MAX));
         return -1;
     }
     // Both texts are whole now: the CP932 fits a line, the UTF-8 is at most
@@ -198,16 +226,15 @@ int endPicture(PictureLine *p, FILE *out) {
     t.cp932[t.cp932Len] = '\0';
     size_t chars = cp932Characters(t.cp932, t.cp932Len);
     if (chars > READER_TEXT_UNITS) {
-        reportAt(p->source, p->line,
-                 "%s: the text would be %lu characters, more than the %lu emojitag converts",
-                 p->name.text, static_cast<unsigned long>(chars),
-                 static_cast<unsigned long>(READER_TEXT_UNITS));
+        reportPictureFault(p, p->line, true,
+                           "the text would be %lu characters, more than the %lu emojitag converts",
+                           static_cast<unsigned long>(chars),
+                           static_cast<unsigned long>(READER_TEXT_UNITS));
         return -1;
     }
     lineLen = buildLine(t);
     if (!readsBack(p, lineLen)) {
-        reportAt(p->source, p->line, "%s: the list line would not read back as written",
-                 p->name.text);
+        reportPictureFault(p, p->line, true, "the list line would not read back as written");
         return -1;
     }
     std::fwrite(t.line, 1, lineLen, out);

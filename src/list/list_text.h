@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "list_reader.h"
+#include "list_report.h"
 #include "show_text.h"
 
 // A text as a list line can hold it: in CP932, and in UTF-8 three times as
@@ -41,6 +42,8 @@ struct PictureLine {
     int type;            // a type of the format table, or PICTURE_NONE (refused)
     bool refused;        // a fault was reported; nothing is written
     int fields;          // elements added
+    bool namesPicture;   // a fault names the picture and says it gets no line
+    bool whole;          // the text was given whole, not field by field
     Shown name;          // the name as messages show it
     PictureText *text;
 };
@@ -49,12 +52,24 @@ struct PictureLine {
 // built in `text`; `shown` is how messages show it.
 void beginPicture(PictureLine *p, PictureText *text, const char *source, int line, int type,
                   const char *listName, const char *shown);
+// Reports a fault of the picture at input line `line`: with namesPicture
+// naming the picture and saying that it gets no line, else naming it only
+// where `named`.
+void reportPictureFault(const PictureLine *p, int line, bool named, const char *format, ...)
+    LIST_PRINTF(4, 5);
 // Refuses the picture (its fault has been reported).
 void refusePicture(PictureLine *p);
+// Reports a fault of the picture found on line `line`, with the picture's
+// name and that it gets no line, and refuses it.
+void refusePictureAt(PictureLine *p, int line, const char *format, ...) LIST_PRINTF(3, 4);
 // Adds the field `element` with its UTF-8 value (no NUL, CR or LF in it),
 // from template line `line`; reports and refuses the picture when the value
 // cannot be written exactly.
 void addPictureField(PictureLine *p, int line, const char *element, const char *utf8, size_t len);
+// Gives the picture's whole text instead of fields: its UTF-8 (no NUL, CR
+// or LF in it), from the column `column` of input line `line`, as it stands;
+// reports and refuses the picture when it cannot be written exactly.
+void setPictureText(PictureLine *p, int line, const char *column, const char *utf8, size_t len);
 // Ends the picture: writes its line to `out`. 1 written, 0 no field was
 // filled in (nothing is written, so that emojitag leaves its text alone),
 // -1 refused.

@@ -1,7 +1,10 @@
 // template_to_list.cpp - emojitag-list TEMPLATE.csv: the groups of a
 // filled-in template become the lines of the emoji list. A group begins at a
 // record with a name; records with an empty first column belong to it, their
-// second column names the field and the rest is its value.
+// second column names the field and the third holds its value. A group that
+// names a field twice (a sorted template), a field before any picture and
+// text in a column after the value are refused: each would give a picture
+// what another one's rows hold.
 #include "list_modes.h"
 
 #include <cstdio>
@@ -17,6 +20,8 @@
 #include "list_text.h"
 #include "platform_file.h"
 #include "show_text.h"
+#include "table_to_list.h"
+#include "template_run.h"
 #include "template_source.h"
 #include "text_cp932.h"
 #include "text_utf8.h"
@@ -35,14 +40,19 @@ char nameCp932[READER_LINE_MAX + 1];
 char elementName[RECORD_MAX + 1];
 PictureText pictureText;
 
-struct TemplateRun {
-    const char *source;  // the template's name, for messages
-    int encoding;        // FROM_UTF8 or FROM_CP932
-    FILE *out;
-    bool open;  // a picture's group is being read
-    PictureLine picture;
-    int refused;  // pictures refused, and lines that belong to none
+// The fields the open group has named so far, with their lines, to find one
+// named twice. More than a list line can fill: a field left empty costs
+// nothing.
+constexpr int GROUP_FIELDS_MAX = 4096;
+struct GroupFields {
+    char names[RECORD_MAX + GROUP_FIELDS_MAX];
+    size_t start[GROUP_FIELDS_MAX];
+    int line[GROUP_FIELDS_MAX];
+    size_t used;
+    int count;
+    bool repeated;  // a field named twice was reported: a sorted group says it once
 };
+GroupFields groupFields;
 
 size_t valueMax(const TemplateRun &run) {
     return run.encoding == FROM_UTF8 ? UTF8_VALUE_MAX : CP932_VALUE_MAX;
@@ -132,8 +142,8 @@ const char *listNameOf(const TemplateRun &run, const CsvRecord &rec, bool decode
     return name;
 }
 
-// Begins the group of the record's picture; a name no list line can carry
-// refuses it.
+}  // namespace
+
 void startPicture(TemplateRun &run, const CsvRecord &rec) {
     run.open = true;
     Shown shown;
@@ -166,19 +176,22 @@ void startPicture(TemplateRun &run, const CsvRecord &rec) {
         // with no format's limits.
         beginPicture(&run.picture, &pictureText, run.source, rec.line, PICTURE_NONE, "",
                      shown.text);
-        reportAt(run.source, rec.line, "%s: %s", shown.text, problem);
+        reportPictureFault(&run.picture, rec.line, true, "%s", problem);
         return refusePicture(&run.picture);
     }
     const char *name = listNameOf(run, rec, decodedOk, shown.text);
     beginPicture(&run.picture, &pictureText, run.source, rec.line, type, name, shown.text);
 }
 
+namespace {
+
 void endGroup(TemplateRun &run) {
     if (run.open && endPicture(&run.picture, run.out) < 0) run.refused++;
     run.open = false;
 }
 
-// One field of the open group.
+}  // namespace
+
 void addField(TemplateRun &run, const CsvRecord &rec) {
     const CsvField &element = rec.element;
     const CsvField &value = rec.value;
@@ -186,16 +199,23 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     Shown shown;
     if (!isElementName(element.bytes, element.length)) {
         if (element.length == 0) {
-            reportAt(run.source, rec.line, "a value without a field name");
+            reportPictureFault(&run.picture, rec.line, false, "a value without a field name");
         } else {
             showBytes(&shown, element.bytes, element.length);
-            reportAt(run.source, rec.line,
-                     "\"%s\": not a field name (letters, digits and _, not emoji)", shown.text);
+            reportPictureFault(&run.picture, rec.line, false,
+                               "\"%s\": not a field name (letters, digits and _, not emoji)",
+                               shown.text);
         }
         return refusePicture(&run.picture);
     }
     std::memcpy(elementName, element.bytes, element.length + 1);
     if (value.length == 0) return;  // left empty
+    const char *utf8 = decodedValue(run, rec.line, elementName, value);
+    if (utf8 != nullptr)
+        addPictureField(&run.picture, rec.line, elementName, utf8, std::strlen(utf8));
+}
+
+const char *decodedValue(TemplateRun &run, int line, const char *column, const CsvField &value) {
     const char *problem = nullptr;
     char bytes[16];
     if (holdsNul(value)) {
@@ -203,18 +223,22 @@ void addField(TemplateRun &run, const CsvRecord &rec) {
     } else if (value.length > valueMax(run)) {
         problem = "the value is too long for a list line";
     } else if (!decodeField(run, value)) {
-        reportAt(run.source, rec.line, "%s: bytes that are not %s: %s", elementName,
-                 encodingName(run), badBytes(run, value, bytes, sizeof bytes));
-        return refusePicture(&run.picture);
+        reportPictureFault(&run.picture, line, false, "%s: bytes that are not %s: %s", column,
+                           encodingName(run), badBytes(run, value, bytes, sizeof bytes));
+        refusePicture(&run.picture);
+        return nullptr;
     } else if (std::strpbrk(decoded, "\r\n") != nullptr) {
         problem = "the value holds a line break";
     }
     if (problem != nullptr) {
-        reportAt(run.source, rec.line, "%s: %s", elementName, problem);
-        return refusePicture(&run.picture);
+        reportPictureFault(&run.picture, line, false, "%s: %s", column, problem);
+        refusePicture(&run.picture);
+        return nullptr;
     }
-    addPictureField(&run.picture, rec.line, elementName, decoded, std::strlen(decoded));
+    return decoded;
 }
+
+namespace {
 
 const char *faultText(int fault) {
     switch (fault) {
@@ -227,6 +251,63 @@ const char *faultText(int fault) {
         default:
             return "text in a column after the value";
     }
+}
+
+// Keeps the field the record names in the open group; false, refused, when
+// the group named it before or cannot keep one more.
+bool keepFieldName(TemplateRun &run, const CsvRecord &rec) {
+    const char *name = rec.element.bytes;
+    size_t len = rec.element.length;
+    GroupFields &g = groupFields;
+    for (int i = 0; i < g.count; i++) {
+        if (std::strcmp(g.names + g.start[i], name) != 0) continue;
+        if (!g.repeated)
+            reportPictureFault(
+                &run.picture, rec.line, false,
+                "%s: the field is named twice in this picture's group (lines %d and %d)", name,
+                g.line[i], rec.line);
+        g.repeated = true;
+        refusePicture(&run.picture);
+        return false;
+    }
+    if (g.count == GROUP_FIELDS_MAX || g.used + len + 1 > sizeof g.names) {
+        reportPictureFault(&run.picture, rec.line, false, "%s: more than %d fields in one group",
+                           name, GROUP_FIELDS_MAX);
+        refusePicture(&run.picture);
+        return false;
+    }
+    g.start[g.count] = g.used;
+    g.line[g.count++] = rec.line;
+    std::memcpy(g.names + g.used, name, len + 1);
+    g.used += len + 1;
+    return true;
+}
+
+// A record that cannot be read as a field of the open group: its field,
+// when it names one, what is wrong, and the column after the value that
+// has text.
+void refuseFault(TemplateRun &run, const CsvRecord &rec) {
+    Shown field;
+    const char *sep = "";
+    field.text[0] = '\0';
+    if (isElementName(rec.element.bytes, rec.element.length)) {
+        showBytes(&field, rec.element.bytes, rec.element.length);
+        sep = ": ";
+    }
+    if (rec.fault != RECORD_EXTRA_COLUMN) {
+        reportPictureFault(&run.picture, rec.line, false, "%s%s%s", field.text, sep,
+                           faultText(rec.fault));
+        return refusePicture(&run.picture);
+    }
+    Shown cell;
+    if (!holdsNul(rec.extra) && decodeField(run, rec.extra)) {
+        showUtf8(&cell, decoded, std::strlen(decoded));
+    } else {
+        showBytes(&cell, rec.extra.bytes, rec.extra.length);
+    }
+    reportPictureFault(&run.picture, rec.line, false, "%s%s%s: \"%s\"", field.text, sep,
+                       faultText(rec.fault), cell.text);
+    refusePicture(&run.picture);
 }
 
 // A note row: a first cell that begins with the mark and names no picture,
@@ -244,15 +325,22 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
     if (rec.name.length > 0) {
         endGroup(run);
         startPicture(run, rec);
+        groupFields.used = 0;
+        groupFields.count = 0;
+        groupFields.repeated = false;
     } else if (!run.open) {
-        reportAt(run.source, rec.line, "a field before the first picture's name");
+        Shown field;
+        if (isElementName(rec.element.bytes, rec.element.length)) {
+            reportAt(run.source, rec.line, "%s: a field before the first picture's name",
+                     showBytes(&field, rec.element.bytes, rec.element.length));
+        } else {
+            reportAt(run.source, rec.line, "a field before the first picture's name");
+        }
         run.refused++;
         return;
     }
-    if (rec.fault != RECORD_OK) {
-        reportAt(run.source, rec.line, "%s", faultText(rec.fault));
-        return refusePicture(&run.picture);
-    }
+    if (rec.fault != RECORD_OK) return refuseFault(run, rec);
+    if (isElementName(rec.element.bytes, rec.element.length) && !keepFieldName(run, rec)) return;
     addField(run, rec);
 }
 
@@ -260,6 +348,8 @@ void handleRecord(TemplateRun &run, const CsvRecord &rec) {
 
 int listTemplateRecords(FILE *in, const char *source, int encoding, FILE *out) {
     TemplateRun run{source, encoding, out, false, {}, 0};
+    // A fault names the picture and says that it gets no line.
+    run.picture.namesPicture = true;
     CsvReader reader{in, 1};
     CsvRecord rec;
     while (readCsvRecord(&reader, &rec))
@@ -282,7 +372,10 @@ int listFromTemplate(const char *path, int from, const char *outPath) {
         std::fclose(in);
         return EXIT_PROBLEM;
     }
-    int refused = listTemplateRecords(in, path, encoding, out.stream);
+    // A table (a header row, one row per picture) or the seven-row template.
+    int refused = startsTable(in)
+                      ? listTableRows(in, path, encoding, out.stream, outPath != nullptr)
+                      : listTemplateRecords(in, path, encoding, out.stream);
     bool readOk = !std::ferror(in);
     if (!readOk) reportReadError(path);
     std::fclose(in);

@@ -17,5 +17,8 @@ int consoleEncoding();
 // read: Windows otherwise turns CR LF into LF and ends the input at a
 // Ctrl-Z byte.
 void readStandardInputAsBytes();
+// Makes standard output take its bytes as they are written: Windows otherwise
+// turns each LF into CR LF, and a table's CR LF into CR CR LF.
+void writeStandardOutputAsBytes();
 
 #endif

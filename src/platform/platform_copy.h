@@ -31,4 +31,9 @@ bool unmapInput(FILE *in);
 // then meets the failure and sets `out`'s error flag.
 size_t moveInputBytes(FILE *in, size_t offset, FILE *out, size_t n);
 
+// The walk of the mapped input `in` is done with its bytes before `upTo`:
+// the system may take back the memory they hold (nothing when `in` is not
+// mapped, or where the system cannot).
+void releaseInputBytes(FILE *in, size_t upTo);
+
 #endif

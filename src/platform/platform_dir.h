@@ -41,6 +41,11 @@ const char *readDirectory(PlatformDir *dir);
 // status cannot be read (a dangling link, an entry that has gone).
 int currentEntryKind(PlatformDir *dir, int *kind);
 
+// Whether the name readDirectory returned last is the entry's own: false
+// where the system holds names in UTF-16 and this one has no exact form in
+// the narrow character set, so that the name leads to no file (or another).
+bool currentEntryNameExact(PlatformDir *dir);
+
 void closeDirectory(PlatformDir *dir);
 
 // Sets *kind for the path (links followed); 0, or -1 when its status cannot

@@ -138,8 +138,9 @@ struct SafeFile {
 // Flags of beginSafeFile.
 constexpr int SAFE_BINARY = 0;
 constexpr int SAFE_TEXT = 1;  // text mode: lines end as the platform's text files do
-// Open for reading too: a scratch file that the program reads back through
-// `stream` (after a seek) and then abandons; never reopened by name.
+// Open for reading too: a file that the program reads back through `stream`
+// (after a seek; a scratch file, or an output compared before it is
+// completed or abandoned); never reopened by name.
 constexpr int SAFE_READ_BACK = 2;
 
 // Begins a new file for `path`: created by the program itself (exclusively,
@@ -205,5 +206,23 @@ void placeSafeFiles(SafeFile *const *files, int count, int *results);
 // it was. Windows: it is removed through its handle, whatever its name has
 // become.
 void abandonSafeFile(SafeFile *sf);
+
+// Results of removeCheckedFile.
+constexpr int REMOVE_DONE = 0;
+constexpr int REMOVE_FAILED = -1;    // the system refused (errno tells why)
+constexpr int REMOVE_NOT_SAME = -2;  // the name leads elsewhere: another file, or a link
+
+// Removes the file that `path` names, but only when it is still the very
+// file `checked` identifies (the identity an open of it gave when it was
+// read); a link in the last component is never followed, and is not that
+// file. POSIX: the file's directory is opened once and the name is opened
+// relative to it without following a link, compared through the descriptor,
+// compared again by name just before unlinkat in that directory: a name
+// swapped between that last comparison and the unlink is not seen (POSIX
+// removes names, not files). Windows: the name is opened without following
+// a reparse point, compared through its handle and removed through that
+// handle (a read-only file is made writable first), so that the file
+// removed is the file compared, whatever its name has become.
+int removeCheckedFile(const char *path, const FileIdentity *checked);
 
 #endif

@@ -7,3 +7,5 @@ int consoleEncoding() {
 }
 
 void readStandardInputAsBytes() {}
+
+void writeStandardOutputAsBytes() {}

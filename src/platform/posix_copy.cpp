@@ -31,6 +31,8 @@ unsigned char *volatile mapStart;
 volatile size_t mapSize;
 // Set by the handler when the file was cut shorter under the mapping.
 volatile sig_atomic_t mapDamaged;
+// The mapping's first bytes, whole pages, that the walk is done with.
+size_t mapReleased;
 // The handler of SIGBUS before this one (the safe files' removal of their
 // temporary files), which takes every SIGBUS outside the mapping.
 struct sigaction earlierBusHandler;
@@ -85,13 +87,13 @@ bool mapInput(FILE *in, unsigned long long size) {
     if (ZERO_PAGES == 0 || fd < 0 || mappedStream != nullptr || size == 0 || size > SIZE_MAX)
         return false;
     guardMappings();
-    int flags = MAP_PRIVATE;
-#if defined(__linux__) && defined(MAP_POPULATE)
-    flags |= MAP_POPULATE;  // the page tables at once, not a fault every few pages
-#endif
-    void *p = mmap(nullptr, static_cast<size_t>(size), PROT_READ, flags, fd, 0);
+    // Not populated: the pages come in as the walk reaches them, and leave
+    // again behind it (releaseInputBytes), so the memory the program holds
+    // stays small however large the picture.
+    void *p = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
     if (p == MAP_FAILED) return false;
     mapDamaged = 0;
+    mapReleased = 0;
     mapSize = static_cast<size_t>(size);
     mapStart = static_cast<unsigned char *>(p);
     mappedStream = in;
@@ -142,4 +144,18 @@ size_t moveInputBytes(FILE *in, size_t offset, FILE *out, size_t n) {
     (void)n;
     return 0;
 #endif
+}
+
+void releaseInputBytes(FILE *in, size_t upTo) {
+    if (in == nullptr || in != mappedStream) return;
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_t end = (upTo < mapSize ? upTo : mapSize) / page * page;
+    if (end <= mapReleased) return;
+        // The pages read again later (nothing does) would come from the file.
+#if defined(__linux__) && defined(_GNU_SOURCE)
+    madvise(mapStart + mapReleased, end - mapReleased, MADV_DONTNEED);
+#else
+    posix_madvise(mapStart + mapReleased, end - mapReleased, POSIX_MADV_DONTNEED);
+#endif
+    mapReleased = end;
 }

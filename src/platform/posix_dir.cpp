@@ -56,6 +56,11 @@ const char *readDirectory(PlatformDir *dir) {
     return dir->entry == nullptr ? nullptr : dir->entry->d_name;
 }
 
+// A POSIX name is the entry's own bytes.
+bool currentEntryNameExact(PlatformDir *) {
+    return true;
+}
+
 // The type delivered with the name is what the status would show for anything
 // but a link, so only links and entries of unknown type cost a status call.
 // Where readdir delivers no type (it is not POSIX), every entry costs one.

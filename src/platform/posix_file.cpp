@@ -933,3 +933,38 @@ void abandonSafeFile(SafeFile *sf) {
     if (sf->tempName[0] != '\0') removeTemp(sf);
     if (sf->dir == &sf->ownDir) closeWorkDir(&sf->ownDir);
 }
+
+// Whether the status `st` (of a name not followed) is that of the file
+// `checked` identifies.
+static bool isCheckedFile(const struct stat &st, const FileIdentity &checked) {
+    FileInfo info;
+    fillInfo(st, &info);
+    return !S_ISLNK(st.st_mode) && sameIdentity(info.id, checked);
+}
+
+// The name in `dirFd`, compared with `checked` by name, through a descriptor
+// opened without following a link, and by name again just before the unlink.
+static int removeCheckedAt(int dirFd, const char *name, const FileIdentity &checked) {
+    struct stat st;
+    if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return REMOVE_FAILED;
+    if (!isCheckedFile(st, checked)) return REMOVE_NOT_SAME;
+    int fd = openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return REMOVE_FAILED;
+    bool same = fstat(fd, &st) == 0 && isCheckedFile(st, checked) &&
+                fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && isCheckedFile(st, checked);
+    int r = !same ? REMOVE_NOT_SAME : unlinkat(dirFd, name, 0) == 0 ? REMOVE_DONE : REMOVE_FAILED;
+    int err = errno;
+    close(fd);
+    errno = err;
+    return r;
+}
+
+int removeCheckedFile(const char *path, const FileIdentity *checked) {
+    WorkDir dir;
+    if (openWorkDir(&dir, path) != 0) return REMOVE_FAILED;
+    int r = removeCheckedAt(dir.handle, path + directoryPartLength(path), *checked);
+    int err = errno;
+    closeWorkDir(&dir);
+    errno = err;
+    return r;
+}

@@ -20,3 +20,7 @@ int consoleEncoding() {
 void readStandardInputAsBytes() {
     _setmode(_fileno(stdin), _O_BINARY);
 }
+
+void writeStandardOutputAsBytes() {
+    _setmode(_fileno(stdout), _O_BINARY);
+}

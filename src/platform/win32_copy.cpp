@@ -17,3 +17,5 @@ bool unmapInput(FILE *) {
 size_t moveInputBytes(FILE *, size_t, FILE *, size_t) {
     return 0;
 }
+
+void releaseInputBytes(FILE *, size_t) {}

@@ -1,5 +1,7 @@
-// win32_dir.cpp - directory enumeration through FindFirstFileA/FindNextFileA,
-// narrow (ANSI) names throughout so that names stay the bytes the list holds.
+// win32_dir.cpp - directory enumeration through FindFirstFileW/FindNextFileW,
+// each name handed on in the narrow (ANSI) code page, the bytes a list
+// holds, and told apart when it has no exact form there (the narrow calls
+// would give "?" or a look-alike, which names no file).
 // Entry kinds come from the attributes the enumeration delivers; a reparse
 // point (junction, symbolic link) is opened to find what it leads to, so the
 // kind and identity are those of its target, as a status call that follows
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "platform_dir.h"
 
@@ -19,14 +22,19 @@ namespace {
 // A directory path of the walk, plus a separator and the longest entry name.
 constexpr size_t DIR_PATH_SIZE = 4096;
 constexpr size_t ENTRY_PATH_SIZE = DIR_PATH_SIZE + MAX_PATH + 2;
+// A name of at most MAX_PATH UTF-16 units, two bytes at most for each.
+constexpr size_t NAME_SIZE = 2 * MAX_PATH + 1;
 
 }  // namespace
 
 struct PlatformDir {
     HANDLE find;            // INVALID_HANDLE_VALUE once the entries are exhausted
     bool pending;           // `data` holds an entry that readDirectory has not yet returned
-    WIN32_FIND_DATAA data;  // the entry returned last (or the pending one)
+    WIN32_FIND_DATAW data;  // the entry returned last (or the pending one)
+    char name[NAME_SIZE];   // its name in the narrow code page
+    bool exact;             // and that name converts back to the same
     char path[DIR_PATH_SIZE];
+    wchar_t widePath[DIR_PATH_SIZE];  // the path in UTF-16 (never longer in units)
 };
 
 namespace {
@@ -50,15 +58,42 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info) {
                         (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-// The information of what `path` leads to, links and junctions followed
-// (directories too can be opened with backup semantics and no access).
-int pathInformation(const char *path, BY_HANDLE_FILE_INFORMATION *info) {
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+int informationOf(HANDLE h, BY_HANDLE_FILE_INFORMATION *info) {
     if (h == INVALID_HANDLE_VALUE) return -1;
     BOOL ok = GetFileInformationByHandle(h, info);
     CloseHandle(h);
     return ok ? 0 : -1;
+}
+
+// The information of what `path` leads to, links and junctions followed
+// (directories too can be opened with backup semantics and no access).
+int pathInformation(const char *path, BY_HANDLE_FILE_INFORMATION *info) {
+    return informationOf(
+        CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+        info);
+}
+
+bool toWide(wchar_t *out, size_t cap, const char *narrow) {
+    return MultiByteToWideChar(CP_ACP, 0, narrow, -1, out, static_cast<int>(cap)) > 0;
+}
+
+// The entry's name in the narrow code page, and whether it reads back as the
+// same UTF-16 name: a character the code page lacks becomes "?" or a
+// look-alike, and such a name opens no file, or another.
+void takeName(PlatformDir *dir) {
+    const wchar_t *wide = dir->data.cFileName;
+    int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, dir->name, static_cast<int>(NAME_SIZE),
+                                nullptr, nullptr);
+    if (n <= 0) {
+        std::strcpy(dir->name, "?");
+        dir->exact = false;
+        return;
+    }
+    wchar_t back[MAX_PATH];
+    dir->exact =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, dir->name, -1, back, MAX_PATH) > 0 &&
+        std::wcscmp(back, wide) == 0;
 }
 
 int kindOfAttributes(DWORD attributes) {
@@ -67,11 +102,17 @@ int kindOfAttributes(DWORD attributes) {
     return ENTRY_FILE;
 }
 
-// The information of the current entry's target.
+// The information of the current entry's target, by its UTF-16 name, which
+// reaches it also where the narrow one does not.
 int entryInformation(PlatformDir *dir, BY_HANDLE_FILE_INFORMATION *info) {
-    char entryPath[ENTRY_PATH_SIZE];
-    if (!joinPath(entryPath, sizeof entryPath, dir->path, dir->data.cFileName)) return -1;
-    return pathInformation(entryPath, info);
+    wchar_t entryPath[ENTRY_PATH_SIZE];
+    int len = std::swprintf(entryPath, ENTRY_PATH_SIZE, L"%ls%ls%ls", dir->widePath,
+                            *separatorAfter(dir->path) != '\0' ? L"\\" : L"", dir->data.cFileName);
+    if (len < 0 || static_cast<size_t>(len) >= ENTRY_PATH_SIZE) return -1;
+    return informationOf(
+        CreateFileW(entryPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+        info);
 }
 
 }  // namespace
@@ -83,7 +124,13 @@ PlatformDir *openDirectory(const char *path) {
     auto *dir = static_cast<PlatformDir *>(std::malloc(sizeof(PlatformDir)));
     if (dir == nullptr) return nullptr;
     std::strcpy(dir->path, path);
-    dir->find = FindFirstFileA(pattern, &dir->data);
+    wchar_t widePattern[DIR_PATH_SIZE + 2];
+    if (!toWide(dir->widePath, DIR_PATH_SIZE, path) ||
+        !toWide(widePattern, DIR_PATH_SIZE + 2, pattern)) {
+        std::free(dir);
+        return nullptr;
+    }
+    dir->find = FindFirstFileW(widePattern, &dir->data);
     dir->pending = dir->find != INVALID_HANDLE_VALUE;
     // The root of a drive has no "." or "..": when it is empty, the search
     // finds nothing at all, and the directory is still one.
@@ -110,15 +157,21 @@ int directoryIdentity(PlatformDir *dir, FileIdentity *id) {
 const char *readDirectory(PlatformDir *dir) {
     if (dir->pending) {
         dir->pending = false;
-        return dir->data.cFileName;
+        takeName(dir);
+        return dir->name;
     }
     if (dir->find == INVALID_HANDLE_VALUE) return nullptr;
-    if (!FindNextFileA(dir->find, &dir->data)) {
+    if (!FindNextFileW(dir->find, &dir->data)) {
         FindClose(dir->find);
         dir->find = INVALID_HANDLE_VALUE;
         return nullptr;
     }
-    return dir->data.cFileName;
+    takeName(dir);
+    return dir->name;
+}
+
+bool currentEntryNameExact(PlatformDir *dir) {
+    return dir->exact;
 }
 
 // The attributes delivered with the name are what the entry's own status

@@ -710,3 +710,53 @@ void abandonSafeFile(SafeFile *sf) {
     if (sf->handle != nullptr || sf->tempName[0] != '\0') dropTemp(sf);
     if (sf->dir == &sf->ownDir) closeWorkDir(&sf->ownDir);
 }
+
+// The C library's number for the last error of a removal, for strerror.
+static int errnoOfLastError() {
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
+        default:
+            return EIO;
+    }
+}
+
+// Sets the attributes of the open file (the read-only one would refuse its
+// removal); its times stay as they are. False when the system refuses.
+static bool setAttributes(HANDLE h, DWORD attributes) {
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+    return SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+}
+
+int removeCheckedFile(const char *path, const FileIdentity *checked) {
+    HANDLE h = CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, SHARE_ALL,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = errnoOfLastError();
+        return REMOVE_FAILED;
+    }
+    BY_HANDLE_FILE_INFORMATION data;
+    int r = REMOVE_NOT_SAME;
+    if (GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &data) &&
+        !(data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+        sameIdentity(identityOf(data), *checked)) {
+        DWORD old = data.dwFileAttributes;
+        bool readOnly = (old & FILE_ATTRIBUTE_READONLY) != 0;
+        bool writable = !readOnly || setAttributes(h, old & ~FILE_ATTRIBUTE_READONLY);
+        r = writable && markForRemoval(h) ? REMOVE_DONE : REMOVE_FAILED;
+        if (r != REMOVE_DONE) {
+            errno = errnoOfLastError();
+            if (readOnly && writable) setAttributes(h, old);
+        }
+    }
+    CloseHandle(h);
+    return r;
+}

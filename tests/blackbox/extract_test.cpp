@@ -158,6 +158,8 @@ TEST(Extract, ReportsEachProblem) {
         {"usage: -o without its file", "", "", {"a.gif", "-o"}, 2, "", ""},
         {"usage: --out without --check", "", "", {"--out", "a.gif"}, 2, "", ""},
         {"usage: --check with a PATH", "", "", {"--check", "l.csv", "a.gif"}, 2, "", ""},
+        {"usage: --remove-checked without --out", "", "", {"--check", "l.csv", "--remove-checked"},
+         2, "", ""},
         {"version", "", "", {"--version"}, 0, "emojitag-extract 1.0.0\n", ""},
         {"check: refused line, on standard output and the reader's message", "l.csv",
          "a.png,\"x\"\n", {"--check", "l.csv"}, 1,
@@ -196,6 +198,107 @@ TEST(Extract, ReportsEachProblem) {
         } else {
             EXPECT_EQ(r.err, c.err) << c.why;
         }
+    }
+}
+
+// --table: a row per picture, a column per field, cells as spreadsheets
+// write them; what the table cannot carry is reported and its row left out.
+TEST(Extract, TableOfThePictures) {
+    const std::string e = "emojitag-extract: ";
+    const std::string bom = "\xef\xbb\xbf";
+    const std::string head = "file,yomi1,hyoki1,hinsi1,category1,type,tag1,tagcont";
+    const std::string cp932Head = head + "\r\n";
+    struct Picture {
+        std::string name;
+        std::string text;  // none when empty
+    };
+    struct TableCase {
+        const char *why;
+        std::vector<Picture> pictures;
+        std::vector<std::string> args;  // after --table
+        int status;
+        std::string out;
+        std::string err;
+    };
+    // clang-format off
+    const TableCase cases[] = {
+        {"the template's fields, a further one after them, a mark and CR LF",
+         {{"a.jpg", "<emoji><yomi1>a</yomi1><yomi2>b</yomi2></emoji>"}}, {"a.jpg"}, 0,
+         bom + head + ",yomi2\r\na.jpg,a,,,,,,,b\r\n", ""},
+        {"elements out of the columns' order are kept whole: read back, the text is the same",
+         {{"a.jpg", "<emoji><yomi2>b</yomi2><yomi1>a</yomi1></emoji>"}}, {"a.jpg"}, 0,
+         bom + head + ",emoji\r\na.jpg,,,,,,,,<emoji><yomi2>b</yomi2><yomi1>a</yomi1></emoji>\r\n",
+         e + "a.jpg: not a plain sequence of elements in the table's column order: the whole text "
+             "in column emoji\n"},
+        {"a picture without text: empty cells, in the listing's order",
+         {{"b.jpg", ""}, {"a.jpg", "<emoji><tag1>x</tag1></emoji>"}}, {"."}, 0,
+         bom + head + "\r\n./a.jpg,,,,,,x,\r\n./b.jpg,,,,,,,\r\n", ""},
+        {"a comma, a quote and a blank end are quoted; escapes are characters",
+         {{"a.jpg", "<emoji><yomi1> a</yomi1><type>&lt;&amp;</type><tag1>1, \"2\"</tag1></emoji>"}},
+         {"a.jpg"}, 0, bom + head + "\r\na.jpg,\" a\",,,,<&,\"1, \"\"2\"\"\",\r\n", ""},
+        {"a text that is no plain sequence of elements: whole in the last column",
+         {{"a.jpg", "<EMOJI>x, y</EMOJI>"}, {"b.jpg", "<emoji><yomi1>a</yomi1></emoji>"}},
+         {"a.jpg", "b.jpg"}, 0,
+         bom + head + ",emoji\r\na.jpg,,,,,,,,\"<EMOJI>x, y</EMOJI>\"\r\nb.jpg,a,,,,,,,\r\n",
+         e + "a.jpg: not a plain sequence of elements in the table's column order: the whole text "
+             "in column emoji\n"},
+        {"a field twice cannot take one cell", {{"a.jpg", "<emoji><a>1</a><a>2</a></emoji>"}},
+         {"a.jpg"}, 0, bom + head + ",emoji\r\na.jpg,,,,,,,,<emoji><a>1</a><a>2</a></emoji>\r\n",
+         e + "a.jpg: not a plain sequence of elements in the table's column order: the whole text "
+             "in column emoji\n"},
+        {"--cp932: names and values in CP932, no mark",
+         {{"\xe3\x81\xad.jpg", "<emoji><yomi1>\xe7\x8c\xab</yomi1></emoji>"}},
+         {"--cp932", "\xe3\x81\xad.jpg"}, 0, cp932Head + "\x82\xcb.jpg,\x94\x4c,,,,,,\r\n", ""},
+        {"--cp932: a value without CP932 form leaves its row out",
+         {{"a.jpg", "<emoji><yomi1>\xe0\xb8\x81</yomi1></emoji>"}, {"b.jpg", ""}},
+         {"--cp932", "a.jpg", "b.jpg"}, 1, cp932Head + "b.jpg,,,,,,,\r\n",
+         e + "a.jpg: characters not in CP932; no row for this picture\n"},
+        {"--cp932: a name without CP932 form leaves its row out",
+         {{"\xe0\xb8\x81.jpg", "<emoji><yomi1>a</yomi1></emoji>"}, {"b.jpg", ""}},
+         {"--cp932", "\xe0\xb8\x81.jpg", "b.jpg"}, 1, cp932Head + "b.jpg,,,,,,,\r\n",
+         e + "\xe0\xb8\x81.jpg: name has characters not in CP932\n"},
+        {"a UTF-8 table keeps a UTF-8 name, and a CP932 one in UTF-8",
+         {{"\xe3\x81\xad.jpg", ""}, {"\x94\x4c.jpg", ""}}, {"\xe3\x81\xad.jpg", "\x94\x4c.jpg"}, 0,
+         bom + head + "\r\n\xe3\x81\xad.jpg,,,,,,,\r\n\xe7\x8c\xab.jpg,,,,,,,\r\n", ""},
+        {"a value with a line end is no list value: reported, row left out",
+         {{"a.jpg", "<emoji><tag1>1\r\n2</tag1></emoji>"}, {"b.jpg", "<emoji><a>b</a></emoji>"}},
+         {"a.jpg", "b.jpg"}, 1, bom + head + ",a\r\nb.jpg,,,,,,,,b\r\n",
+         e + "a.jpg: tag1: value holds a line break; no row for this picture\n"},
+        {"a whole text with a line end too", {{"a.jpg", "<EMOJI>\n</EMOJI>"}}, {"a.jpg"}, 1,
+         bom + head + "\r\n", e + "a.jpg: text holds a line break; no row for this picture\n"},
+        {"a picture that cannot be read is reported as the listing does",
+         {{"a.gif", "GIF89a"}}, {"a.gif"}, 1, bom + head + "\r\n", e + "a.gif: malformed GIF\n"},
+        {"usage: with --check", {}, {"--check", "l.csv"}, 2, "", ""},
+        {"usage: with --html", {}, {"--html", "s.html", "a.jpg"}, 2, "", ""},
+        {"usage: with --raw-names", {}, {"--raw-names", "a.jpg"}, 2, "", ""},
+        {"usage: with --cp932-names", {}, {"--cp932-names", "a.jpg"}, 2, "", ""},
+    };
+    // clang-format on
+    for (const TableCase &c : cases) {
+        TempDir dir;
+        for (const Picture &p : c.pictures)
+            writeFile(dir / p.name, p.name.find(".gif") != std::string::npos ? p.text
+                                    : p.text.empty()                         ? testData("tiny.jpg")
+                                                                             : jpgWith(p.text));
+        std::vector<std::string> args{"--table"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = runExtract(args, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_EQ(r.out, c.out) << c.why;
+        if (c.status == 2) {
+            EXPECT_NE(r.err.find("--table takes no"), std::string::npos) << c.why << r.err;
+        } else {
+            EXPECT_EQ(r.err, c.err) << c.why;
+        }
+        // The same table through -o, in the place of an older one.
+        if (c.status == 2 || c.out.empty()) continue;
+        writeFile(dir / "set.csv", "old");
+        args.insert(args.begin() + 1, {"-o", "set.csv"});
+        r = runExtract(args, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_EQ(r.out, "") << c.why;
+        bool headerOnly = c.out.find("\r\n") == c.out.size() - 2;
+        EXPECT_EQ(readFile(dir / "set.csv"), headerOnly ? "old" : c.out) << c.why;
     }
 }
 

@@ -114,31 +114,6 @@ void killHeld(const std::vector<std::string> &args, const Env &env, const std::s
     EXPECT_EQ(readFile(env / name), before);
 }
 
-// strace before a program: the sanitizers' leak check cannot run under a
-// tracer, and would fail the traced run of a sanitizer build.
-const std::string kStrace = "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace ";
-
-// Which openat call of `command` (run in `dir`), counted by strace, is the
-// first that strace shows with every one of `marks`, and that call as shown
-// in *shown; 0 when none is.
-int openatCallWith(const std::string &dir, const std::string &command,
-                   std::initializer_list<const char *> marks, std::string *shown = nullptr) {
-    RunResult traced = runShell(kStrace + "-o trace.txt -e trace=openat " + command, dir);
-    EXPECT_EQ(traced.status, 0) << traced.err;
-    int call = 0;
-    for (const std::string &line : splitLines(readFile(dir + "/trace.txt"))) {
-        if (line.compare(0, 7, "openat(") != 0) continue;
-        call++;
-        bool all = true;
-        for (const char *mark : marks)
-            all = all && line.find(mark) != std::string::npos;
-        if (!all) continue;
-        if (shown != nullptr) *shown = line;
-        return call;
-    }
-    return 0;
-}
-
 // The openat call of `command` that creates its temporary file.
 int tempCreatingCall(const std::string &dir, const std::string &command,
                      std::string *shown = nullptr) {
@@ -152,53 +127,6 @@ int terminateAfterCall(const std::string &dir, const std::string &command, int c
                         std::to_string(call) + " " + command,
                     dir)
         .status;
-}
-
-// The one child of process `pid`, or 0 while it has none.
-int childOf(int pid) {
-    std::string p = std::to_string(pid);
-    std::string children = readFile("/proc/" + p + "/task/" + p + "/children");
-    return children.empty() ? 0 : std::atoi(children.c_str());
-}
-
-// Runs `program` with `args` in `dir` under strace, stopped (SIGSTOP) as its
-// openat call number `call` returns; runs `whileStopped` then and lets it go
-// on. The tracer's own log says when the stop has taken hold ("stopped by
-// SIGSTOP") and when the program got the SIGCONT, so neither a slow machine
-// nor a syscall stop of the tracer is mistaken for the hold.
-RunResult runStoppedAfterCall(const std::string &dir, const std::string &program,
-                              const std::vector<std::string> &args, int call,
-                              const std::function<void()> &whileStopped) {
-    Limits lim;
-    lim.program = "/usr/bin/env";
-    std::string log = dir + "/strace.log";
-    std::vector<std::string> traced = {"ASAN_OPTIONS=detect_leaks=0",
-                                       "strace",
-                                       "-o",
-                                       log,
-                                       "-e",
-                                       "trace=openat",
-                                       "-e",
-                                       "inject=openat:signal=SIGSTOP:when=" + std::to_string(call),
-                                       program};
-    traced.insert(traced.end(), args.begin(), args.end());
-    Child child = startTool(traced, dir, lim);
-    auto logged = [&](const char *line) { return readFile(log).find(line) != std::string::npos; };
-    bool held = false;
-    for (int i = 0; i < 6000 && !(held = logged("--- stopped by SIGSTOP ---")); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(held) << "the program was never held";
-    if (held) whileStopped();
-    // A SIGCONT that comes while the tracer still holds the stop signal is
-    // lost: sent again until the program has it.
-    int tracee = childOf(child.pid);
-    for (int i = 0; tracee != 0 && i < 6000 && !logged("--- SIGCONT") && !logged("+++ "); i++) {
-        kill(tracee, SIGCONT);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (tracee != 0 && !logged("--- SIGCONT") && !logged("+++ ")) kill(tracee, SIGKILL);
-    std::remove(log.c_str());
-    return finishTool(child);
 }
 
 // Flips the link `link` to `target` in one step, as a neighbour would.

@@ -1,5 +1,6 @@
 // The image job: output naming, replacement of the input with "-o", and what
 // stays on disk after faults.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -160,6 +161,56 @@ TEST(ImageJob, OutputNameLeadingToTheInputLeavesTheInputWhole) {
                         (replace && link[3] == '-' ? replaced : testData("tiny.gif")))
                 << link << opt;
         }
+    }
+}
+
+// A second "-o" leaves a picture whose rewrite would give its own bytes as it
+// is (same file, same modification time); any other is replaced.
+struct RetagCase {
+    const char *why;
+    std::string name, before, line, after;
+    bool kept;
+};
+
+TEST(ImageJob, RetaggingReplacesOnlyPicturesThatChange) {
+    const std::string gifLine2 = "pic.gif,<emoji><a>2</a></emoji>\n";
+    const std::string jpgLine2 = "pic.jpg,<emoji><a>2</a></emoji>\n";
+    const std::string gif = plainOutput("pic.gif", testData("tiny.gif"), kGifLine, "pic-out.gif");
+    const std::string jpg = plainOutput("pic.jpg", testData("tiny.jpg"), kJpgLine, "pic-out.jpg");
+    // A further emoji comment right after the one that holds the text.
+    const std::string further = "<emoji><b>3</b></emoji>";
+    const size_t end = jpg.find("</emoji>") + 8;
+    const std::string twoComments = jpg.substr(0, end) +
+                                    bytes({0xFF, 0xFE, 0, int(further.size() + 2)}) + further +
+                                    jpg.substr(end);
+    const RetagCase cases[] = {
+        {"GIF holding its text stays", "pic.gif", gif, kGifLine, gif, true},
+        {"JPEG holding its text stays", "pic.jpg", jpg, kJpgLine, jpg, true},
+        {"a changed text replaces the GIF", "pic.gif", gif, gifLine2,
+         plainOutput("pic.gif", testData("tiny.gif"), gifLine2, "pic-out.gif"), false},
+        {"a text of the same length replaces the JPEG", "pic.jpg", jpg, jpgLine2,
+         plainOutput("pic.jpg", testData("tiny.jpg"), jpgLine2, "pic-out.jpg"), false},
+        {"the text beside a further emoji comment: rewritten without it", "pic.jpg", twoComments,
+         kJpgLine, jpg, false},
+    };
+    for (const RetagCase &c : cases) {
+        TempDir dir;
+        const std::string path = dir / c.name;
+        writeFile(path, c.before);
+        // An old time, so that a rewrite cannot meet it by chance.
+        const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        struct stat before, after;
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        writeFile(dir / "list.csv", c.line);
+        RunResult r = runTool({"-o", "list.csv"}, dir.path());
+        EXPECT_EQ(r.status, 0) << c.why;
+        EXPECT_EQ(r.err, "") << c.why;
+        EXPECT_EQ(readFile(path), c.after) << c.why;
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino == before.st_ino, c.kept) << c.why;
+        EXPECT_EQ(after.st_mtime == before.st_mtime, c.kept) << c.why;
+        EXPECT_EQ(listDir(dir.path()).size(), 2u) << c.why;  // no temporary file left
     }
 }
 

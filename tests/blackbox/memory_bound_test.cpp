@@ -53,9 +53,11 @@ TEST(MemoryBound, PeakResidentSizeStaysUnder8MB) {
     while (wide.size() < 32700)
         wide += "\x82\xA0";
     wide += "</a></emoji>";
+    // Noise pictures larger than the limit (a JPEG of about 14 MB, a GIF of
+    // about 9 MB): the input is read a step at a time, never held whole.
     const std::string noise =
-        "head -c 4320000 /dev/urandom > n.raw && "
-        "(printf 'P6 1200 1200 255\\n'; cat n.raw) > n.ppm && "
+        "head -c 21600000 /dev/urandom > n.raw && "
+        "(printf 'P6 3000 2400 255\\n'; cat n.raw) > n.ppm && "
         "cjpeg -quality 98 n.ppm > big.jpg && djpeg -gif big.jpg > big.gif";
     const MemCase cases[] = {
         {"large JPEG", noise, "big.jpg,<emoji><a>1</a></emoji>\n"},

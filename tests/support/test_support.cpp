@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,11 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace testsupport {
 
@@ -292,6 +295,66 @@ FILE *openMemSource(const std::string &bytes) {
 
 std::string testData(const std::string &name) {
     return readFile(std::string(TEST_DATA_DIR) + "/" + name);
+}
+
+int openatCallWith(const std::string &dir, const std::string &command,
+                   std::initializer_list<const char *> marks, std::string *shown) {
+    RunResult traced = runShell(kStrace + "-o trace.txt -e trace=openat " + command, dir);
+    EXPECT_EQ(traced.status, 0) << traced.err;
+    int call = 0;
+    for (const std::string &line : splitLines(readFile(dir + "/trace.txt"))) {
+        if (line.compare(0, 7, "openat(") != 0) continue;
+        call++;
+        bool all = true;
+        for (const char *mark : marks)
+            all = all && line.find(mark) != std::string::npos;
+        if (!all) continue;
+        if (shown != nullptr) *shown = line;
+        return call;
+    }
+    return 0;
+}
+
+// The one child of process `pid`, or 0 while it has none.
+static int childOf(int pid) {
+    std::string p = std::to_string(pid);
+    std::string children = readFile("/proc/" + p + "/task/" + p + "/children");
+    return children.empty() ? 0 : std::atoi(children.c_str());
+}
+
+RunResult runStoppedAfterCall(const std::string &dir, const std::string &program,
+                              const std::vector<std::string> &args, int call,
+                              const std::function<void()> &whileStopped) {
+    Limits lim;
+    lim.program = "/usr/bin/env";
+    std::string log = dir + "/strace.log";
+    std::vector<std::string> traced = {"ASAN_OPTIONS=detect_leaks=0",
+                                       "strace",
+                                       "-o",
+                                       log,
+                                       "-e",
+                                       "trace=openat",
+                                       "-e",
+                                       "inject=openat:signal=SIGSTOP:when=" + std::to_string(call),
+                                       program};
+    traced.insert(traced.end(), args.begin(), args.end());
+    Child child = startTool(traced, dir, lim);
+    auto logged = [&](const char *line) { return readFile(log).find(line) != std::string::npos; };
+    bool held = false;
+    for (int i = 0; i < 6000 && !(held = logged("--- stopped by SIGSTOP ---")); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(held) << "the program was never held";
+    if (held) whileStopped();
+    // A SIGCONT that comes while the tracer still holds the stop signal is
+    // lost: sent again until the program has it.
+    int tracee = childOf(child.pid);
+    for (int i = 0; tracee != 0 && i < 6000 && !logged("--- SIGCONT") && !logged("+++ "); i++) {
+        kill(tracee, SIGCONT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (tracee != 0 && !logged("--- SIGCONT") && !logged("+++ ")) kill(tracee, SIGKILL);
+    std::remove(log.c_str());
+    return finishTool(child);
 }
 
 }  // namespace testsupport

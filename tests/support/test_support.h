@@ -4,6 +4,7 @@
 #define EMOJITAG_TEST_SUPPORT_H
 
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -99,6 +100,24 @@ class ReachableCopy {
 RunResult runShell(const std::string &command, const std::string &cwd = ".");
 // True when `program` is on the PATH.
 bool haveProgram(const std::string &program);
+
+// strace before a program: the sanitizers' leak check cannot run under a
+// tracer, and would fail the traced run of a sanitizer build.
+inline const std::string kStrace =
+    "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace ";
+// Which openat call of `command` (run in `dir`), counted by strace, is the
+// first that strace shows with every one of `marks`, and that call as shown
+// in *shown; 0 when none is.
+int openatCallWith(const std::string &dir, const std::string &command,
+                   std::initializer_list<const char *> marks, std::string *shown = nullptr);
+// Runs `program` with `args` in `dir` under strace, stopped (SIGSTOP) as its
+// openat call number `call` returns; runs `whileStopped` then and lets it go
+// on. The tracer's own log says when the stop has taken hold ("stopped by
+// SIGSTOP") and when the program got the SIGCONT, so neither a slow machine
+// nor a syscall stop of the tracer is mistaken for the hold.
+RunResult runStoppedAfterCall(const std::string &dir, const std::string &program,
+                              const std::vector<std::string> &args, int call,
+                              const std::function<void()> &whileStopped);
 
 // An in-memory output stream with an optional write limit: once `limit`
 // bytes have been accepted every further write fails. Unbuffered, so a short

@@ -289,6 +289,21 @@ all_crlf() { [ -s "$1" ] && [ "$(grep -c "$(printf '\r')\$" "$1")" = "$(wc -l <"
 row "template list: every line ends in CR LF" all_crlf "$work/tree/windows.csv"
 row "template list: the POSIX build's groups" same_groups "$work/tree/posix.csv" "$work/tree/windows-lf.csv"
 
+# Names with no CP932 form (wine gives the UTF-8 names on disk to the
+# program in UTF-16): the template names them as a name no list line can
+# carry and leaves them out (a folder with all it holds), never as "?".
+mkdir -p "$work/wide/t/𠮷"
+for name in 田.jpg 𠮷田.jpg 𠮷/a.gif; do
+    : >"$work/wide/t/$name"
+done
+run_windows wide -f t windows.csv 2>"$work/wide/windows.err"
+wide_named() {
+    [ "$(no_crlf "$work/wide/windows.csv" | iconv -f CP932 -t UTF-8 | grep -v '^,')" = "t/田.jpg,yomi1" ] &&
+        [ "$(no_crlf "$work/wide/windows.err" | iconv -f CP932 -t UTF-8 | sort)" = "$(printf '%s\n' \
+            'Error: t/??: name cannot be listed' 'Error: t/??田.jpg: name cannot be listed')" ]
+}
+row "template list: a name with no CP932 form is named and left out" wide_named
+
 # Device names in a list are refused at once, even with a standard input
 # that never ends: NUL.gif as a FIFO of that name is on POSIX (no picture),
 # CON.gif as not found (it opens only for reading or writing); no output for
