@@ -122,6 +122,14 @@ const ImageFormat *imageFormatOfName(const char *name) {
     return dot == nullptr ? nullptr : imageFormatOfSuffix(dot);
 }
 
+bool isUntaggedPictureName(const char *name) {
+    static const char *const untagged[] = {".png", ".webp"};
+    const char *dot = std::strrchr(name, '.');
+    for (const char *s : untagged)
+        if (dot != nullptr && equalsIgnoreCase(dot, s)) return true;
+    return false;
+}
+
 const ImageFormat *imageFormatOfHead(const unsigned char *head, size_t n) {
     for (const ImageFormat &f : IMAGE_FORMATS)
         if (n >= f.signatureSize && std::memcmp(head, f.signature, f.signatureSize) == 0) return &f;

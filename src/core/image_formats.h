@@ -80,6 +80,9 @@ const ImageFormat *imageFormatOfType(int type);
 const ImageFormat *imageFormatOfSuffix(const char *dotSuffix);
 // The row of a name by the suffix from its last '.', or null.
 const ImageFormat *imageFormatOfName(const char *name);
+// Whether a name is of a picture format the programs know of but do not tag
+// (".png", ".webp", by the suffix from its last '.', in any case).
+bool isUntaggedPictureName(const char *name);
 // The row whose signature the `n` bytes at `head` begin with, or null.
 const ImageFormat *imageFormatOfHead(const unsigned char *head, size_t n);
 // For messages, into `buf` (cut to `size` bytes with its NUL): every

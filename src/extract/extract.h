@@ -110,6 +110,9 @@ struct ExtractOutput {
     // status so far, or -1 when its list could not be read. Returns the exit
     // status.
     int (*finish)(void *user, int status);
+    // A picture the walk passes over, of a format the programs do not tag
+    // (isUntaggedPictureName); null where the output takes no note of them.
+    void (*passedOver)(void *user, const char *path) = nullptr;
 };
 
 // The list-line output: a listing's lines go to the list file `listPath`

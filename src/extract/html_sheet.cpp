@@ -34,16 +34,23 @@ const char STYLE[] =
     "#filter{margin:6px 0;padding:4px 8px;width:24em;max-width:100%;font:inherit}"
     ".problems{margin:6px 0 10px;padding:6px 10px;background:#fff;border:1px solid #e3b3b3;"
     "border-radius:6px}"
-    ".problems summary{cursor:pointer;font-weight:600}"
-    ".problems ol{margin:6px 0;padding-left:3em;columns:24em}"
-    "main{display:grid;grid-template-columns:repeat(auto-fill,minmax(340px,1fr));gap:10px}"
-    ".card{display:flex;gap:10px;padding:8px;background:#fff;border:1px solid #cfd3da;"
+    ".problems summary,.passed summary{cursor:pointer;font-weight:600}"
+    ".problems ol,.passed ol{margin:6px 0;padding-left:3em;columns:24em}"
+    ".passed{margin:4px 0}"
+    // The cards flow in rows of a wrapping flex box: laid out again when the
+    // filter hides or shows cards, it costs a fraction of what a grid does.
+    "main{display:flex;flex-wrap:wrap;gap:10px}"
+    ".card{box-sizing:border-box;flex:0 1 "
+    "340px;max-width:100%;display:flex;gap:10px;padding:8px;background:#fff;border:1px solid "
+    "#cfd3da;"
     "border-left:5px solid #7cb87b;border-radius:6px;content-visibility:auto;"
     "contain-intrinsic-size:auto 146px}"
     ".card.none{border-left-color:#e0a800;background:#fffbea}"
     ".card.bad{border-left-color:#d33;background:#fff3f3}"
-    "@media (min-width:760px){.card.wide{grid-column:span 2}}"
+    "@media (min-width:760px){.card.wide{flex-basis:690px}}"
     ".card:target{outline:3px solid #3b82f6}"
+    ".card.out{display:none}"
+    "#count{margin-left:8px;color:#667}"
     "[hidden]{display:none!important}"
     ".thumb{flex:none;width:128px;height:128px;display:flex;align-items:center;"
     "justify-content:center;overflow:hidden;border-radius:4px;background:#fff "
@@ -70,16 +77,37 @@ const char STYLE[] =
     ".cmp{display:grid;grid-template-columns:1fr 1fr;gap:10px}"
     "h3{margin:0 0 2px;font-size:11px;font-weight:600;text-transform:uppercase;color:#667}"
     ".warn{color:#b22;font-family:system-ui,sans-serif}";
-const char STYLE_HASH[] = "Sb/MMesjZm+wOV3PW1Izt3LQoOtStLpU3M4+2zC6CbU=";
+const char STYLE_HASH[] = "VtcoS7iwCQgnuF4AcqKEniUd+eK0NNmXCP4aRTFFt6U=";
 
-// The filter box: hidden unless this runs, then it hides the cards whose
-// text does not hold what is typed. SCRIPT_HASH is its SHA-256 (base64).
+// The filter box and its count: hidden unless this runs, then the cards
+// whose names and values do not hold what is typed are hidden. Both sides
+// are folded alike: width (NFKC: half-width katakana and their voiced marks
+// to full-width, full-width ASCII to ASCII), letter case, and katakana to
+// hiragana, so that ネコ, ﾈｺ and ねこ find each other. Each card's folded text
+// is made once, when the box is first used. A keystroke compares the texts,
+// shows the count, and moves a class on the cards whose state changes, from
+// the top, 300 of them at a time, so that the page answers at once and the
+// next keystroke stops what is left of the last.
 const char SCRIPT[] =
-    "const f=document.getElementById(\"filter\");f.hidden=false;"
-    "f.oninput=()=>{const q=f.value.toLowerCase();"
-    "for(const c of document.querySelectorAll(\".card\"))"
-    "c.hidden=q!==\"\"&&!c.textContent.toLowerCase().includes(q)};";
-const char SCRIPT_HASH[] = "EsZOZNZKxbg4i9/h44v9OtwTWXCZi2A4FTx6pCjgJgc=";
+    "const f=document.getElementById(\"filter\"),n=document.getElementById(\"count\");"
+    "f.hidden=n.hidden=false;"
+    "const fold=s=>s.normalize(\"NFKC\").toLowerCase()"
+    ".replace(/[\\u30a1-\\u30f6\\u30fd\\u30fe]/g,c=>String.fromCharCode(c.charCodeAt(0)-96));"
+    "let cards=null,texts,shown,run=0;"
+    "const index=()=>{if(cards)return;cards=[...document.querySelectorAll(\"main>.card\")];"
+    "texts=cards.map(c=>fold([...c.querySelectorAll(\"h2,.file,td,pre\")]"
+    ".map(e=>e.textContent).join(\"\\n\")));shown=cards.map(()=>true)};"
+    "const filter=()=>{index();const q=fold(f.value.trim());let m=0;"
+    "const hit=texts.map(t=>{const s=q===\"\"||t.includes(q);m+=s;return s});"
+    "n.textContent=m+\" / \"+cards.length;const me=++run;let i=0;"
+    "const step=()=>{if(me!==run)return;"
+    "for(let moved=0;i<cards.length&&moved<300;i++)if(hit[i]!==shown[i]){"
+    "shown[i]=hit[i];cards[i].classList.toggle(\"out\",!hit[i]);moved++}"
+    "if(i<cards.length)setTimeout(step)};step()};"
+    "f.onfocus=index;f.oninput=filter;"
+    "document.addEventListener(\"DOMContentLoaded\",()=>{if(!cards){"
+    "const t=document.querySelectorAll(\"main>.card\").length;n.textContent=t+\" / \"+t}});";
+const char SCRIPT_HASH[] = "XLyX5gPeBwkmxmI+SXQRagrguXVu65VBo7qoPTZYjcY=";
 
 // What the card of a picture says about its text (readEmojiText's results).
 const char *pictureFlag(int textResult, int imgType) {
@@ -260,13 +288,25 @@ void addProblem(HtmlSheet &s, int card, const char *name, bool cp932, const char
     s.problems.push_back(SheetProblem{card, name, cp932, flag});
 }
 
-// What the sheet shows, as its heading (or, `inTitle`, its title).
+// What the sheet shows, as its heading (or, `inTitle`, its title: a listing
+// named by the folders' own names, first, as a window or tab shows the start
+// of it).
 void writeHeading(HtmlSheet &s, char *const *paths, int pathCount, bool inTitle) {
     FILE *out = s.files.page;
     if (s.checkedList != nullptr) {
         std::fputs("Check of ", out);
         writeNameText(s.names, out, s.checkedList, namesInCp932(), inTitle);
         if (s.outFiles) std::fputs(" against the -out copies", out);
+        return;
+    }
+    if (inTitle) {
+        for (int i = 0; i < pathCount && i < TITLE_PATHS_MAX; i++) {
+            if (i > 0) std::fputs(", ", out);
+            writeNameText(s.names, out, lastPathName(s.names, paths[i]), false, true);
+        }
+        if (pathCount > TITLE_PATHS_MAX)
+            std::fprintf(out, " and %d more", pathCount - TITLE_PATHS_MAX);
+        std::fputs(" - emoji texts", out);
         return;
     }
     std::fputs("Emoji texts of ", out);
@@ -280,7 +320,7 @@ void writeHeading(HtmlSheet &s, char *const *paths, int pathCount, bool inTitle)
 // The page's head and the start of its body.
 void writeHead(HtmlSheet &s, char *const *paths, int pathCount) {
     FILE *out = s.files.page;
-    std::fputs("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n", out);
+    std::fputs("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n", out);
     std::fputs("<meta name=\"viewport\" content=\"width=device-width\">\n", out);
     std::fprintf(out,
                  "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
@@ -301,6 +341,26 @@ void writeHead(HtmlSheet &s, char *const *paths, int pathCount) {
 void writeCount(FILE *out, int n, const char *label, bool &first) {
     std::fprintf(out, "%s<b>%d</b> %s", first ? "" : ", ", n, label);
     first = false;
+}
+
+// The pictures of the formats not tagged that the walk passed over, each
+// linked to its file.
+void writePassedOver(HtmlSheet &s) {
+    FILE *out = s.files.page;
+    int n = static_cast<int>(s.passedOver.size());
+    if (n == 0) return;
+    std::fprintf(out,
+                 "<details class=\"passed\" data-passed-over=\"%d\"%s><summary>%d %s passed "
+                 "over (formats not tagged)</summary>\n<ol>\n",
+                 n, n <= PROBLEMS_SHOWN_OPEN ? " open" : "", n, n == 1 ? "picture" : "pictures");
+    for (const std::string &path : s.passedOver) {
+        bool linked = makePictureUrl(s.names, path.c_str());
+        if (linked) std::fprintf(out, "<li><a href=\"%s\">", s.names.url);
+        if (!linked) std::fputs("<li>", out);
+        writeNameText(s.names, out, path.c_str(), namesInCp932());
+        std::fputs(linked ? "</a></li>\n" : "</li>\n", out);
+    }
+    std::fputs("</ol>\n</details>\n", out);
 }
 
 // The summary of a listing: pictures, with text, without, malformed, and
@@ -333,6 +393,7 @@ void writeListingSummary(HtmlSheet &s) {
         std::fprintf(out,
                      "<p class=\"other\">%d further %s (folders, names) on standard error</p>\n",
                      further, further == 1 ? "problem" : "problems");
+    writePassedOver(s);
 }
 
 // The summary of a check: lines, those that match, those that do not by
@@ -386,12 +447,13 @@ void writeTop(HtmlSheet &s, char *const *paths, int pathCount) {
     }
     std::fputs(
         "<input id=\"filter\" type=\"search\" placeholder=\"Filter by name or text\" "
-        "aria-label=\"Filter\" hidden>\n<script>",
+        "aria-label=\"Filter\" hidden><output id=\"count\" for=\"filter\" hidden></output>\n"
+        "<script>",
         out);
     std::fputs(SCRIPT, out);
     std::fputs("</script>\n", out);
     writeProblemList(s);
-    std::fputs("</header>\n<main lang=\"ja\">\n", out);
+    std::fputs("</header>\n<main>\n", out);
 }
 
 // A listed image's card: the image is read for it (its text left in the
@@ -488,6 +550,10 @@ int writeImageCard(void *user, const char *path, int imgType) {
     return result;
 }
 
+void notePassedOver(void *user, const char *path) {
+    static_cast<HtmlSheet *>(user)->passedOver.push_back(path);
+}
+
 void writeCheckedCard(void *user, const ListLine &, const LineResult &r) {
     writeLineCard(*static_cast<HtmlSheet *>(user), r);
 }
@@ -525,6 +591,6 @@ bool beginSheetOutput(ExtractOutput &out, ExtractRun &run, const char *sheetPath
         return false;
     }
     setSheetBase(s.names, sheetPath);
-    out = ExtractOutput{&s, writeImageCard, writeCheckedCard, finishSheet};
+    out = ExtractOutput{&s, writeImageCard, writeCheckedCard, finishSheet, notePassedOver};
     return true;
 }

@@ -57,6 +57,11 @@ bool makePictureUrl(SheetNames &n, const char *path);
 // `inTitle` Unicode's isolate characters); a name that is neither is
 // followed by a marker.
 void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool inTitle = false);
+// The last name of the folder or file at `path` ("." and ".." resolved, so
+// "." is the current folder's own name), in UTF-8 where the system's names
+// convert; the root where there is no name, `path` itself when its absolute
+// form cannot be found (converted where it can be).
+const char *lastPathName(SheetNames &n, const char *path);
 
 // sheet_file.cpp: the page's files. The cards are written to a scratch file
 // while the pictures are read; when all are done the page is written, the
@@ -108,6 +113,7 @@ struct HtmlSheet {
     SheetKind kinds[SHEET_KINDS_MAX];
     int kindCount;
     std::vector<SheetProblem> problems;
+    std::vector<std::string> passedOver;  // pictures of the formats not tagged
 };
 
 #endif

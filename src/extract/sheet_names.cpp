@@ -126,6 +126,16 @@ bool makePictureUrl(SheetNames &n, const char *path) {
     return appendUrl(n, &len, full + p, std::strlen(full + p));
 }
 
+const char *lastPathName(SheetNames &n, const char *path) {
+    char *full = absoluteName(n, path);
+    if (full == nullptr)
+        return namesInCp932() && cp932ToUtf8(n.utf8, sizeof n.utf8, path) >= 0 ? n.utf8 : path;
+    size_t root = normalizePath(full);
+    if (full[root] == '\0') return full;
+    const char *slash = std::strrchr(full + root, '/');
+    return slash != nullptr ? slash + 1 : full + root;
+}
+
 void writeNameText(SheetNames &n, FILE *out, const char *name, bool cp932, bool inTitle) {
     // Isolated, so that a name's own direction marks and overrides (U+202E)
     // end with it and never turn the page's text after it round. A title

@@ -36,7 +36,8 @@ void listImage(const ListTarget &to, const char *path, int imgType) {
 }
 
 // The listing's rules for an entry: every directory is walked, GIF and JPEG
-// files are listed, other files are passed over without a word.
+// files are listed, other files are passed over without a word (pictures of
+// the formats not tagged given to an output that takes note of them).
 int takeEntry(void *user, const WalkEntry &e) {
     const ListTarget &to = *static_cast<const ListTarget *>(user);
     if (e.kind == WALK_TOO_LONG) {
@@ -45,7 +46,11 @@ int takeEntry(void *user, const WalkEntry &e) {
     }
     if (e.kind == ENTRY_DIR) return WALK_ENTER;
     int imgType = imageTypeOfName(e.name);
-    if (imgType == 0) return 0;
+    if (imgType == 0) {
+        if (to.out->passedOver != nullptr && e.kind == ENTRY_FILE && isUntaggedPictureName(e.name))
+            to.out->passedOver(to.out->user, e.path);
+        return 0;
+    }
     if (e.kind == WALK_KIND_UNKNOWN) {
         report(*to.run, e.path, "cannot open");
         return -1;

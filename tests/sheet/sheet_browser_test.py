@@ -13,6 +13,7 @@ Exits 77 (skipped) when no browser is installed.
 """
 
 import html
+import json
 import os
 import re
 import shutil
@@ -90,6 +91,10 @@ BIDI_PROBE = """
 })();
 """
 
+# The longest a keystroke in the filter may take at 20,000 cards: the filter
+# must answer within 100 ms.
+FILTER_MS_MAX = 100
+
 failures = []
 
 
@@ -133,11 +138,14 @@ def probe_copy(sheet, eager, script=None):
     return probe
 
 
-def dump_dom(browser, work, sheet, eager=False, height=1600, script=None):
+def dump_dom(browser, work, sheet, eager=False, height=1600, script=None, budget=30000):
+    """The page's DOM after the probe ran. Without a `budget` of virtual time
+    the page runs in real time (its clock then measures), and the DOM is
+    dumped when it has loaded."""
     probe = probe_copy(sheet, eager, script)
-    r = run_browser(browser, work, ["--window-size=1200,%d" % height,
-                                    "--virtual-time-budget=30000", "--dump-dom",
-                                    "file://" + os.path.abspath(probe)])
+    timing = ["--virtual-time-budget=%d" % budget] if budget else []
+    r = run_browser(browser, work, ["--window-size=1200,%d" % height] + timing +
+                    ["--dump-dom", "file://" + os.path.abspath(probe)])
     os.remove(probe)
     if r.returncode != 0:
         print(r.stderr.decode(errors="replace")[-2000:])
@@ -241,6 +249,133 @@ def check_bidi(browser, work, extract, data_dir):
           "names with U+202E: the page's text after each drawn after it (%s)" % order)
 
 
+# Written into a copy of a page: types each query of a list into the filter
+# box as a keystroke does (the value, then an input event), each time forcing
+# the style and layout the change brings, and records the time that took; then,
+# `settle` ms later (at once for 0), the count shown and how many cards are
+# hidden. The page is left filtered by the last query.
+FILTER_PROBE = """
+(() => {
+  const f = document.getElementById("filter"), n = document.getElementById("count");
+  const queries = %s, settle = %d;
+  const times = [], counts = [];
+  let t = performance.now();
+  f.dispatchEvent(new Event("focus"));
+  document.body.offsetHeight;
+  document.body.dataset.indexMs = (performance.now() - t).toFixed(1);
+  const type = k => {
+    if (k === queries.length) {
+      document.body.dataset.keyMs = times.join(" ");
+      document.body.dataset.counts = JSON.stringify(counts);
+      document.body.dataset.probed = "1";
+      return;
+    }
+    t = performance.now();
+    f.value = queries[k];
+    f.dispatchEvent(new Event("input"));
+    document.body.offsetHeight;
+    times.push((performance.now() - t).toFixed(1));
+    // Settled when the hidden cards are as many as the count leaves out.
+    const done = () => {
+      const [shown, all] = n.textContent.split(" / ").map(Number);
+      return document.querySelectorAll(".card.out").length === all - shown;
+    };
+    const record = () => {
+      if (settle && !done()) return setTimeout(record, 50);
+      counts.push(n.textContent + "|" + document.querySelectorAll(".card.out").length);
+      type(k + 1);
+    };
+    if (settle) setTimeout(record, settle); else record();
+  };
+  type(0);
+})();
+"""
+
+# The readings of the filter's sheet, one in each group of five cards (folded
+# alike, but for the last two); every seventh card a tag in Latin letters, every
+# eleventh a category in katakana.
+FILTER_READINGS = ["ねこ", "ネコ", "ﾈｺ", "いぬ", "ｲﾇ"]
+
+
+def filter_text(i):
+    return "<emoji><yomi1>%s</yomi1><hyoki1>絵</hyoki1>%s%s</emoji>" % (
+        FILTER_READINGS[i % 5], "<category1>ガイド</category1>" if i % 11 == 0 else "",
+        "<tag1>Cat</tag1>" if i % 7 == 0 else "")
+
+
+def filter_name(i):
+    return "%03d/絵%05d.%s" % (i // 100, i, ("gif", "jpg")[i % 2])
+
+
+def check_filter(browser, work, emojitag, extract, data_dir, count=20000):
+    """The filter at 20,000 cards: what it finds, folded, by names and values
+    and not by the fields' labels, the count it shows, and the time each
+    keystroke takes."""
+    root = os.path.join(work, "many")
+    sources = [os.path.join(data_dir, n) for n in ("tiny.gif", "tiny.jpg")]
+    for i in range(count):
+        os.makedirs(os.path.join(root, "%03d" % (i // 100)), exist_ok=True)
+        shutil.copy(sources[i % 2], os.path.join(root, filter_name(i)))
+    with open(os.path.join(work, "many.csv"), "wb") as f:
+        f.write("".join('%s,"%s"\n' % (filter_name(i), filter_text(i))
+                        for i in range(count)).encode("cp932"))
+    subprocess.run([emojitag, "-o", "../many.csv"], cwd=root, check=True, capture_output=True)
+    r = subprocess.run([extract, "--html", "many.html", "many"], cwd=work, capture_output=True)
+    check(r.returncode == 0, "20,000 pictures: listed without a problem")
+
+    def matching(test):
+        return sum(1 for i in range(count) if test(i))
+
+    cats = matching(lambda i: i % 5 < 3)
+    rows = [
+        # why, query, cards it finds
+        ("katakana finds hiragana and half-width", "ネコ", cats),
+        ("half-width with a voiced mark finds full-width", "ｶﾞｲﾄﾞ", matching(lambda i: i % 11 == 0)),
+        ("full-width Latin capitals find the value in any case", "ＣＡＴ",
+         matching(lambda i: i % 7 == 0)),
+        ("a picture's name", "絵01234", 1),
+        ("a field's label is not searched", "yomi1", 0),
+        ("an empty box shows every card", "", count),
+    ]
+    typed = ["ね", "ねこ", "ね", "", "ｶ", "ｶﾞ", "ｶﾞｲ", "ｶﾞｲﾄ", "ｶﾞｲﾄﾞ", "", "c", "ca", "cat", "",
+             "絵", "絵0", "絵01", "絵012"] + [q for _w, q, _n in rows]
+    sheet = os.path.join(work, "many.html")
+
+    def probe(queries, settle, budget):
+        page, dom = dump_dom(browser, work, sheet, height=900, budget=budget,
+                             script=FILTER_PROBE % (json.dumps(queries), settle))
+        found = {}
+        for name in ("index-ms", "key-ms", "counts"):
+            m = re.search(r'data-%s="([^"]*)"' % name, dom)
+            found[name] = html.unescape(m.group(1)) if m else ""
+        return page, found
+
+    # What each query finds, each given the (virtual) time to finish.
+    queries = [q for _w, q, _n in rows] + ["ﾈｺ"]
+    page, found = probe(queries, 100, 120000)
+    counts = json.loads(found["counts"] or "[]")
+    check(len(counts) == len(queries) and len(page.cards) == count,
+          "20,000 pictures: the probe typed %d queries" % len(queries))
+    for (why, query, want), got in zip(rows, counts):
+        check(got == "%d / %d|%d" % (want, count, count - want),
+              "filter: %s (%r: %s, want %d / %d)" % (why, query, got, want, count))
+    # Left filtered by the last query: exactly the cats shown.
+    hidden = [c.heading for c in page.cards if "out" in c.classes]
+    want = [filter_name(i) for i in range(count) if i % 5 >= 3]
+    check(sorted(h[len("many/"):] for h in hidden) == want,
+          "filter: '%s' hides exactly the %d cards of other readings" % (queries[-1], len(want)))
+
+    # The time of each keystroke, typed one after the other in real time.
+    _page, found = probe(typed, 0, None)
+    times = sorted(float(t) for t in found["key-ms"].split())
+    if times:
+        print("filter at %d cards: index %s ms; per keystroke median %.1f ms, max %.1f ms "
+              "(%d keystrokes)" % (count, found["index-ms"], times[len(times) // 2], times[-1],
+                                   len(times)))
+    check(len(times) == len(typed) and times[-1] < FILTER_MS_MAX,
+          "filter: every keystroke within %d ms at %d cards" % (FILTER_MS_MAX, count))
+
+
 def rendered_text(dom, card_id):
     """The text the browser rendered for a card, as the probe wrote it."""
     m = re.search(r'<article[^>]*\bid="%s"[^>]*>' % re.escape(card_id), dom)
@@ -290,6 +425,7 @@ def main():
         check_dozen(browser, work, extract, emojitag, data_dir, examples_dir, shots)
         check_bidi(browser, work, extract, data_dir)
         check_large(browser, work, extract, emojitag, data_dir)
+        check_filter(browser, work, emojitag, extract, data_dir)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("%d failed" % len(failures))
