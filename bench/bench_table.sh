@@ -21,7 +21,7 @@ mkdir "$work/src"
 # Half GIF, half JPEG, each tagged by emojitag from one list; every tenth
 # picture has a further field, every hundredth none at all.
 text='<emoji><yomi1>abc</yomi1><hyoki1>def</hyoki1><hinsi1>noun</hinsi1><tag1>a, b</tag1></emoji>'
-more='<emoji><yomi1>abc</yomi1><yomi2>ghi</yomi2><tag1>x</tag1></emoji>'
+more='<emoji><yomi1>abc</yomi1><tag1>x</tag1><yomi2>ghi</yomi2></emoji>'
 perl -e '
     my ($dir, $count, $text, $more, $gif, $jpg) = @ARGV;
     my @data = map { local $/; open my $f, "<:raw", $_ or die; <$f> } ($gif, $jpg);
