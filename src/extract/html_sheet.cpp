@@ -92,11 +92,15 @@ const char SCRIPT[] =
     "const f=document.getElementById(\"filter\"),n=document.getElementById(\"count\");"
     "f.hidden=n.hidden=false;"
     "const fold=s=>s.normalize(\"NFKC\").toLowerCase()"
-    ".replace(/[\\u30a1-\\u30f6\\u30fd\\u30fe]/g,c=>String.fromCharCode(c.charCodeAt(0)-96));"
+    // Katakana to hiragana, written without a backslash: the page holds
+    // none of its own, so its paths are all a Windows build changes.
+    ".split(\"\").map(c=>{const k=c.charCodeAt(0);"
+    "return k>=0x30a1&&k<=0x30f6||k===0x30fd||k===0x30fe?String.fromCharCode(k-96):c})"
+    ".join(\"\");"
     "let cards=null,texts,shown,run=0;"
     "const index=()=>{if(cards)return;cards=[...document.querySelectorAll(\"main>.card\")];"
     "texts=cards.map(c=>fold([...c.querySelectorAll(\"h2,.file,td,pre\")]"
-    ".map(e=>e.textContent).join(\"\\n\")));shown=cards.map(()=>true)};"
+    ".map(e=>e.textContent).join(String.fromCharCode(10))));shown=cards.map(()=>true)};"
     "const filter=()=>{index();const q=fold(f.value.trim());let m=0;"
     "const hit=texts.map(t=>{const s=q===\"\"||t.includes(q);m+=s;return s});"
     "n.textContent=m+\" / \"+cards.length;const me=++run;let i=0;"
@@ -107,7 +111,7 @@ const char SCRIPT[] =
     "f.onfocus=index;f.oninput=filter;"
     "document.addEventListener(\"DOMContentLoaded\",()=>{if(!cards){"
     "const t=document.querySelectorAll(\"main>.card\").length;n.textContent=t+\" / \"+t}});";
-const char SCRIPT_HASH[] = "XLyX5gPeBwkmxmI+SXQRagrguXVu65VBo7qoPTZYjcY=";
+const char SCRIPT_HASH[] = "KWGmJQVaOvv61N5YsAikRAN0BMUZhHEJs+rYs6eiG1U=";
 
 // What the card of a picture says about its text (readEmojiText's results).
 const char *pictureFlag(int textResult, int imgType) {
