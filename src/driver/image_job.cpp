@@ -205,8 +205,8 @@ static FILE *openOutput(const char *src, int dir, FILE *in, const FileInfo &info
 }
 
 // Whether the finished output of "-o" holds exactly the input's bytes: the
-// same size first, then both read from the start and compared block by
-// block (the input from its mapping when it is mapped). Anything that cannot
+// same size first, then both read from the start through their streams and
+// compared block by block. Anything that cannot
 // be read or examined counts as a difference, so that the input is replaced
 // as ever. The output's stream is left at its end.
 static bool outputMatchesInput(FILE *in, FILE *out, unsigned long long size) {
@@ -324,11 +324,14 @@ int openImgFile(const char *path, const char *text, int imgType) {
     EmbedCall call = startEmbedCall(text, work);
     call.replaceOld = doOverWrite != 0;
     int fault = format->rewrite(in, out, call) == REWRITE_DONE ? 0 : -1;
+    if (mapped) {
+        finishInputMoves(in, out);
+        if (!unmapInput(in)) fault = -1;
+    }
     doWriteEmoji = call.written ? 1 : 0;
     reportNotes(call.notes);
     // With "-o", a picture that would come out as it is stays as it is.
     bool unchanged = doOverWritefile && fault == 0 && outputMatchesInput(in, out, info.size);
-    if (mapped && !unmapInput(in)) fault = -1;
     std::fclose(in);
     if (doOverWritefile)
         finishReplacement(path, dir, info, fault, unchanged, *format);

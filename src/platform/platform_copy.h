@@ -20,16 +20,23 @@ bool mapInput(FILE *in, unsigned long long size);
 bool mappedInput(FILE *in, const unsigned char **data, size_t *size);
 
 // Ends the mapping of `in` (nothing when there is none). False when the file
-// turned out shorter than mapped while it was read: the bytes past its new
-// end read as zeros, and the rewrite is to fail as on a short read.
+// turned out shorter than mapped while it was read (the bytes past its new
+// end read as zeros), or a move was left unmade: the rewrite is to fail as on
+// a short read.
 bool unmapInput(FILE *in);
 
 // Moves up to `n` bytes of the mapped input from `offset` to `out` at its
 // position, inside the system, after what `out` holds buffered; returns how
-// many it moved, from 0 (not possible here: the caller writes them itself)
-// to `n`. A failed move moves fewer, and the caller's own write of the rest
-// then meets the failure and sets `out`'s error flag.
+// many it takes, from 0 (not possible here: the caller writes them itself)
+// to `n`, and sets `out` past them. The move may still be under way: until
+// finishInputMoves nothing else reads, closes or cuts `out`.
 size_t moveInputBytes(FILE *in, size_t offset, FILE *out, size_t n);
+
+// Waits until every move from the mapped input `in` to `out` is made. What
+// the system could not move is written by `out` in its place, so that a
+// failure sets `out`'s error flag as the caller's own write would have.
+// Due after the last move, before `out` is read, closed or given up.
+void finishInputMoves(FILE *in, FILE *out);
 
 // The walk of the mapped input `in` is done with its bytes before `upTo`:
 // the system may take back the memory they hold (nothing when `in` is not

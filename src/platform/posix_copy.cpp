@@ -1,7 +1,8 @@
 // posix_copy.cpp - the file moves of platform_copy.h on POSIX: the input is
 // mapped whole, and on Linux copy_file_range moves long runs from the input
-// file to the output inside the kernel. Elsewhere the runs are written from
-// the mapping, still without a copy into a buffer of the program's own.
+// file to the output inside the kernel, on a thread of their own while the
+// walk scans on. Elsewhere the runs are written from the mapping, still
+// without a copy into a buffer of the program's own.
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -12,6 +13,11 @@
 
 #include "platform_copy.h"
 #include "platform_file.h"
+
+#if defined(__linux__) && defined(_GNU_SOURCE)
+#include <pthread.h>
+#define EMOJITAG_MOVER 1
+#endif
 
 namespace {
 
@@ -80,6 +86,98 @@ void guardMappings() {
     sigaction(SIGBUS, &sa, &earlierBusHandler);
 }
 
+#if defined(EMOJITAG_MOVER)
+// The moves of the mapped input, made by a thread of their own: the walk
+// hands each long run over (where it lies in the input and in the output),
+// sets the output past it and scans on, so that scanning and moving overlap.
+// A few runs wait at most. A move that fails stops the mover; it and the
+// runs waiting after it are then written by the walk's own stream
+// (finishInputMoves), which meets the failure itself.
+struct Move {
+    off_t inAt;
+    off_t outAt;
+    size_t n;
+};
+constexpr unsigned MOVE_SLOTS = 4;
+
+struct Mover {
+    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+    pthread_cond_t changed = PTHREAD_COND_INITIALIZER;
+    bool started;
+    Move slots[MOVE_SLOTS];
+    unsigned added;  // runs handed over since the input was mapped
+    unsigned done;   // of them, moved
+    bool failed;     // the run at `done` (what is left of it) was not moved
+    int from;
+    int to;
+};
+Mover mover;
+// A run of the mapped input that neither the mover nor the stream wrote.
+bool runLost;
+
+bool moveAll(int from, int to, Move &m) {
+    while (m.n > 0) {
+        ssize_t k = copy_file_range(from, &m.inAt, to, &m.outAt, m.n, 0);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) return false;
+        m.n -= static_cast<size_t>(k);
+    }
+    return true;
+}
+
+void *runMover(void *) {
+    pthread_mutex_lock(&mover.lock);
+    for (;;) {
+        while (mover.done == mover.added || mover.failed)
+            pthread_cond_wait(&mover.changed, &mover.lock);
+        Move m = mover.slots[mover.done % MOVE_SLOTS];
+        int from = mover.from;
+        int to = mover.to;
+        pthread_mutex_unlock(&mover.lock);
+        bool moved = moveAll(from, to, m);
+        pthread_mutex_lock(&mover.lock);
+        if (moved)
+            mover.done++;
+        else {
+            mover.slots[mover.done % MOVE_SLOTS] = m;
+            mover.failed = true;
+        }
+        pthread_cond_broadcast(&mover.changed);
+    }
+    return nullptr;
+}
+
+// The mover's thread, started for the first long run; it takes no signal,
+// so that every handler runs where it always has.
+bool startMover() {
+    if (mover.started) return true;
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    pthread_t thread;
+    bool started = pthread_create(&thread, nullptr, runMover, nullptr) == 0;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (!started) return false;
+    pthread_detach(thread);
+    mover.started = true;
+    return true;
+}
+
+// Waits until every run handed over is moved or the mover has stopped at a
+// failed one; the runs not moved, from the first, are left in `slots`.
+void waitForMover(unsigned &first, unsigned &end) {
+    pthread_mutex_lock(&mover.lock);
+    while (mover.done != mover.added && !mover.failed)
+        pthread_cond_wait(&mover.changed, &mover.lock);
+    first = mover.done;
+    end = mover.added;
+    mover.done = mover.added = 0;
+    mover.failed = false;
+    pthread_mutex_unlock(&mover.lock);
+}
+#endif
+
 }  // namespace
 
 bool mapInput(FILE *in, unsigned long long size) {
@@ -94,6 +192,9 @@ bool mapInput(FILE *in, unsigned long long size) {
     if (p == MAP_FAILED) return false;
     mapDamaged = 0;
     mapReleased = 0;
+#if defined(EMOJITAG_MOVER)
+    runLost = false;
+#endif
     mapSize = static_cast<size_t>(size);
     mapStart = static_cast<unsigned char *>(p);
     mappedStream = in;
@@ -107,36 +208,79 @@ bool mappedInput(FILE *in, const unsigned char **data, size_t *size) {
     return true;
 }
 
+void finishInputMoves(FILE *in, FILE *out) {
+#if defined(EMOJITAG_MOVER)
+    if (in == nullptr || in != mappedStream || !mover.started) return;
+    unsigned first;
+    unsigned end;
+    waitForMover(first, end);
+    if (first == end) return;
+    // Written where they belong, from the mapping, by the stream: a failure
+    // the system met moving them sets its error flag now.
+    off_t back = ftello(out);
+    for (unsigned i = first; i != end && !runLost; i++) {
+        const Move &m = mover.slots[i % MOVE_SLOTS];
+        runLost = back < 0 || fseeko(out, m.outAt, SEEK_SET) != 0 ||
+                  std::fwrite(mapStart + m.inAt, 1, m.n, out) != m.n;
+    }
+    if (back < 0 || fseeko(out, back, SEEK_SET) != 0) runLost = true;
+#else
+    (void)in;
+    (void)out;
+#endif
+}
+
 bool unmapInput(FILE *in) {
     if (in == nullptr || in != mappedStream) return true;
+    bool whole = true;
+#if defined(EMOJITAG_MOVER)
+    // The mover no longer reads the input; a run it did not move and no one
+    // wrote leaves the output short of it.
+    if (mover.started) {
+        unsigned first;
+        unsigned end;
+        waitForMover(first, end);
+        whole = first == end && !runLost;
+    }
+#endif
     unsigned char *start = mapStart;
     mapStart = nullptr;
     munmap(start, mapSize);
     mappedStream = nullptr;
-    return mapDamaged == 0;
+    return whole && mapDamaged == 0;
 }
 
 size_t moveInputBytes(FILE *in, size_t offset, FILE *out, size_t n) {
-#if defined(__linux__) && defined(_GNU_SOURCE)
+#if defined(EMOJITAG_MOVER)
     int from = in == mappedStream ? streamDescriptor(in) : -1;
     int to = streamDescriptor(out);
-    if (from < 0 || to < 0 || std::fflush(out) != 0) return 0;
+    if (from < 0 || to < 0 || !startMover() || std::fflush(out) != 0) return 0;
     off_t outAt = ftello(out);
     if (outAt < 0) return 0;
-    // With both offsets given, neither descriptor moves: the stream is set
-    // past the bytes moved only once they are all out, and when that fails
-    // the caller writes the same bytes again at the same place.
-    off_t inAt = static_cast<off_t>(offset);
-    off_t outStart = outAt;
-    size_t moved = 0;
-    while (moved < n) {
-        ssize_t k = copy_file_range(from, &inAt, to, &outAt, n - moved, 0);
-        if (k < 0 && errno == EINTR) continue;
-        if (k <= 0) break;
-        moved += static_cast<size_t>(k);
+    pthread_mutex_lock(&mover.lock);
+    while (!mover.failed && mover.added - mover.done == MOVE_SLOTS)
+        pthread_cond_wait(&mover.changed, &mover.lock);
+    // Once a move has failed, the caller writes every run itself.
+    bool taken = !mover.failed;
+    if (taken) {
+        mover.from = from;
+        mover.to = to;
+        mover.slots[mover.added % MOVE_SLOTS] = {static_cast<off_t>(offset), outAt, n};
+        mover.added++;
+        pthread_cond_broadcast(&mover.changed);
     }
-    if (moved > 0 && fseeko(out, outStart + static_cast<off_t>(moved), SEEK_SET) != 0) return 0;
-    return moved;
+    pthread_mutex_unlock(&mover.lock);
+    // Neither descriptor moves with the mover's offsets; the stream goes on
+    // past the run, which the mover fills in.
+    if (!taken) return 0;
+    if (fseeko(out, outAt + static_cast<off_t>(n), SEEK_SET) != 0) {
+        // Not past the run: the mover's bytes are settled first, and the
+        // caller writes them again over the same place.
+        finishInputMoves(in, out);
+        fseeko(out, outAt, SEEK_SET);
+        return 0;
+    }
+    return n;
 #else
     (void)in;
     (void)offset;

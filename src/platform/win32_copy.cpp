@@ -18,4 +18,6 @@ size_t moveInputBytes(FILE *, size_t, FILE *, size_t) {
     return 0;
 }
 
+void finishInputMoves(FILE *, FILE *) {}
+
 void releaseInputBytes(FILE *, size_t) {}
