@@ -66,6 +66,10 @@ small_bytes=$(cat small/*.jpg | wc -c)
 
 pair "'$tool' large.csv" "cp large/a.jpg large/b.jpg large/c.jpg copy-large/"
 tool_large=$t1 cp_large=$t2
+# A first run: no earlier outputs to write over (both remove them first).
+pair "rm -f large/*-out.jpg; '$tool' large.csv" \
+    "rm -f copy-large/*; cp large/a.jpg large/b.jpg large/c.jpg copy-large/"
+tool_first=$t1 cp_first=$t2
 pair "'$tool' small.csv" "cp small/*.jpg copy-small/"
 tool_small=$t1 cp_small=$t2
 
@@ -81,13 +85,16 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "## JPEG embedding"
 echo
 echo "\`bench/bench_jpg.sh\`: emojitag on an emoji list against \`cp\` of the same files into"
-echo "another directory, both overwriting their previous outputs (each through \`sh -c\`); the"
-echo "two run in turns, $runs times each after one warm-up run each; medians; files in $base."
+echo "another directory, both overwriting their previous outputs (emojitag writes over them and"
+echo "cuts them to length, cp empties them first), except on the first-run row, where both remove"
+echo "them first; each through \`sh -c\`; the two run in turns, $runs times each after one warm-up"
+echo "run each; medians; files in $base."
 echo "Large: 3 files, $((large_bytes / 1000000)) MB in all (6000x4000 noise, cjpeg baseline with"
 echo "restart markers and progressive). Small: 3000 files, $((small_bytes / 1000)) kB in all (96x72,"
 echo "baseline, progressive, with an old emoji comment)."
 echo
 echo "| set | emojitag (s) | cp (s) | emojitag MB/s | cp MB/s | result | target |"
 echo "|---|---|---|---|---|---|---|"
-echo "| large | $tool_large | $cp_large | $(mb "$large_bytes" "$tool_large") | $(mb "$large_bytes" "$cp_large") | time $(ratio "$tool_large" "$cp_large") x cp | at most 1.4 |"
+echo "| large | $tool_large | $cp_large | $(mb "$large_bytes" "$tool_large") | $(mb "$large_bytes" "$cp_large") | time $(ratio "$tool_large" "$cp_large") x cp | at most 1.1 |"
+echo "| large, first run | $tool_first | $cp_first | $(mb "$large_bytes" "$tool_first") | $(mb "$large_bytes" "$cp_first") | time $(ratio "$tool_first" "$cp_first") x cp | at most 1.1 |"
 echo "| small | $tool_small | $cp_small | $(mb "$small_bytes" "$tool_small") | $(mb "$small_bytes" "$cp_small") | time $(ratio "$tool_small" "$cp_small") x cp | at most 1.5 |"

@@ -276,7 +276,7 @@ static void finishReplacement(const char *path, int dir, const FileInfo &info, i
 static void finishOutput(const char *path, FILE *out, int fault, const ImageFormat &format) {
     if (fault != 0) reportFault(path, out, format);
     bool written = !std::ferror(out);
-    bool closed = std::fclose(out) == 0;
+    bool closed = closeOutputFile(out) == 0;
     if (fault == 0 && !(written && closed)) reportOutput(path, "write error");
 }
 

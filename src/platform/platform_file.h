@@ -90,8 +90,10 @@ int syncWorkDir(const WorkDir *dir);
 // Opens the file `name` of `dir` as openInputFile opens a path.
 FILE *openInputFileIn(const WorkDir *dir, const char *name, FileInfo *info);
 
-// Opens the file `name` of `dir` for binary writing, creating it or emptying
-// it, but only when it is (or becomes) a regular file with a single name,
+// Opens the file `name` of `dir` for binary writing, creating it or writing
+// over it from its start (an existing file is cut to what was written when
+// closed by closeOutputFile, so that its old bytes cost no freeing and no
+// new allocation), but only when it is (or becomes) a regular file with a single name,
 // reached without following a link, owned by the user running the program or
 // by like's owner, and none of the `avoidCount` files `avoid` identifies (the
 // input, the list being read); never blocks on a FIFO or device. It gets the
@@ -109,6 +111,12 @@ FILE *openInputFileIn(const WorkDir *dir, const char *name, FileInfo *info);
 // keeps its own attributes and security descriptor.
 FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const FileInfo *likeInfo,
                        const FileIdentity *avoid, int avoidCount);
+
+// Flushes and closes a stream of openOutputFileIn, first cutting the file at
+// the stream's position: what an older, longer file held past it goes.
+// -1 (errno set) when a write, the cut or the close failed; the stream is
+// closed either way.
+int closeOutputFile(FILE *f);
 
 // A whole new file, written under a temporary name beside its final name and
 // put in its place only when complete, on disk before it takes the name. The

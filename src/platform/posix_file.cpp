@@ -770,11 +770,20 @@ FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const F
     if (fd < 0) return nullptr;
     struct stat st;
     bool usable = claimOutput(fd, descriptorOf(like), likeInfo, avoid, avoidCount, &st);
-    // Emptied only once it is known to be the tool's to write.
-    if (usable && st.st_size > 0) usable = ftruncate(fd, 0) == 0;
     FILE *f = usable ? streamOnFd(fd, "wb") : nullptr;
     if (f == nullptr) close(fd);
     return f;
+}
+
+int closeOutputFile(FILE *f) {
+    // Cut even after a failed flush: no old byte is left past the new ones.
+    bool flushed = std::fflush(f) == 0;
+    off_t end = ftello(f);
+    bool cut = end >= 0 && ftruncate(descriptorOf(f), end) == 0;
+    int reason = errno;
+    bool closed = std::fclose(f) == 0;
+    if (!(flushed && cut)) errno = reason;
+    return flushed && cut && closed ? 0 : -1;
 }
 
 int beginSafeFileIn(SafeFile *sf, const WorkDir *dir, const char *name, int flags, FILE *like,

@@ -599,7 +599,7 @@ FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const F
                     keptAttributes(likeInfo->mode) | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    if (!claimOutput(h, avoid, avoidCount) || !stillWorkDir(dir) || !SetEndOfFile(h)) {
+    if (!claimOutput(h, avoid, avoidCount) || !stillWorkDir(dir)) {
         CloseHandle(h);
         if (created) DeleteFileA(path);
         return nullptr;
@@ -607,6 +607,17 @@ FILE *openOutputFileIn(const WorkDir *dir, const char *name, FILE *like, const F
     FILE *f = streamOfHandle(h, _O_WRONLY | _O_BINARY, "wb");
     if (f == nullptr && created) DeleteFileA(path);
     return f;
+}
+
+int closeOutputFile(FILE *f) {
+    // Cut even after a failed flush: no old byte is left past the new ones.
+    bool flushed = std::fflush(f) == 0;
+    long long end = _ftelli64(f);
+    bool cut = end >= 0 && _chsize_s(_fileno(f), end) == 0;
+    int reason = errno;
+    bool closed = std::fclose(f) == 0;
+    if (!(flushed && cut)) errno = reason;
+    return flushed && cut && closed ? 0 : -1;
 }
 
 // The temporary file lies beside the name as ".NAME.XXXXXX". It is created

@@ -95,3 +95,39 @@ TEST(JpgFailures, FailingWritesNeverReplaceTheInput) {
 }
 
 }  // namespace
+
+// A plain run writes over whatever older output stands at NAME-out.EXT and
+// cuts it to the new length; the long runs the system moves (on a thread of
+// their own) land in place, and a move it refuses is written by the program.
+TEST(JpgFailures, APlainRunLeavesExactlyTheNewOutput) {
+    TempDir ref;
+    std::string jpeg = makeJpeg(ref, 1600, 1200);  // several moved runs
+    ASSERT_GT(jpeg.size(), 2000000u);
+    writeFile(ref / "list.csv", std::string("big.jpg,") + TEXT + "\n");
+    writeFile(ref / "big.jpg", jpeg);
+    ASSERT_EQ(runTool({"list.csv"}, ref.path()).err, "");
+    const std::string expected = readFile(ref / "big-out.jpg");
+    const std::string inject = kStrace + "-f -o /dev/null -e trace=copy_file_range -e inject=";
+    struct Case {
+        const char *why;
+        std::string older;  // what big-out.jpg held before ("-": nothing)
+        std::string prefix;
+    } cases[] = {
+        {"no older output", "-", ""},
+        {"an older, longer output: its tail goes", std::string(jpeg.size() * 2, 'x'), ""},
+        {"an older, shorter output", std::string(100, 'x'), ""},
+        {"the system moves nothing", "-", inject + "copy_file_range:error=EXDEV "},
+        {"a move fails after the first", jpeg, inject + "copy_file_range:error=ENOSPC:when=2+ "},
+    };
+    for (const Case &c : cases) {
+        if (!c.prefix.empty() && !haveProgram("strace")) continue;
+        TempDir dir;
+        writeFile(dir / "big.jpg", jpeg);
+        writeFile(dir / "list.csv", std::string("big.jpg,") + TEXT + "\n");
+        if (c.older != "-") writeFile(dir / "big-out.jpg", c.older);
+        RunResult r = runShell(c.prefix + "'" + EMOJITAG_BIN + "' list.csv", dir.path());
+        EXPECT_EQ(r.status, 0) << c.why;
+        EXPECT_EQ(r.err, "") << c.why;
+        EXPECT_TRUE(readFile(dir / "big-out.jpg") == expected) << c.why;
+    }
+}

@@ -103,6 +103,13 @@ for name in $images; do
 done
 same_messages() { [ -s "$1" ] && no_crlf "$2" | cmp -s "$1" -; }
 row "embedding run: same messages (CR removed)" same_messages "$work/posix.err" "$work/windows.err"
+# Again over older, longer outputs: each is written over and cut to length.
+for name in tiny-out.gif tiny-out.jpg; do
+    head -c 100000 /dev/zero | tr '\0' x >"$work/windows/$name"
+done
+run_windows windows cp932.csv 2>/dev/null
+row "embedding run over longer older outputs: the new bytes only" \
+    same_files posix windows tiny-out.gif tiny-out.jpg
 
 # "-o": the inputs take the outputs' bytes and no "-out" file stays; a
 # read-only picture is replaced and stays read-only.
