@@ -52,12 +52,8 @@ tTable=$(median_ms 1 "$work/times")
 tTemplate=$(median_ms 2 "$work/times")
 ratio=$(ratio "$tTable" "$tTemplate")
 verdict=$(verdict "$ratio" 2)
-peak() {
-    /usr/bin/time -f '%M' -o "$work/peak" "$list" -o "$work/peak.csv" "$1" > /dev/null 2>&1 || true
-    cat "$work/peak"
-}
-mTable=$(peak "$work/set.csv")
-mTemplate=$(peak "$work/template.csv")
+mTable=$(cd "$work" && peak_kib "$list" -o peak.csv set.csv)
+mTemplate=$(cd "$work" && peak_kib "$list" -o peak.csv template.csv)
 
 echo "## Importing a table: emojitag-list, one row per picture against seven"
 echo

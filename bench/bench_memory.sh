@@ -12,6 +12,8 @@ base=/tmp
 [ -d /dev/shm ] && [ -w /dev/shm ] && base=/dev/shm
 work=$(mktemp -d "$base/bench-memory.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/side_by_side.sh"
 cd "$work"
 
 text='<emoji><yomi>abc</yomi><hyoki>def</hyoki></emoji>'
@@ -23,10 +25,6 @@ djpeg -gif big.jpg > big.gif
 # The longest text a list line can carry: 32767 bytes of double-byte CP932.
 wide=$(awk 'BEGIN { s = "<emoji><a>"; while (length(s) < 32700) s = s "\202\240"; print s "</a></emoji>" }')
 
-peak() {  # peak resident KiB of one command
-    /usr/bin/time -f '%M' -o peak.txt "$@" > /dev/null 2>&1 || true
-    tail -n 1 peak.txt
-}
 max=0
 row() {  # case, input bytes, peak KiB
     printf '| %s | %s | %s |\n' "$1" "$2" "$3"
@@ -35,7 +33,7 @@ row() {  # case, input bytes, peak KiB
 }
 job() {  # case, input bytes, the tool's list line
     printf '%s\n' "$3" > list.csv
-    row "$1" "$2" "$(peak "$tool" list.csv)"
+    row "$1" "$2" "$(peak_kib "$tool" list.csv)"
 }
 
 bytes() { wc -c < "$1" | tr -d ' '; }
@@ -53,7 +51,7 @@ job "large GIF" "$(bytes big.gif)" "big.gif,$text"
 job "longest text into the large JPEG" "$(bytes big.jpg)" "big.jpg,$wide"
 job "longest text into the large GIF" "$(bytes big.gif)" "big.gif,$wide"
 awk 'BEGIN { for (i = 0; i < 100000; i++) printf "missing%d.jpg,<a/>\n", i }' > many.csv
-row "100000 lines naming missing images" "$(bytes many.csv)" "$(peak "$tool" many.csv)"
+row "100000 lines naming missing images" "$(bytes many.csv)" "$(peak_kib "$tool" many.csv)"
 echo
 if [ "$max" -lt 8192 ]; then
     echo "Highest peak: $max KiB, under the 8 MiB bound."
@@ -65,8 +63,8 @@ echo "For comparison, the same large JPEG:"
 echo
 echo "| command | peak KiB |"
 echo "|---|---:|"
-printf '| `cp` | %s |\n' "$(peak cp big.jpg copy.jpg)"
-printf '| `exiftool -Comment=TEXT -o NEW` | %s |\n' "$(peak exiftool -q -Comment="$text" -o new.jpg big.jpg)"
-printf '| `wrjpgcom -comment TEXT` | %s |\n' "$(peak sh -c "wrjpgcom -comment '$text' big.jpg > w.jpg")"
+printf '| `cp` | %s |\n' "$(peak_kib cp big.jpg copy.jpg)"
+printf '| `exiftool -Comment=TEXT -o NEW` | %s |\n' "$(peak_kib exiftool -q -Comment="$text" -o new.jpg big.jpg)"
+printf '| `wrjpgcom -comment TEXT` | %s |\n' "$(peak_kib sh -c "wrjpgcom -comment '$text' big.jpg > w.jpg")"
 echo
 echo "Command: \`sh bench/bench_memory.sh build\` (part of \`make bench\`)."

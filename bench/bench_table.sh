@@ -52,13 +52,8 @@ if [ -s "$work/err" ] || [ "$(wc -l < "$work/back.csv")" -ne $((count + 1)) ]; t
     exit 1
 fi
 
-# Peak resident size in KiB (GNU time %M) of one run.
-peak() {
-    (cd "$work" && /usr/bin/time -f '%M' -o peak.txt "$@" > /dev/null 2>&1 || true)
-    tail -n 1 "$work/peak.txt"  # after a line of its own for an exit status of 1
-}
-mTable=$(peak "$extract" --table src)
-mListing=$(peak "$extract" src)
+mTable=$(cd "$work" && peak_kib "$extract" --table src)
+mListing=$(cd "$work" && peak_kib "$extract" src)
 
 # The two commands in alternation; medians in milliseconds.
 alternate "$rounds" "$work/times" table listing

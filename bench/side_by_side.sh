@@ -38,6 +38,14 @@ median_ms() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 verdict() { awk -v r="$1" -v t="$2" 'BEGIN {print (r <= t) ? "met" : "NOT met"}'; }
 
+# peak_kib CMD...: the peak resident size in KiB (GNU time %M) of one run of
+# CMD in the current directory, its output and status set aside.
+peak_kib() {
+    /usr/bin/time -f '%M' -o .peak "$@" > /dev/null 2>&1 || true
+    tail -n 1 .peak  # after a line of its own for a status other than 0
+    rm -f .peak
+}
+
 # picture_sets QUALITY COUNT SET...: in the current directory, one source
 # picture of 96x72 noise as JPEG (cjpeg QUALITY) and GIF, and for each SET a
 # folder SET/ of COUNT copies, half JPEG and half GIF, with its emoji list
