@@ -17,7 +17,6 @@
 #include "show_text.h"
 #include "template_run.h"
 #include "template_source.h"
-#include "text_utf8.h"
 
 namespace {
 
@@ -270,25 +269,20 @@ void refusedRow(void *, int, const char *) {}
 
 }  // namespace
 
-bool startsTable(FILE *in) {
-    char head[sizeof TABLE_FILE_COLUMN + 2] = {};
-    long at = std::ftell(in);
-    size_t n = std::fread(head, 1, sizeof head - 1, in);
-    if (at < 0 || std::fseek(in, at, SEEK_SET) != 0) return false;
-    size_t skip = head[0] == '"' ? 1 : 0;
+bool headStartsTable(const char *head, size_t n) {
+    size_t skip = n > 0 && head[0] == '"' ? 1 : 0;
     size_t len = sizeof TABLE_FILE_COLUMN - 1;
     if (n < skip + len || std::memcmp(head + skip, TABLE_FILE_COLUMN, len) != 0) return false;
     char after = n > skip + len ? head[skip + len] : '\n';
     return skip == 1 ? after == '"' : after == ',' || after == '\r' || after == '\n';
 }
 
-bool isTableFile(FILE *in) {
-    char mark[UTF8_BOM_SIZE];
-    size_t n = std::fread(mark, 1, sizeof mark, in);
-    if (n < sizeof mark || std::memcmp(mark, UTF8_BOM, UTF8_BOM_SIZE) != 0) std::rewind(in);
-    bool table = startsTable(in);
-    std::rewind(in);
-    return table;
+bool startsTable(FILE *in) {
+    char head[sizeof TABLE_FILE_COLUMN + 2] = {};
+    long at = std::ftell(in);
+    size_t n = std::fread(head, 1, sizeof head - 1, in);
+    if (at < 0 || std::fseek(in, at, SEEK_SET) != 0) return false;
+    return headStartsTable(head, n);
 }
 
 int listTableRows(FILE *in, const char *source, int encoding, FILE *out, bool summary) {

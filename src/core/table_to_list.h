@@ -23,9 +23,9 @@ struct TableRows {
 // True when the file open as `in` begins, where it stands, with a table's
 // header row; leaves `in` where it stood.
 bool startsTable(FILE *in);
-// True when the file open as `in` is a table, from its start, after a UTF-8
-// byte-order mark where it has one; leaves `in` at its start.
-bool isTableFile(FILE *in);
+// True when `head`, the first `n` bytes of a file where it stands (past a
+// byte-order mark), begin a table's header row.
+bool headStartsTable(const char *head, size_t n);
 // The rows of the table open as `in` (encoding FROM_CP932 or FROM_UTF8, at
 // its header row) to `rows`, with `summary` as listTableRows. How many rows
 // were refused (1 for a table refused whole).
