@@ -132,6 +132,8 @@ dist-windows: windows
 test-windows: test-build
 	$(MAKE) windows WINDOWS_FLAGS="$(DEV_FLAGS)"
 	sh tests/windows/wine_table.sh $(TEST_BUILD)/bin/emojitag $(WINDOWS_BUILD)/bin/emojitag.exe
+	python3 tests/calc/calc_round_trip_test.py $(TEST_BUILD)/bin/emojitag $(TEST_BUILD)/bin/emojitag-list \
+	    $(TEST_BUILD)/bin/emojitag-extract tests/data $(WINDOWS_BUILD)/bin || [ $$? -eq 77 ]
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

@@ -79,6 +79,8 @@ check;want;acl;setfacl and getfacl, for the permission tests;cmd:setfacl cmd:get
 check;want;attr;setfattr and getfattr, for the permission tests;cmd:setfattr cmd:getfattr
 check;want;strace;strace, for the tests that stop a run at a chosen system call;cmd:strace
 check;try;browser;a headless browser, for the contact sheet's browser test;cmd:chromium-headless-shell|cmd:chromium
+check;want;libreoffice-calc-nogui;LibreOffice Calc, for the spreadsheet round trip;cmd:soffice
+check;want;python3-uno;LibreOffice's Python bridge, for the spreadsheet round trip;file:/usr/lib/python3/dist-packages/uno.py
 check;want;fonts-ipafont-gothic;a Japanese font, for the browser test's screenshots;file:/usr/share/fonts/opentype/ipafont-gothic/ipag*.ttf
 windows;need;g++-mingw-w64-x86-64;the mingw-w64 cross compiler for 64-bit Windows;cmd:x86_64-w64-mingw32-g++ cmd:x86_64-w64-mingw32-gcc
 windows;need;zip;zip, for the archive;cmd:zip

@@ -44,8 +44,14 @@ int takeEntry(void *user, const WalkEntry &e) {
         report(*to.run, e.path, "name too long");
         return -1;
     }
-    if (e.kind == ENTRY_DIR) return WALK_ENTER;
     int imgType = imageTypeOfName(e.name);
+    // A name with no exact form in the system's narrow code page leads to no
+    // file: a picture is named so, and a folder once, not walked.
+    if (!e.nameExact && (e.kind == ENTRY_DIR || imgType != 0)) {
+        report(*to.run, e.path, "name has characters not in the system's code page");
+        return -1;
+    }
+    if (e.kind == ENTRY_DIR) return WALK_ENTER;
     if (imgType == 0) {
         if (to.out->passedOver != nullptr && e.kind == ENTRY_FILE && isUntaggedPictureName(e.name))
             to.out->passedOver(to.out->user, e.path);

@@ -141,6 +141,17 @@ bool putGroup(const TemplateOut &t, GroupWriter &g, const char *name, int count)
     return exact;
 }
 
+// Whether two of the text's elements have one name: a template group names
+// each field once.
+bool namesAnElementTwice(int count) {
+    for (int i = 1; i < count; i++)
+        for (int j = 0; j < i; j++)
+            if (elements[i].nameLen == elements[j].nameLen &&
+                std::memcmp(elements[i].name, elements[j].name, elements[i].nameLen) == 0)
+                return true;
+    return false;
+}
+
 // The picture's name in the template's encoding, or null.
 const char *templateName(const TemplateOut &t, const char *listName) {
     if (!t.utf8) return listName;
@@ -179,6 +190,8 @@ void writeGroup(TemplateOut &t, FILE *out, ListReader &reader) {
     } else if ((count = splitEmojiElements(line.utf8, std::strlen(line.utf8), EMOJI_EXACT, elements,
                                            ELEMENTS_MAX)) < 0) {
         problem = "the text is not an <emoji> element of simple elements: left out";
+    } else if (namesAnElementTwice(count)) {
+        problem = "the text has an element twice, which a template group cannot: left out";
     } else if (name == nullptr) {
         problem = "the name is not in CP932: left out";
     }

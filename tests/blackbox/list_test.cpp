@@ -329,6 +329,9 @@ TEST(List, TemplateOfAListWritesOnlyWhatComesBackTheSame) {
          e + "bytes that are not CP932: left out\n"},
         {"a line emojitag skips", "a.png,\"x\"\n", "",
          "emojitag-list: l.csv:1: skipped: not a .gif, .jpg or .jpeg name\n"},
+        {"an element twice: its group would be refused when read back",
+         "a.jpg,<emoji><tag1>x</tag1><tag1>y</tag1></emoji>\n", "",
+         e + "the text has an element twice, which a template group cannot: left out\n"},
     };
     // clang-format on
     for (const TemplateCase &c : cases) {

@@ -31,6 +31,10 @@ class SheetParser(html.parser.HTMLParser):
         self.summary = None        # the summary's attributes
         self.summary_text = ""
         self.problems = []         # [(href, text)]
+        self.passed = []           # [(href, text)]: pictures passed over
+        self.passed_attrs = None   # the passed-over list's attributes
+        self.lang = None           # the page's language
+        self.title = ""
         self.styles = []
         self.scripts = []
         self.meta = {}
@@ -41,6 +45,10 @@ class SheetParser(html.parser.HTMLParser):
 
     def handle_starttag(self, tag, attrs):
         a = dict(attrs)
+        if tag == "html":
+            self.lang = a.get("lang")
+        if tag == "details" and "passed" in a.get("class", "").split():
+            self.passed_attrs = a
         if tag == "meta" and "http-equiv" in a:
             self.meta[a["http-equiv"]] = a.get("content")
         if tag == "article":
@@ -79,7 +87,9 @@ class SheetParser(html.parser.HTMLParser):
             self.card.tables[-1].append(tuple(self.row))
             self.row = None
         elif tag == "li" and self.li is not None:
-            self.problems.append(tuple(self.li))
+            passed = any(t == "details" and "passed" in a.get("class", "").split()
+                         for t, a in self.stack)
+            (self.passed if passed else self.problems).append(tuple(self.li))
             self.li = None
 
     def handle_data(self, data):
@@ -89,6 +99,8 @@ class SheetParser(html.parser.HTMLParser):
             self.styles.append(data)
         if "script" in tags:
             self.scripts.append(data)
+        if "title" in tags:
+            self.title += data
         if self.summary is not None and "summary" in " ".join(classes) and "p" in tags:
             self.summary_text += data
         if self.li is not None:

@@ -121,6 +121,32 @@ class SheetTest(unittest.TestCase):
         self.assertEqual(scripts, [sheet_page.hash_of("".join(page.scripts))])
         self.assertNotIn("unsafe-inline", page.meta["Content-Security-Policy"])
 
+    def test_page_names_its_folder_and_the_pictures_passed_over(self):
+        mixed = os.path.join(self.work, "混在")
+        os.makedirs(mixed, exist_ok=True)
+        shutil.copy(os.path.join(self.pics, "猫.gif"), mixed)
+        for name in ("b.png", "a.webp", "c.txt"):
+            with open(os.path.join(mixed, name), "wb") as f:
+                f.write(b"not read")
+        cases = [
+            # why, PATH, run in, title (the name isolated from the words)
+            ("a folder by its name", "混在", self.work, "\u2068混在\u2069 - emoji texts"),
+            ("'.' by the folder it is", ".", mixed, "\u2068混在\u2069 - emoji texts"),
+        ]
+        for why, path, cwd, title in cases:
+            with self.subTest(why):
+                r = extract(["--html", os.path.join(self.work, "m.html"), path], cwd)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                page = sheet_page.parse(self.read_sheet(os.path.join(self.work, "m.html")))
+                self.assertEqual(page.lang, "ja")
+                self.assertEqual(page.title, title)
+                self.assertEqual(len(page.cards), 1)
+                # PNG and WebP are named, in the walk's order; other files not.
+                self.assertEqual(page.passed_attrs.get("data-passed-over"), "2")
+                self.assertEqual([os.path.basename(t) for _h, t in page.passed],
+                                 ["a.webp", "b.png"])
+                self.assertTrue(all(h for h, _t in page.passed))
+
     def test_links_resolve_from_wherever_the_sheet_is(self):
         cases = [
             # why, sheet as given, where it lands, PATH, run in

@@ -310,6 +310,13 @@ wide_named() {
             'Error: t/??: name cannot be listed' 'Error: t/??田.jpg: name cannot be listed')" ]
 }
 row "template list: a name with no CP932 form is named and left out" wide_named
+(cd "$work/wide" && wine "$extract_windows" t) 2>"$work/wide/extract.err" >/dev/null
+wide_extract_named() {
+    [ "$(no_crlf "$work/wide/extract.err" | iconv -f CP932 -t UTF-8 | grep '??' | sort)" = \
+        "$(printf '%s\n' "emojitag-extract: t/??: name has characters not in the system's code page" \
+            "emojitag-extract: t/??田.jpg: name has characters not in the system's code page")" ]
+}
+row "extract: a name with no CP932 form is named so, not tried" wide_extract_named
 
 # Device names in a list are refused at once, even with a standard input
 # that never ends: NUL.gif as a FIFO of that name is on POSIX (no picture),
