@@ -137,10 +137,11 @@ void listPath(ExtractRun &run, const ExtractOutput &out, const char *path);
 
 // --check: compares each line of the list with its image (its -out file with
 // `outFiles`) and gives each line to `out`; with `removeChecked`, removes
-// each -out file just found to carry its line's text, and says how many.
-// Returns the exit status, or -1 when the list cannot be read (the reader
-// has said why).
-int checkList(ExtractRun &run, const char *listPath, bool outFiles, bool removeChecked,
+// each -out file just found to carry its line's text, and says how many. A
+// table of the set (table_to_list.h), in the encoding `from` (see
+// template_source.h), is checked as the list its import writes. Returns the
+// exit status, or -1 when the list cannot be read (the reader has said why).
+int checkList(ExtractRun &run, const char *listPath, int from, bool outFiles, bool removeChecked,
               const ExtractOutput &out);
 
 #endif

@@ -3,14 +3,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "companion_report.h"
 #include "extract.h"
 #include "shown_name.h"
+#include "template_source.h"
 
 namespace {
 
 const char USAGE[] =
     "usage: emojitag-extract [--raw-names] [-o LIST.csv] PATH...\n"
-    "       emojitag-extract --check LIST.csv [--out [--remove-checked]]\n"
+    "       emojitag-extract --check LIST.csv|SET.csv [--from cp932|utf-8]\n"
+    "                        [--out [--remove-checked]]\n"
     "       emojitag-extract --html SHEET.html PATH... | --check LIST.csv [--out]\n"
     "       emojitag-extract --table [--cp932] [-o SET.csv] PATH...\n"
     "       emojitag-extract --help | --version\n";
@@ -22,6 +25,9 @@ const char HELP[] =
     "  -o LIST.csv      write the list to LIST.csv instead of standard output\n"
     "  --raw-names      write the paths as the file system has them, not in CP932\n"
     "  --check LIST.csv compare each image named in the list with its text\n"
+    "                   (or in the table, as emojitag-list would import it)\n"
+    "  --from ENCODING  with --check, read the table as cp932 or utf-8, not as\n"
+    "                   its bytes tell\n"
     "  --out            with --check, look at each image's NAME-out.EXT\n"
     "  --remove-checked with --check --out, remove each NAME-out.EXT found to\n"
     "                   carry its line's text\n"
@@ -41,9 +47,11 @@ struct Options {
     bool tableCp932 = false;          // --cp932
     bool outFiles = false;            // --out
     bool removeChecked = false;       // --remove-checked
-    bool cp932Names = true;           // false with --raw-names
-    bool namesGiven = false;          // --raw-names or --cp932-names
-    int pathCount = 0;                // PATHs, gathered at the front of argv
+    int from = FROM_BYTES;            // --from
+    bool fromGiven = false;
+    bool cp932Names = true;   // false with --raw-names
+    bool namesGiven = false;  // --raw-names or --cp932-names
+    int pathCount = 0;        // PATHs, gathered at the front of argv
 };
 
 // Whether the sheet's name ends in ".html" (in any case).
@@ -73,6 +81,15 @@ int takeNames(void *user, const char *name, const char *) {
     return -1;
 }
 
+// --from ENCODING.
+int takeFrom(void *user, const char *, const char *v) {
+    Options &opt = *static_cast<Options *>(user);
+    opt.from = encodingNamed(v);
+    if (opt.from < 0) return usageError("--from takes cp932 or utf-8, not ", v);
+    opt.fromGiven = true;
+    return -1;
+}
+
 void printHelp() {
     char names[64];
     std::printf(HELP, listImageFormatNames(names, sizeof names, " and "));
@@ -88,6 +105,7 @@ int parseOptions(int argc, char **argv, Options &opt) {
         {"--remove-checked", false, nullptr, &opt.removeChecked, nullptr},
         {"-o", true, &opt.outList, nullptr, nullptr},
         {"--check", true, &opt.checkList, nullptr, nullptr},
+        {"--from", true, nullptr, nullptr, takeFrom},
         {"--html", true, &opt.sheet, nullptr, nullptr},
         {"--table", false, nullptr, &opt.table, nullptr},
         {"--cp932", false, nullptr, &opt.tableCp932, nullptr},
@@ -104,6 +122,7 @@ int parseOptions(int argc, char **argv, Options &opt) {
         return usageError("--html needs a name ending in .html, and no -o or --raw-names", "");
     if (opt.removeChecked && (opt.checkList == nullptr || !opt.outFiles || opt.sheet != nullptr))
         return usageError("--remove-checked needs --check LIST.csv --out, and no --html", "");
+    if (opt.fromGiven && opt.checkList == nullptr) return usageError("--from needs --check", "");
     if (opt.checkList != nullptr) {
         if (opt.pathCount > 0 || opt.outList != nullptr || opt.namesGiven)
             return usageError("--check takes no PATH, -o or --raw-names", "");
@@ -129,14 +148,16 @@ bool beginOutput(ExtractOutput &out, ExtractRun &run, char *const *paths, const 
 }  // namespace
 
 int main(int argc, char **argv) {
+    setCompanionName("emojitag-extract");
     Options opt;
     int status = parseOptions(argc, argv, opt);
     if (status >= 0) return status;
     static ExtractRun run;  // one per process; its text buffer is large
     ExtractOutput out;
     if (!beginOutput(out, run, argv, opt)) return EXIT_PROBLEM;
+    if (opt.fromGiven && opt.checkList == nullptr) return usageError("--from needs --check", "");
     if (opt.checkList != nullptr) {
-        status = checkList(run, opt.checkList, opt.outFiles, opt.removeChecked, out);
+        status = checkList(run, opt.checkList, opt.from, opt.outFiles, opt.removeChecked, out);
     } else {
         for (int i = 0; i < opt.pathCount; i++)
             listPath(run, out, argv[i]);

@@ -1,11 +1,11 @@
 // list_check.cpp - emojitag-list --check: reads a list line by line with
 // emojitag's own reader and prints what emojitag would store otherwise than
 // the line says.
+#include "companion_report.h"
 #include "input_file.h"
 #include "line_findings.h"
 #include "list_modes.h"
 #include "list_reader.h"
-#include "list_report.h"
 #include "platform_file.h"
 
 int checkListFile(const char *path) {

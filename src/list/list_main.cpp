@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "companion_cli.h"
+#include "companion_report.h"
 #include "list_modes.h"
 #include "list_reader.h"
 #include "platform_file.h"
@@ -60,9 +61,8 @@ int usageError(const char *what, const char *arg) {
 // --from ENCODING.
 int takeFrom(void *user, const char *, const char *v) {
     Options &opt = *static_cast<Options *>(user);
-    if (std::strcmp(v, "cp932") != 0 && std::strcmp(v, "utf-8") != 0)
-        return usageError("--from takes cp932 or utf-8, not ", v);
-    opt.from = v[0] == 'c' ? FROM_CP932 : FROM_UTF8;
+    opt.from = encodingNamed(v);
+    if (opt.from < 0) return usageError("--from takes cp932 or utf-8, not ", v);
     opt.fromGiven = true;
     return -1;
 }
@@ -121,6 +121,7 @@ int checkOptions(const Options &opt) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    setCompanionName("emojitag-list");
     Options opt;
     int status = parseOptions(argc, argv, opt);
     if (status < 0) status = checkOptions(opt);

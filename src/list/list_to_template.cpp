@@ -6,13 +6,14 @@
 // Only a text that comes back the same from the template is written.
 #include <cstring>
 
+#include "companion_report.h"
 #include "emoji_elements.h"
 #include "field_table.h"
 #include "input_file.h"
 #include "line_findings.h"
 #include "list_modes.h"
+#include "list_output.h"
 #include "list_reader.h"
-#include "list_report.h"
 #include "platform_console.h"
 #include "platform_file.h"
 #include "qz_cc_api.h"

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "companion_report.h"
 #include "list_reader.h"
-#include "list_report.h"
 #include "show_text.h"
 
 // A text as a list line can hold it: in CP932, and in UTF-8 three times as
@@ -56,12 +56,12 @@ void beginPicture(PictureLine *p, PictureText *text, const char *source, int lin
 // naming the picture and saying that it gets no line, else naming it only
 // where `named`.
 void reportPictureFault(const PictureLine *p, int line, bool named, const char *format, ...)
-    LIST_PRINTF(4, 5);
+    COMPANION_PRINTF(4, 5);
 // Refuses the picture (its fault has been reported).
 void refusePicture(PictureLine *p);
 // Reports a fault of the picture found on line `line`, with the picture's
 // name and that it gets no line, and refuses it.
-void refusePictureAt(PictureLine *p, int line, const char *format, ...) LIST_PRINTF(3, 4);
+void refusePictureAt(PictureLine *p, int line, const char *format, ...) COMPANION_PRINTF(3, 4);
 // Adds the field `element` with its UTF-8 value (no NUL, CR or LF in it),
 // from template line `line`; reports and refuses the picture when the value
 // cannot be written exactly.
@@ -70,6 +70,9 @@ void addPictureField(PictureLine *p, int line, const char *element, const char *
 // or LF in it), from the column `column` of input line `line`, as it stands;
 // reports and refuses the picture when it cannot be written exactly.
 void setPictureText(PictureLine *p, int line, const char *column, const char *utf8, size_t len);
+// Ends the picture and builds its line in p->text->line, `*built` bytes
+// with its line end: 1 built, 0 no field was filled in, -1 refused.
+int closePicture(PictureLine *p, size_t *built);
 // Ends the picture: writes its line to `out`. 1 written, 0 no field was
 // filled in (nothing is written, so that emojitag leaves its text alone),
 // -1 refused.

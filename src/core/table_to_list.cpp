@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "companion_report.h"
 #include "csv_record.h"
 #include "emoji_elements.h"
-#include "list_report.h"
 #include "list_text.h"
 #include "show_text.h"
 #include "template_run.h"
@@ -23,8 +23,6 @@ namespace {
 constexpr int COLUMN_NOTE = 0;
 constexpr int COLUMN_FIELD = 1;
 constexpr int COLUMN_EMOJI = 2;
-// The column of a text that is no plain sequence of fields.
-constexpr char EMOJI_COLUMN[] = "emoji";
 
 // The header's columns: the kind of each and a field's name.
 struct Columns {
@@ -139,7 +137,7 @@ bool readHeader(CsvReader &reader, const char *source) {
         showBytes(&shown, h.bytes, h.length);
         if (h.length == 0 || h.bytes[0] == NOTE_MARK) {
             columns.kind[i] = COLUMN_NOTE;
-        } else if (std::strcmp(h.bytes, EMOJI_COLUMN) == 0) {
+        } else if (std::strcmp(h.bytes, TABLE_TEXT_COLUMN) == 0) {
             columns.kind[i] = COLUMN_EMOJI;
         } else if (!isElementName(h.bytes, h.length) || std::strlen(h.bytes) != h.length) {
             reportAt(source, row.line,
@@ -175,7 +173,7 @@ bool isBlankRow() {
 const char *columnName(int i, char (&out)[32]) {
     if (i > 0 && i < columns.count && columns.kind[i] == COLUMN_FIELD) return columns.name[i];
     if (i == 0) return TABLE_FILE_COLUMN;
-    if (i < columns.count && columns.kind[i] == COLUMN_EMOJI) return EMOJI_COLUMN;
+    if (i < columns.count && columns.kind[i] == COLUMN_EMOJI) return TABLE_TEXT_COLUMN;
     std::snprintf(out, sizeof out, "column %d", i + 1);
     return out;
 }
@@ -200,7 +198,7 @@ void addCells(TemplateRun &run) {
             return refusePicture(p);
         }
         if (columns.kind[i] == COLUMN_NOTE) continue;
-        const char *name = columns.kind[i] == COLUMN_EMOJI ? EMOJI_COLUMN : columns.name[i];
+        const char *name = columns.kind[i] == COLUMN_EMOJI ? TABLE_TEXT_COLUMN : columns.name[i];
         if (run.encoding == FROM_CP932 && std::memchr(cell.bytes, '?', cell.length) != nullptr)
             reportAt(run.source, row.line,
                      "%s: %s: a character the spreadsheet could not save in CP932? save as CSV "
@@ -215,15 +213,17 @@ void addCells(TemplateRun &run) {
         addField(run, rec);
     }
     if (emoji != 0 && fields) {
-        reportPictureFault(p, row.line, false, "%s: a whole text beside fields", EMOJI_COLUMN);
+        reportPictureFault(p, row.line, false, "%s: a whole text beside fields", TABLE_TEXT_COLUMN);
         refusePicture(p);
     } else if (emoji != 0) {
-        const char *text = decodedValue(run, row.line, EMOJI_COLUMN, row.cell[emoji]);
-        if (text != nullptr) setPictureText(p, row.line, EMOJI_COLUMN, text, std::strlen(text));
+        const char *text = decodedValue(run, row.line, TABLE_TEXT_COLUMN, row.cell[emoji]);
+        if (text != nullptr)
+            setPictureText(p, row.line, TABLE_TEXT_COLUMN, text, std::strlen(text));
     }
 }
 
-void handleRow(TemplateRun &run, const NameTable &names, TableCounts &counts) {
+void handleRow(TemplateRun &run, const NameTable &names, const TableRows &rows,
+               TableCounts &counts) {
     if (row.fault == RECORD_OK && isBlankRow()) return;
     counts.pictures++;
     const CsvField &name = row.cell[0];
@@ -231,6 +231,7 @@ void handleRow(TemplateRun &run, const NameTable &names, TableCounts &counts) {
         reportAt(run.source, row.line, "%s: empty; the values of this row get no line",
                  TABLE_FILE_COLUMN);
         counts.refused++;
+        rows.refused(rows.user, row.line, name.bytes);
         return;
     }
     CsvRecord rec{row.line, name, {"", 0}, {"", 0}, RECORD_OK, {"", 0}};
@@ -247,27 +248,48 @@ void handleRow(TemplateRun &run, const NameTable &names, TableCounts &counts) {
     } else if (!run.picture.refused) {
         addCells(run);
     }
-    int written = endPicture(&run.picture, run.out);
-    if (written > 0) counts.lines++;
+    size_t len = 0;
+    int written = closePicture(&run.picture, &len);
+    if (written > 0) {
+        counts.lines++;
+        rows.line(rows.user, row.line, run.picture.text->line, len);
+    }
     if (written == 0) counts.empty++;
-    if (written < 0) counts.refused++;
+    if (written < 0) {
+        counts.refused++;
+        rows.refused(rows.user, row.line, name.bytes);
+    }
 }
+
+void writeLine(void *user, int, const char *bytes, size_t len) {
+    std::fwrite(bytes, 1, len, static_cast<FILE *>(user));
+}
+
+void refusedRow(void *, int, const char *) {}
 
 }  // namespace
 
-bool startsTable(FILE *in) {
-    char head[sizeof TABLE_FILE_COLUMN + 2] = {};
-    long at = std::ftell(in);
-    size_t n = std::fread(head, 1, sizeof head - 1, in);
-    if (at < 0 || std::fseek(in, at, SEEK_SET) != 0) return false;
-    size_t skip = head[0] == '"' ? 1 : 0;
+bool headStartsTable(const char *head, size_t n) {
+    size_t skip = n > 0 && head[0] == '"' ? 1 : 0;
     size_t len = sizeof TABLE_FILE_COLUMN - 1;
     if (n < skip + len || std::memcmp(head + skip, TABLE_FILE_COLUMN, len) != 0) return false;
     char after = n > skip + len ? head[skip + len] : '\n';
     return skip == 1 ? after == '"' : after == ',' || after == '\r' || after == '\n';
 }
 
+bool startsTable(FILE *in) {
+    char head[sizeof TABLE_FILE_COLUMN + 2] = {};
+    long at = std::ftell(in);
+    size_t n = std::fread(head, 1, sizeof head - 1, in);
+    if (at < 0 || std::fseek(in, at, SEEK_SET) != 0) return false;
+    return headStartsTable(head, n);
+}
+
 int listTableRows(FILE *in, const char *source, int encoding, FILE *out, bool summary) {
+    return readTableRows(in, source, encoding, TableRows{out, writeLine, refusedRow}, summary);
+}
+
+int readTableRows(FILE *in, const char *source, int encoding, const TableRows &rows, bool summary) {
     long start = std::ftell(in);
     CsvReader reader{in, 1};
     if (!readHeader(reader, source)) return 1;
@@ -279,11 +301,11 @@ int listTableRows(FILE *in, const char *source, int encoding, FILE *out, bool su
     if (std::ferror(in) || std::fseek(in, start, SEEK_SET) != 0) return 1;
     reader = CsvReader{in, 1};
     readCsvRow(&reader, &row);  // the header, read already
-    TemplateRun run{source, encoding, out, false, {}, 0};
+    TemplateRun run{source, encoding, nullptr, false, {}, 0};
     run.picture.namesPicture = true;
     TableCounts counts{};
     while (readCsvRow(&reader, &row))
-        handleRow(run, names, counts);
+        handleRow(run, names, rows, counts);
     if (summary)
         reportRun("%d picture%s: %d line%s, %d empty, %d refused", counts.pictures,
                   counts.pictures == 1 ? "" : "s", counts.lines, counts.lines == 1 ? "" : "s",

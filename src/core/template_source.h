@@ -15,6 +15,8 @@
 constexpr int FROM_BYTES = 0;  // tell it from the bytes
 constexpr int FROM_CP932 = 1;
 constexpr int FROM_UTF8 = 2;
+// The encoding an option names: "cp932" or "utf-8"; -1 for any other name.
+int encodingNamed(const char *name);
 
 // What the bytes scanned say, without a byte-order mark: FROM_CP932,
 // FROM_UTF8, or BYTES_DAMAGED_UTF8 for UTF-8 with a few faults, which

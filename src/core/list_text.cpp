@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "companion_report.h"
 #include "emoji_elements.h"
 #include "image_formats.h"
-#include "list_report.h"
 #include "text_cp932.h"
 #include "text_utf8.h"
 
@@ -207,7 +207,7 @@ void setPictureText(PictureLine *p, int line, const char *column, const char *ut
     p->whole = true;
 }
 
-int endPicture(PictureLine *p, FILE *out) {
+int closePicture(PictureLine *p, size_t *built) {
     if (p->refused) return -1;
     if (p->fields == 0) return 0;
     PictureText &t = *p->text;
@@ -237,6 +237,13 @@ int endPicture(PictureLine *p, FILE *out) {
         reportPictureFault(p, p->line, true, "the list line would not read back as written");
         return -1;
     }
-    std::fwrite(t.line, 1, lineLen, out);
+    *built = lineLen;
     return 1;
+}
+
+int endPicture(PictureLine *p, FILE *out) {
+    size_t len = 0;
+    int result = closePicture(p, &len);
+    if (result > 0) std::fwrite(p->text->line, 1, len, out);
+    return result;
 }

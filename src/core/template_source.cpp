@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "list_report.h"
+#include "companion_report.h"
 #include "text_encoding.h"
 #include "text_utf8.h"
 
@@ -27,6 +27,11 @@ bool isMostlyUtf8(const Utf8Scan &scan) {
 }
 
 }  // namespace
+
+int encodingNamed(const char *name) {
+    if (std::strcmp(name, "cp932") == 0) return FROM_CP932;
+    return std::strcmp(name, "utf-8") == 0 ? FROM_UTF8 : -1;
+}
 
 int encodingOfBytes(const Utf8Scan &scan) {
     if (scan.noteFault) return FROM_CP932;  // the note says so

@@ -27,5 +27,8 @@ void addField(TemplateRun &run, const CsvRecord &rec);
 // call); null, reported and the picture refused, when it holds a zero byte
 // or a line break, is too long or is not in the run's encoding.
 const char *decodedValue(TemplateRun &run, int line, const char *column, const CsvField &value);
+// The cell in UTF-8 (valid until the next call), or null when it holds a
+// zero byte or is not in the run's encoding; nothing is reported.
+const char *decodedCell(const TemplateRun &run, const CsvField &cell);
 
 #endif
