@@ -11,7 +11,7 @@ nosync="$build/bench/emojitag-nosync"
 fsync="$build/bench/emojitag-fsync"
 here=$(cd "$(dirname "$0")" && pwd)
 count=${DURABLE_BENCH_FILES:-3000}
-rounds=${DURABLE_BENCH_ROUNDS:-5}
+rounds=${DURABLE_BENCH_ROUNDS:-11}
 for p in "$nosync" "$fsync"; do
     if [ ! -x "$p" ]; then
         echo "Error: $p not built (configure with -DEMOJITAG_BENCH=ON)" >&2
