@@ -10,32 +10,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 count=${EXTRACT_BENCH_FILES:-3000}
 rounds=${EXTRACT_BENCH_ROUNDS:-15}
 
-# On tmpfs when there is one, so that the figures show the programs' own
-# cost rather than the latency of the disk under them.
-if [ -z "$TMPDIR" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then TMPDIR=/dev/shm; fi
-work=$(mktemp -d "${TMPDIR:-/tmp}/extract-bench-XXXXXX")
-fstype=$(stat -f -c %T "$work")
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/src"
+. "$here/side_by_side.sh"
+memory_work extract
 
 # Half GIF, half JPEG, each tagged by emojitag from one list.
 text='<emoji><yomi1>abc</yomi1><hyoki1>def</hyoki1><hinsi1>noun</hinsi1></emoji>'
-perl -e '
-    my ($dir, $count, $text, $gif, $jpg) = @ARGV;
-    my @data = map { local $/; open my $f, "<:raw", $_ or die; <$f> } ($gif, $jpg);
-    my @sfx = ("gif", "jpg");
-    open my $list, ">", "$dir/list.csv" or die;
-    for my $i (0 .. $count - 1) {
-        my $name = sprintf "src/i%05d.%s", $i, $sfx[$i % 2];
-        open my $g, ">:raw", "$dir/$name" or die;
-        print $g $data[$i % 2];
-        close $g;
-        print $list "$name,\"$text\"\n";
-    }' "$work" "$count" "$text" "$here/../tests/data/tiny.gif" "$here/../tests/data/tiny.jpg"
-(cd "$work" && "$tool" -o list.csv)
+tagged_tiny_set "$count" "$text"
 bytes=$(cat "$work"/src/* | wc -c)
 
-. "$here/side_by_side.sh"
 extract() { (cd "$work" && "$extract" src > /dev/null); }
 readall() { (cd "$work" && cat src/* > /dev/null); }
 

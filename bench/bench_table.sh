@@ -10,35 +10,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 count=${TABLE_BENCH_FILES:-3000}
 rounds=${TABLE_BENCH_ROUNDS:-15}
 
-# On tmpfs when there is one, so that the figures show the programs' own
-# cost rather than the latency of the disk under them.
-if [ -z "$TMPDIR" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then TMPDIR=/dev/shm; fi
-work=$(mktemp -d "${TMPDIR:-/tmp}/table-bench-XXXXXX")
-fstype=$(stat -f -c %T "$work")
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/src"
+. "$here/side_by_side.sh"
+memory_work table
 
 # Half GIF, half JPEG, each tagged by emojitag from one list; every tenth
 # picture has a further field, every hundredth none at all.
 text='<emoji><yomi1>abc</yomi1><hyoki1>def</hyoki1><hinsi1>noun</hinsi1><tag1>a, b</tag1></emoji>'
 more='<emoji><yomi1>abc</yomi1><tag1>x</tag1><yomi2>ghi</yomi2></emoji>'
-perl -e '
-    my ($dir, $count, $text, $more, $gif, $jpg) = @ARGV;
-    my @data = map { local $/; open my $f, "<:raw", $_ or die; <$f> } ($gif, $jpg);
-    my @sfx = ("gif", "jpg");
-    open my $list, ">", "$dir/list.csv" or die;
-    for my $i (0 .. $count - 1) {
-        my $name = sprintf "src/i%05d.%s", $i, $sfx[$i % 2];
-        open my $g, ">:raw", "$dir/$name" or die;
-        print $g $data[$i % 2];
-        close $g;
-        next if $i % 100 == 99;
-        print $list "$name,\"", ($i % 10 == 9 ? $more : $text), "\"\n";
-    }' "$work" "$count" "$text" "$more" "$here/../tests/data/tiny.gif" "$here/../tests/data/tiny.jpg"
-(cd "$work" && "$tool" -o list.csv)
+tagged_tiny_set "$count" "$text" "$more"
 bytes=$(cat "$work"/src/* | wc -c)
 
-. "$here/side_by_side.sh"
 table() { (cd "$work" && "$extract" --table src > /dev/null); }
 listing() { (cd "$work" && "$extract" src > /dev/null 2>&1 || true); }
 

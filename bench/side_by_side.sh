@@ -4,6 +4,39 @@
 
 now() { date +%s%N; }
 
+# memory_work NAME: a fresh directory in $work for this benchmark, on tmpfs
+# when there is one (so that the figures show the programs' own cost rather
+# than the latency of the disk under them), removed at the end; $fstype is
+# its file system.
+memory_work() {
+    if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then TMPDIR=/dev/shm; fi
+    work=$(mktemp -d "${TMPDIR:-/tmp}/$1-bench-XXXXXX")
+    fstype=$(stat -f -c %T "$work")
+    trap 'rm -rf "$work"' EXIT
+}
+
+# tagged_tiny_set COUNT TEXT [MORE]: in $work, src/ with COUNT copies of
+# tests/data/tiny.gif and tiny.jpg in turns, each tagged by $tool -o from
+# list.csv with TEXT; with MORE, every tenth picture gets MORE instead and
+# every hundredth no text at all.
+tagged_tiny_set() {
+    mkdir "$work/src"
+    perl -e '
+        my ($dir, $count, $text, $more, $gif, $jpg) = @ARGV;
+        my @data = map { local $/; open my $f, "<:raw", $_ or die; <$f> } ($gif, $jpg);
+        my @sfx = ("gif", "jpg");
+        open my $list, ">", "$dir/list.csv" or die;
+        for my $i (0 .. $count - 1) {
+            my $name = sprintf "src/i%05d.%s", $i, $sfx[$i % 2];
+            open my $g, ">:raw", "$dir/$name" or die;
+            print $g $data[$i % 2];
+            close $g;
+            next if $more ne "" && $i % 100 == 99;
+            print $list "$name,\"", ($more ne "" && $i % 10 == 9 ? $more : $text), "\"\n";
+        }' "$work" "$1" "$2" "${3:-}" "$here/../tests/data/tiny.gif" "$here/../tests/data/tiny.jpg"
+    (cd "$work" && "$tool" -o list.csv)
+}
+
 # rotate ROUNDS TIMES_FILE CMD...: runs the shell functions in turns, each
 # round in the same order; writes one line of nanoseconds a round, a column
 # per command. A function named by ROTATE_PREPARE runs untimed before each
